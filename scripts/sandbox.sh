@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Two private MariaDB servers on 127.0.0.1 for trying Tabulink and for its tests.
+#   sandbox.sh start   start both (no-op for one already running)
+#   sandbox.sh stop    stop the ones this script started, by their pid files
+#   sandbox.sh status  show what is running
+#   sandbox.sh running exit 0 when both servers are up
+#   sandbox.sh env     print the logins as shell variables
+# The servers run in different default time zones on purpose: copies must not shift TIMESTAMPs.
+set -euo pipefail
+
+dir=${TABULINK_SANDBOX_DIR:-/tmp/tabulink-sandbox-$(id -u)}
+port1=${TABULINK_PORT1:-33061}
+port2=${TABULINK_PORT2:-33062}
+user=tabulink
+password1=sandbox-one
+password2=sandbox-two
+zone1=-05:00
+zone2=+09:30
+
+server_bin() { command -v mariadbd || echo /usr/sbin/mariadbd; }
+
+pid_of() { # instance -> pid of a live server this script started, or nothing
+  local f=$dir/$1/mariadbd.pid
+  [ -s "$f" ] || return 0
+  local pid; pid=$(cat "$f")
+  if kill -0 "$pid" 2>/dev/null && grep -q mariadbd "/proc/$pid/cmdline" 2>/dev/null; then echo "$pid"; fi
+}
+
+client() { # instance password port -> mariadb client over TCP as the sandbox user
+  mariadb --no-defaults --default-character-set=utf8mb4 --protocol=tcp -h127.0.0.1 -P"$3" -u"$user" -p"$2" "${@:4}"
+}
+
+start_one() { # name port zone password
+  local name=$1 port=$2 zone=$3 password=$4 data=$dir/$1
+  if [ -n "$(pid_of "$name")" ]; then return 0; fi
+  mkdir -p "$data"
+  if [ ! -d "$data/db/mysql" ]; then
+    mkdir -p "$data/db"
+    mariadb-install-db --no-defaults --user="$(id -un)" --datadir="$data/db" \
+      --auth-root-authentication-method=normal --skip-test-db >"$data/install.log" 2>&1
+  fi
+  "$(server_bin)" --no-defaults --user="$(id -un)" --datadir="$data/db" \
+    --bind-address=127.0.0.1 --port="$port" --socket="$data/mariadbd.sock" \
+    --pid-file="$data/mariadbd.pid" --log-error="$data/error.log" \
+    --skip-name-resolve --skip-log-bin --default-time-zone="$zone" \
+    --character-set-server=utf8mb4 --collation-server=utf8mb4_unicode_ci \
+    --innodb-buffer-pool-size=128M --innodb-log-file-size=64M \
+    --innodb-flush-log-at-trx-commit=2 --max-connections=200 \
+    --max-allowed-packet=64M >/dev/null 2>&1 &
+  local i
+  for i in $(seq 1 120); do
+    if mariadb-admin --no-defaults --socket="$data/mariadbd.sock" -uroot ping >/dev/null 2>&1; then break; fi
+    sleep 0.5
+  done
+  mariadb --no-defaults --socket="$data/mariadbd.sock" -uroot <<SQL
+CREATE USER IF NOT EXISTS '$user'@'%' IDENTIFIED BY '$password';
+GRANT ALL PRIVILEGES ON *.* TO '$user'@'%' WITH GRANT OPTION;
+CREATE USER IF NOT EXISTS 'oddpass'@'%' IDENTIFIED BY 'p;a{ss}w0rd';
+GRANT ALL PRIVILEGES ON *.* TO 'oddpass'@'%';
+FLUSH PRIVILEGES;
+SQL
+}
+
+demo_data() {
+  client one "$password1" "$port1" <<'SQL'
+CREATE DATABASE IF NOT EXISTS demo1 CHARACTER SET utf8mb4;
+USE demo1;
+CREATE TABLE IF NOT EXISTS customers (
+  id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, name VARCHAR(80) NOT NULL,
+  email VARCHAR(120), city VARCHAR(60), joined DATE, note TEXT);
+INSERT INTO customers (name, email, city, joined, note)
+SELECT * FROM (SELECT 'Aoife O''Brien', 'aoife@example.ie', 'Cork', '2021-03-14', 'Prefers e-mail 📧' UNION ALL
+  SELECT 'Jürgen Müller', NULL, 'München', '2019-11-02', NULL UNION ALL
+  SELECT 'Zoë Ng', 'zoe@example.com', NULL, NULL, 'Path C:\\Users\\zoe' UNION ALL
+  SELECT '山田 太郎', 'taro@example.jp', '東京', '2023-07-30', '') AS seed
+WHERE NOT EXISTS (SELECT 1 FROM customers);
+CREATE TABLE IF NOT EXISTS products (
+  sku CHAR(8) NOT NULL PRIMARY KEY, title VARCHAR(100), price DECIMAL(10,2) UNSIGNED,
+  weight_kg DOUBLE, colour ENUM('red','green','blue'), tags SET('new','sale','eco'),
+  thumbnail BLOB, in_stock BIT(1), added TIMESTAMP NULL);
+INSERT IGNORE INTO products VALUES
+  ('SKU-0001', 'Teapot "Classic"', 24.90, 1.25, 'blue', 'new,eco', X'89504E470D0A1A0A00', b'1', '2024-01-05 09:30:00'),
+  ('SKU-0002', 'Mug, 0.4 l', 7.50, 0.35, 'red', '', NULL, b'0', NULL),
+  ('SKU-0003', 'Kettle', NULL, NULL, NULL, 'sale', X'', b'1', '2024-02-29 23:59:59');
+CREATE TABLE IF NOT EXISTS orders (
+  id INT UNSIGNED NOT NULL AUTO_INCREMENT PRIMARY KEY, customer_id INT NOT NULL,
+  sku CHAR(8), quantity SMALLINT, placed DATETIME(3), shipped_on DATE);
+INSERT INTO orders (customer_id, sku, quantity, placed, shipped_on)
+SELECT * FROM (SELECT 1, 'SKU-0001', 2, '2024-03-01 10:00:00.125', '2024-03-03' UNION ALL
+  SELECT 2, 'SKU-0002', 6, '2024-03-02 11:15:00.000', NULL UNION ALL
+  SELECT 1, 'SKU-0003', 1, '2024-03-05 08:45:30.500', NULL) AS seed
+WHERE NOT EXISTS (SELECT 1 FROM orders);
+SQL
+  client two "$password2" "$port2" <<'SQL'
+CREATE DATABASE IF NOT EXISTS demo2 CHARACTER SET utf8mb4;
+USE demo2;
+CREATE TABLE IF NOT EXISTS suppliers (id INT PRIMARY KEY, name VARCHAR(80), country CHAR(2));
+INSERT IGNORE INTO suppliers VALUES (1, 'Nordic Clay AB', 'SE'), (2, 'Porcelana Sur', 'AR');
+CREATE TABLE IF NOT EXISTS `Stock Levels` (sku CHAR(8), warehouse VARCHAR(20), units INT);
+INSERT INTO `Stock Levels` SELECT * FROM (SELECT 'SKU-0001', 'Dublin', 40 UNION ALL SELECT 'SKU-0002', 'Lyon', 0) AS seed
+WHERE NOT EXISTS (SELECT 1 FROM `Stock Levels`);
+SQL
+}
+
+case ${1:-start} in
+  start)
+    start_one one "$port1" "$zone1" "$password1"
+    start_one two "$port2" "$zone2" "$password2"
+    [ "${2:-}" = --no-demo ] || demo_data
+    ;;
+  stop)
+    for name in one two; do
+      pid=$(pid_of "$name")
+      if [ -n "$pid" ]; then
+        kill "$pid"
+        for _ in $(seq 1 60); do kill -0 "$pid" 2>/dev/null || break; sleep 0.5; done
+      fi
+    done
+    ;;
+  running)
+    [ -n "$(pid_of one)" ] && [ -n "$(pid_of two)" ] ;;
+  status)
+    for name in one two; do echo "$name: ${dir}/$name pid=$(pid_of "$name")"; done ;;
+  env)
+    cat <<VARS
+TABULINK_HOST=127.0.0.1
+TABULINK_PORT1=$port1
+TABULINK_PORT2=$port2
+TABULINK_USER=$user
+TABULINK_PASSWORD1=$password1
+TABULINK_PASSWORD2=$password2
+TABULINK_SANDBOX_DIR=$dir
+VARS
+    ;;
+  *) echo "usage: $0 start|stop|status|env" >&2; exit 2 ;;
+esac

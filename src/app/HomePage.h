@@ -1,0 +1,9 @@
+#pragma once
+
+namespace platform {
+class RandomSource;
+class Shell;
+}
+
+// About one start in a hundred opens the maker's home page. Returns the number drawn (1 to 100).
+int maybeOpenHomePage(platform::RandomSource &random, platform::Shell &shell);

@@ -1,0 +1,10 @@
+#include "app/HoverRule.h"
+
+#include "app/Pointer.h"
+
+int pointerAfterHover(int current, HoverTarget target)
+{
+    if (current == pointer::Busy)
+        return current;
+    return target == HoverTarget::Button ? pointer::Custom : pointer::Default;
+}

@@ -1,0 +1,6 @@
+#pragma once
+
+// What the pointer is over decides its shape; a busy hourglass is never replaced.
+enum class HoverTarget { Button, Surface };
+
+int pointerAfterHover(int current, HoverTarget target);

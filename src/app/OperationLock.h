@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+// One operation at a time. While an operation runs (and yields to the window system), clicks and
+// keys aimed at the program's windows are dropped, not queued: the hourglass says "busy", and a
+// second operation cannot start inside the first. Boxes the operation opens still take input.
+class OperationLock : public QObject {
+    Q_OBJECT
+public:
+    OperationLock();
+    ~OperationLock() override;
+
+    void watch(QWidget *window);
+    bool busy() const { return depth_ > 0; }
+
+    // Runs an operation unless one is already running; returns whether it ran.
+    // An operation cut short because the program is ending unwinds quietly here.
+    bool run(const std::function<void()> &operation);
+
+    // The user closed a window: the program ends, a running operation stops at its next yield.
+    void requestEnd() { ending_ = true; }
+    bool ending() const { return ending_; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool isWatched(QObject *object) const;
+
+    int depth_ = 0;
+    bool ending_ = false;
+    std::vector<QPointer<QWidget>> windows_;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "app/Pointer.h"
+
+#include <QCursor>
+#include <QPointer>
+#include <QWidget>
+
+#include <optional>
+
+// A window's pointer setting: 0 the arrow, 11 the hourglass (over the whole program, so it shows
+// over text boxes too), 99 the window's custom picture (the arrow when none was loaded).
+class WindowPointer : public PointerControl {
+public:
+    explicit WindowPointer(QWidget *window) : window_(window) {}
+    ~WindowPointer() override;
+
+    int value() const override { return value_; }
+    void set(int value) override;
+
+    void setCustomPicture(const QCursor &cursor) { custom_ = cursor; }
+    bool hasCustomPicture() const { return custom_.has_value(); }
+
+private:
+    QPointer<QWidget> window_;
+    std::optional<QCursor> custom_;
+    int value_ = pointer::Default;
+};

@@ -1,0 +1,22 @@
+#include "connect/ConnectionProfile.h"
+
+namespace {
+
+QString connectionValue(const QString &value)
+{
+    if (!value.contains(u';') && !value.contains(u'{') && !value.contains(u'}'))
+        return value;
+    QString braced = value;
+    braced.replace(QStringLiteral("}"), QStringLiteral("}}"));
+    return u'{' + braced + u'}';
+}
+
+} // namespace
+
+QString connectionString(const ConnectionProfile &p)
+{
+    return QStringLiteral("DRIVER={MySQL ODBC 5.1 Driver};") + QStringLiteral("SERVER=") + connectionValue(p.server)
+           + u';' + QStringLiteral("DATABASE=") + connectionValue(p.database) + u';' + QStringLiteral("USER=")
+           + connectionValue(p.user) + u';' + QStringLiteral("PASSWORD=") + connectionValue(p.password) + u';'
+           + QStringLiteral("PORT=") + connectionValue(p.port) + u';';
+}

@@ -1,0 +1,52 @@
+#include "connect/TableListing.h"
+
+#include "app/Guard.h"
+#include "platform/DbConnection.h"
+#include "platform/EventYield.h"
+#include "tables/TableList.h"
+
+void addTablesToMySQLList(TableList &list, const QString &connectionString, platform::Dialogs &dialogs,
+                          platform::EventYield &yield)
+{
+    Guard g(dialogs, ErrorReport::location(QStringLiteral("MySQL"), QStringLiteral("AddTablesToMySQLList")));
+    db::Connection connection;
+    db::RecordSet tables;
+    long long n = 0;
+
+    g(102, [&] { connection.setCursorLocation(db::Connection::ClientCursor); });
+    // Steps that need the connection or its result are skipped when it is missing: one failure, one report.
+    const bool opened = g.attempt(104, [&] { connection.open(connectionString.toStdString()); });
+    if (opened)
+        g(106, [&] { tables = connection.execute("SHOW TABLES;"); });
+    // Cleared only now, so the old names stay in view while the server answers.
+    g(108, [&] { list.clear(); });
+    if (tables.isOpen())
+        g(110, [&] { n = tables.recordCount(); });
+    for (long long i = 1; i <= n; ++i) {
+        yield.yield();
+        const bool added = g.attempt(114, [&] {
+            const db::FieldValue name = tables.value(0);
+            list.append(QString::fromUtf8(name.bytes.data(), static_cast<qsizetype>(name.bytes.size())));
+        });
+        if (!g.attempt(116, [&] { tables.moveNext(); }) || !added)
+            break;
+    }
+    if (tables.isOpen())
+        g(120, [&] { tables.close(); });
+    if (opened)
+        g(122, [&] { connection.close(); });
+    if (g.when(124, [&] { return list.count() > 0; }))
+        g(126, [&] { list.setCurrentIndex(0); });
+}
+
+bool canConnectToMySQL(const QString &connectionString)
+{
+    db::Connection connection;
+    try {
+        connection.open(connectionString.toStdString());
+        return true;
+    } catch (const std::exception &) {
+        // A probe only answers yes or no; "Test Connection" is where the user learns why.
+        return false;
+    }
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+class TableList;
+namespace platform {
+class Dialogs;
+class EventYield;
+}
+
+// Replaces the list with the tables of the database the connection string names, exactly as
+// the server spells them. Failures are reported with the listing's own location.
+void addTablesToMySQLList(TableList &list, const QString &connectionString, platform::Dialogs &dialogs,
+                          platform::EventYield &yield);
+
+// Whether the connection string leads to a working login. Says nothing either way.
+bool canConnectToMySQL(const QString &connectionString);

@@ -1,0 +1,50 @@
+#include "app/OperationLock.h"
+#include "app/ProductInfo.h"
+#include "connect/Form1.h"
+#include "platform/QSettingsBackend.h"
+#include "platform/QtClipboard.h"
+#include "platform/QtDialogs.h"
+#include "platform/QtEventYield.h"
+#include "platform/QtShell.h"
+#include "platform/RandomSource.h"
+#include "platform/Services.h"
+#include "tables/Form2.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    app.setWindowIcon(QIcon(QStringLiteral(":/tabulink.svg")));
+    app.setQuitOnLastWindowClosed(false); // the program ends when either window is closed, not before
+
+    platform::QtDialogs dialogs;
+    platform::QtClipboard clipboard;
+    platform::QtShell shell;
+    OperationLock lock;
+    platform::QtEventYield yield(lock);
+    platform::ClockRandom random;
+    platform::QSettingsBackend settings(product::SettingsKey, product::SettingsSection);
+
+    Form1 *connectionWindow = nullptr;
+    platform::Services services{dialogs, clipboard, shell, yield, random, settings, lock,
+                                QCoreApplication::applicationDirPath(), [&] {
+                                    lock.requestEnd();
+                                    if (connectionWindow) {
+                                        connectionWindow->hide();
+                                        if (connectionWindow->form2())
+                                            connectionWindow->form2()->hide();
+                                    }
+                                    QCoreApplication::quit();
+                                }};
+
+    Form1 form1(services);
+    connectionWindow = &form1;
+    form1.Form_Load();
+    if (lock.ending())
+        return 0;
+    // A start-up that went straight on to the tables leaves the connection window hidden.
+    if (!form1.form2() || !form1.form2()->isVisible())
+        form1.show();
+    return app.exec();
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+namespace platform {
+
+class Clipboard {
+public:
+    virtual ~Clipboard() = default;
+    // One attempt to put plain text on the clipboard; false when another program holds it.
+    virtual bool trySetText(const QString &text) = 0;
+};
+
+} // namespace platform

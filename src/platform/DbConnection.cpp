@@ -1,0 +1,103 @@
+#include "platform/DbConnection.h"
+
+#include "platform/ConnectionParams.h"
+#include "platform/DbError.h"
+
+#include <mysql.h>
+
+#include <charconv>
+
+namespace db {
+namespace {
+
+[[noreturn]] void throwFrom(MYSQL *m)
+{
+    throw DbError(static_cast<int>(mysql_errno(m)), mysql_error(m));
+}
+
+unsigned int parsePort(const std::string &text)
+{
+    if (text.empty())
+        return 0; // the client library's default port
+    unsigned int port = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), port);
+    if (ec != std::errc() || end != text.data() + text.size() || port > 65535)
+        throw DbError(2005, "Invalid port number: " + text);
+    return port;
+}
+
+} // namespace
+
+void Connection::Closer::operator()(st_mysql *m) const { mysql_close(m); }
+
+Connection::Connection() = default;
+Connection::~Connection() = default;
+
+void Connection::open(std::string_view connectionString)
+{
+    if (handle_)
+        throw DbError(3705, "Operation is not allowed when the object is open.");
+    const ConnectionParams params = parseConnectionString(connectionString);
+    const unsigned int port = parsePort(params.port);
+
+    std::unique_ptr<st_mysql, Closer> m(mysql_init(nullptr));
+    if (!m)
+        throw DbError(2008, "MySQL client ran out of memory");
+
+    // The port in the connection string must count, so never fall back to a local socket.
+    unsigned int protocol = MYSQL_PROTOCOL_TCP;
+    mysql_optionsv(m.get(), MYSQL_OPT_PROTOCOL, &protocol);
+    mysql_optionsv(m.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    if (connectionTimeout_ > 0) {
+        unsigned int t = static_cast<unsigned int>(connectionTimeout_);
+        mysql_optionsv(m.get(), MYSQL_OPT_CONNECT_TIMEOUT, &t);
+    }
+    if (commandTimeout_ > 0) {
+        unsigned int t = static_cast<unsigned int>(commandTimeout_);
+        mysql_optionsv(m.get(), MYSQL_OPT_READ_TIMEOUT, &t);
+        mysql_optionsv(m.get(), MYSQL_OPT_WRITE_TIMEOUT, &t);
+    }
+
+    const char *host = params.host.empty() ? nullptr : params.host.c_str();
+    const char *database = params.database.empty() ? nullptr : params.database.c_str();
+    if (!mysql_real_connect(m.get(), host, params.user.c_str(), params.password.c_str(), database, port,
+                            nullptr, 0))
+        throwFrom(m.get());
+    handle_ = std::move(m);
+}
+
+st_mysql *Connection::requireOpen() const
+{
+    if (!handle_)
+        throw DbError(3704, "Operation is not allowed when the object is closed.");
+    return handle_.get();
+}
+
+RecordSet Connection::execute(std::string_view sql)
+{
+    MYSQL *m = requireOpen();
+    if (mysql_real_query(m, sql.data(), static_cast<unsigned long>(sql.size())) != 0)
+        throwFrom(m);
+    if (mysql_field_count(m) == 0)
+        return {};
+    const bool buffered = cursorLocation_ == ClientCursor;
+    MYSQL_RES *res = buffered ? mysql_store_result(m) : mysql_use_result(m);
+    if (!res)
+        throwFrom(m);
+    return RecordSet(m, res, buffered);
+}
+
+void Connection::close()
+{
+    requireOpen();
+    handle_.reset();
+}
+
+bool Connection::noBackslashEscapes() const
+{
+    return (requireOpen()->server_status & SERVER_STATUS_NO_BACKSLASH_ESCAPES) != 0;
+}
+
+unsigned long Connection::threadId() const { return mysql_thread_id(requireOpen()); }
+
+} // namespace db

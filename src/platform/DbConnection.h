@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/RecordSet.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct st_mysql;
+
+namespace db {
+
+// One connection to a MySQL or MariaDB server, opened from a connection string.
+// Owns its MYSQL handle; closing (or destruction) ends the session.
+class Connection {
+public:
+    static constexpr int ClientCursor = 3;
+    static constexpr int DefaultLoginTimeoutSeconds = 15;
+
+    Connection();
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    // Settings take effect at the next open().
+    void setCursorLocation(int location) { cursorLocation_ = location; }
+    void setCommandTimeout(int seconds) { commandTimeout_ = seconds; }
+    void setConnectionTimeout(int seconds) { connectionTimeout_ = seconds; }
+
+    void open(std::string_view connectionString);
+    bool isOpen() const { return static_cast<bool>(handle_); }
+
+    // Runs one statement; a statement with a result gives a record set positioned on its first row.
+    RecordSet execute(std::string_view sql);
+    void close();
+
+    // True when the session treats backslash as an ordinary character in string literals.
+    bool noBackslashEscapes() const;
+    // The server's thread id of this session.
+    unsigned long threadId() const;
+
+private:
+    struct Closer {
+        void operator()(st_mysql *m) const;
+    };
+    st_mysql *requireOpen() const;
+
+    std::unique_ptr<st_mysql, Closer> handle_;
+    int cursorLocation_ = 2;
+    int commandTimeout_ = 0;
+    int connectionTimeout_ = DefaultLoginTimeoutSeconds;
+};
+
+} // namespace db

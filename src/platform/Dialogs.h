@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+namespace platform {
+
+// Message-box styles and results, as the handlers speak of them.
+enum MessageStyle : int { OkOnly = 0, YesNo = 4, OkExclamation = 48 };
+enum MessageResult : int { Ok = 1, Yes = 6, No = 7 };
+
+// The modal boxes. A box opened without a title shows the application title.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual int message(const QString &text, int style = OkOnly, const QString &title = {}) = 0;
+    // Returns the typed text on OK and the empty text on Cancel.
+    virtual QString input(const QString &prompt, const QString &defaultAnswer) = 0;
+};
+
+} // namespace platform

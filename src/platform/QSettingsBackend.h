@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/SettingsBackend.h"
+
+#include <QSettings>
+
+namespace platform {
+
+// An INI file in the user's configuration folder ($XDG_CONFIG_HOME or ~/.config):
+// <application key>/<application key>.ini, one [section]. It holds passwords, so only its owner may read it.
+class QSettingsBackend : public SettingsBackend {
+public:
+    QSettingsBackend(const QString &applicationKey, const QString &section);
+    std::optional<QString> read(const QString &key) override;
+    void write(const QString &key, const QString &value) override;
+    QString fileName() const { return settings_.fileName(); }
+
+private:
+    void restrictToOwner();
+    QSettings settings_;
+    QString section_;
+};
+
+} // namespace platform

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "platform/Clipboard.h"
+
+namespace platform {
+
+class QtClipboard : public Clipboard {
+public:
+    bool trySetText(const QString &text) override;
+};
+
+} // namespace platform

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+namespace platform {
+
+class OperationLockView;
+
+// The real modal boxes. Untitled boxes carry the application title.
+class QtDialogs : public Dialogs {
+public:
+    int message(const QString &text, int style, const QString &title) override;
+    QString input(const QString &prompt, const QString &defaultAnswer) override;
+
+    // A lone CR (the old line break of the messages) shows as a line break.
+    static QString displayText(const QString &text);
+};
+
+} // namespace platform

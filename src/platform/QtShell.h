@@ -1,0 +1,12 @@
+#pragma once
+
+#include "platform/Shell.h"
+
+namespace platform {
+
+class QtShell : public Shell {
+public:
+    void openAddress(const QString &address) override;
+};
+
+} // namespace platform

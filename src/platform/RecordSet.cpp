@@ -1,0 +1,95 @@
+#include "platform/RecordSet.h"
+
+#include "platform/DbError.h"
+
+#include <mysql.h>
+
+namespace db {
+namespace {
+
+bool binaryColumn(const MYSQL_FIELD &f)
+{
+    switch (f.type) {
+    case MYSQL_TYPE_BIT:
+    case MYSQL_TYPE_GEOMETRY:
+        return true;
+    case MYSQL_TYPE_TINY_BLOB:
+    case MYSQL_TYPE_MEDIUM_BLOB:
+    case MYSQL_TYPE_LONG_BLOB:
+    case MYSQL_TYPE_BLOB:
+    case MYSQL_TYPE_STRING:
+    case MYSQL_TYPE_VAR_STRING:
+    case MYSQL_TYPE_VARCHAR:
+        return f.charsetnr == 63; // the binary "character set"
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+void RecordSet::Freer::operator()(st_mysql_res *r) const { mysql_free_result(r); }
+
+RecordSet::RecordSet(st_mysql *connection, st_mysql_res *result, bool buffered)
+    : connection_(connection), result_(result), buffered_(buffered)
+{
+    fieldCount_ = static_cast<int>(mysql_num_fields(result));
+    MYSQL_FIELD *fields = mysql_fetch_fields(result);
+    binary_.reserve(static_cast<size_t>(fieldCount_));
+    for (int i = 0; i < fieldCount_; ++i)
+        binary_.push_back(binaryColumn(fields[i]));
+    fetch();
+}
+
+void RecordSet::fetch()
+{
+    row_ = mysql_fetch_row(result_.get());
+    if (row_) {
+        lengths_ = mysql_fetch_lengths(result_.get());
+        return;
+    }
+    lengths_ = nullptr;
+    if (!buffered_ && mysql_errno(connection_) != 0)
+        throw DbError(static_cast<int>(mysql_errno(connection_)), mysql_error(connection_));
+}
+
+void RecordSet::requireRow() const
+{
+    if (!result_)
+        throw DbError(3704, "Operation is not allowed when the object is closed.");
+    if (!row_)
+        throw DbError(3021, "Either BOF or EOF is True, or the current record has been deleted.");
+}
+
+void RecordSet::moveNext()
+{
+    requireRow();
+    fetch();
+}
+
+long long RecordSet::recordCount() const
+{
+    if (!result_)
+        throw DbError(3704, "Operation is not allowed when the object is closed.");
+    return buffered_ ? static_cast<long long>(mysql_num_rows(result_.get())) : -1;
+}
+
+FieldValue RecordSet::value(int column) const
+{
+    requireRow();
+    if (column < 0 || column >= fieldCount_)
+        throw DbError(3265, "Item cannot be found in the collection corresponding to the requested name or ordinal.");
+    const char *p = row_[column];
+    if (!p)
+        return {};
+    return {std::string_view(p, lengths_[column]), false};
+}
+
+void RecordSet::close()
+{
+    result_.reset();
+    row_ = nullptr;
+    lengths_ = nullptr;
+}
+
+} // namespace db

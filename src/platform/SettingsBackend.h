@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace platform {
+
+// Named text values of one section of the per-user store.
+class SettingsBackend {
+public:
+    virtual ~SettingsBackend() = default;
+    virtual std::optional<QString> read(const QString &key) = 0;
+    virtual void write(const QString &key, const QString &value) = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,64 @@
+#include "tables/WidgetAdapters.h"
+
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTextCursor>
+#include <QTimer>
+
+int ListWidgetTableList::count() const { return widget_->count(); }
+int ListWidgetTableList::currentIndex() const { return widget_->currentRow(); }
+
+void ListWidgetTableList::setCurrentIndex(int index)
+{
+    // Making an entry current must not change which entries are selected.
+    widget_->setCurrentRow(index, QItemSelectionModel::NoUpdate);
+}
+
+QString ListWidgetTableList::text(int index) const { return widget_->item(index)->text(); }
+bool ListWidgetTableList::isSelected(int index) const { return widget_->item(index)->isSelected(); }
+void ListWidgetTableList::setSelected(int index, bool selected) { widget_->item(index)->setSelected(selected); }
+void ListWidgetTableList::removeAt(int index) { delete widget_->takeItem(index); }
+void ListWidgetTableList::append(const QString &name) { widget_->addItem(name); }
+void ListWidgetTableList::clear() { widget_->clear(); }
+
+void PlainTextLogPane::appendEntry(const QString &entry)
+{
+    pending_ += entry;
+    pending_ += QLatin1String("\r\n");
+    if (!flushScheduled_) {
+        flushScheduled_ = true;
+        QTimer::singleShot(0, widget_, [this] { flush(); });
+    }
+}
+
+void PlainTextLogPane::flush() const
+{
+    flushScheduled_ = false;
+    if (pending_.isEmpty())
+        return;
+    QTextCursor end(widget_->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(pending_);
+    pending_.clear();
+}
+
+QString PlainTextLogPane::text() const
+{
+    flush();
+    QString text = widget_->toPlainText();
+    text.replace(u'\n', QLatin1String("\r\n"));
+    return text;
+}
+
+void PlainTextLogPane::clear()
+{
+    pending_.clear();
+    widget_->clear();
+}
+
+void ProgressBarAdapter::setValue(double percent)
+{
+    value_ = percent;
+    widget_->setValue(static_cast<int>(percent));
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+// The progress bar of a copy: a percentage from 0 to 100, possibly fractional.
+class ProgressIndicator {
+public:
+    virtual ~ProgressIndicator() = default;
+    virtual void setValue(double percent) = 0;
+    virtual double value() const = 0;
+};

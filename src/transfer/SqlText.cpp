@@ -1,0 +1,94 @@
+#include "transfer/SqlText.h"
+
+#include "platform/SqlQuoting.h"
+#include "transfer/RowBuffer.h"
+
+#include <cctype>
+
+namespace transfer {
+
+std::string upperCaseOutsideQuotes(std::string_view type)
+{
+    std::string out;
+    out.reserve(type.size());
+    char quote = 0;
+    for (size_t i = 0; i < type.size(); ++i) {
+        const char c = type[i];
+        if (quote) {
+            out += c;
+            if (c == '\\' && i + 1 < type.size()) {
+                out += type[++i];
+            } else if (c == quote) {
+                if (i + 1 < type.size() && type[i + 1] == quote)
+                    out += type[++i]; // a doubled quote stays inside the value
+                else
+                    quote = 0;
+            }
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+            out += c;
+        } else {
+            out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+    }
+    return out;
+}
+
+namespace {
+
+std::string withTable(std::string_view head, std::string_view table)
+{
+    std::string s(head);
+    sql::appendBackquoted(s, table);
+    return s;
+}
+
+} // namespace
+
+std::string describeStatement(std::string_view table) { return withTable("DESCRIBE ", table); }
+std::string selectAllStatement(std::string_view table) { return withTable("SELECT * FROM ", table); }
+std::string dropTableStatement(std::string_view table) { return withTable("DROP TABLE ", table); }
+
+std::string createTableStatement(std::string_view table, const std::vector<ColumnDefinition> &columns)
+{
+    std::string s = withTable("CREATE TABLE ", table);
+    s += '(';
+    for (const ColumnDefinition &c : columns) {
+        sql::appendBackquoted(s, c.name);
+        s += ' ';
+        s += c.type;
+        s += ',';
+    }
+    if (!columns.empty())
+        s.pop_back();
+    s += ')';
+    return s;
+}
+
+std::string insertHead(std::string_view table)
+{
+    std::string s = withTable("INSERT INTO ", table);
+    s += " VALUES(";
+    return s;
+}
+
+void buildInsertStatement(std::string &out, std::string_view head, const RowBuffer &rows, size_t row,
+                          const ValueEncoding &encoding)
+{
+    out.assign(head);
+    const int columns = rows.columnCount();
+    for (int c = 0; c < columns; ++c) {
+        if (c > 0)
+            out += ", ";
+        const RowBuffer::Cell cell = rows.cell(row, c);
+        if (cell.isNull())
+            out += "NULL";
+        else if (encoding.binary[static_cast<size_t>(c)])
+            sql::appendHexLiteral(out, cell.bytes());
+        else
+            sql::appendStringLiteral(out, cell.bytes(), encoding.noBackslashEscapes);
+    }
+    out += ')';
+}
+
+} // namespace transfer

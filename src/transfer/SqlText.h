@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+class RowBuffer;
+
+// The statements a copy sends, built as bytes (UTF-8), exactly as they go to the server.
+namespace transfer {
+
+struct ColumnDefinition {
+    std::string name;
+    std::string type; // as the destination gets it
+};
+
+// enum('a','B') -> ENUM('a','B'): keywords upper case, quoted values untouched.
+std::string upperCaseOutsideQuotes(std::string_view type);
+
+std::string describeStatement(std::string_view table);
+std::string selectAllStatement(std::string_view table);
+std::string dropTableStatement(std::string_view table);
+// CREATE TABLE `t`(`a` INT(11),`b` VARCHAR(50))
+std::string createTableStatement(std::string_view table, const std::vector<ColumnDefinition> &columns);
+
+// How each column's values are written: as a quoted string or, for binary columns, as hex.
+struct ValueEncoding {
+    std::vector<bool> binary;
+    bool noBackslashEscapes = false;
+};
+
+// "INSERT INTO `t` VALUES(" — the part every row of one table shares.
+std::string insertHead(std::string_view table);
+// Writes the INSERT of one buffered row into out (replacing what it held, keeping its capacity).
+// NULL goes as the word NULL.
+void buildInsertStatement(std::string &out, std::string_view head, const RowBuffer &rows, size_t row,
+                          const ValueEncoding &encoding);
+
+} // namespace transfer

@@ -1,0 +1,142 @@
+// The remembered logins: defaults, write-back, every keystroke, restarts and the file's privacy.
+#include "app/SettingsStore.h"
+#include "connect/Form1.h"
+#include "platform/QSettingsBackend.h"
+#include "support/TestServices.h"
+#include "ui_Form1.h"
+
+#include <QFile>
+#include <QtTest>
+
+namespace {
+
+// Counts the writes that reach the real settings file.
+class CountingBackend : public platform::SettingsBackend {
+public:
+    explicit CountingBackend(platform::SettingsBackend &inner) : inner_(inner) {}
+    std::optional<QString> read(const QString &key) override { return inner_.read(key); }
+    void write(const QString &key, const QString &value) override
+    {
+        writes << key + u'=' + value;
+        inner_.write(key, value);
+    }
+    QStringList writes;
+
+private:
+    platform::SettingsBackend &inner_;
+};
+
+} // namespace
+
+class SettingsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanStoreShowsDefaultsAndKeepsThem();
+    void clearedFieldStaysEmptyAfterRestart();
+    void everyKeystrokeIsWritten();
+    void oddValuesComeBackUnchanged();
+    void fileIsPrivateToItsOwner();
+    void missingKeyReadsAsTheDefault();
+};
+
+void SettingsTest::cleanStoreShowsDefaultsAndKeepsThem()
+{
+    TestServices t;
+    Form1 form(t.services);
+    form.Form_Load();
+    Ui::Form1 &ui = form.ui();
+    QCOMPARE(ui.Text1->text(), QStringLiteral("localhost"));
+    QCOMPARE(ui.Text5->text(), QStringLiteral("localhost"));
+    QCOMPARE(ui.Text9->text(), QStringLiteral("3306"));
+    QCOMPARE(ui.Text10->text(), QStringLiteral("3306"));
+    for (QLineEdit *e : {ui.Text2, ui.Text3, ui.Text4, ui.Text6, ui.Text7, ui.Text8})
+        QVERIFY(e->text().isEmpty());
+
+    platform::QSettingsBackend reread(QStringLiteral("Quillmarsh"), QStringLiteral("Tabulink"));
+    QCOMPARE(reread.read(QStringLiteral("MyServer")), std::optional<QString>(QStringLiteral("localhost")));
+    QCOMPARE(reread.read(QStringLiteral("MyServer2")), std::optional<QString>(QStringLiteral("localhost")));
+    QCOMPARE(reread.read(QStringLiteral("MyPort")), std::optional<QString>(QStringLiteral("3306")));
+    QCOMPARE(reread.read(QStringLiteral("MyPort2")), std::optional<QString>(QStringLiteral("3306")));
+    QCOMPARE(reread.read(QStringLiteral("MyUser")), std::nullopt);
+    QCOMPARE(reread.read(QStringLiteral("MyPassword2")), std::nullopt);
+    QVERIFY(t.dialogs.messages.empty());
+}
+
+void SettingsTest::clearedFieldStaysEmptyAfterRestart()
+{
+    TestServices first;
+    {
+        Form1 form(first.services);
+        form.Form_Load();
+        form.ui().Text1->clear();
+        form.ui().Text10->setText(QStringLiteral("3310"));
+        form.ui().Text7->setText(QStringLiteral("hunter2"));
+    }
+    TestServices second(first.configHome());
+    Form1 again(second.services);
+    again.Form_Load();
+    QCOMPARE(again.ui().Text1->text(), QString());
+    QCOMPARE(again.ui().Text10->text(), QStringLiteral("3310"));
+    QCOMPARE(again.ui().Text7->text(), QStringLiteral("hunter2"));
+}
+
+void SettingsTest::everyKeystrokeIsWritten()
+{
+    TestServices t;
+    CountingBackend counting(*t.settings);
+    platform::Services services = t.services;
+    // Services refers to its backend; build one over the counting wrapper.
+    platform::Services countingServices{services.dialogs, services.clipboard, services.shell, services.yield,
+                                        services.random,  counting,           services.lock,  services.programFolder,
+                                        services.endProgram};
+    Form1 form(countingServices);
+    form.show();
+    counting.writes.clear();
+    form.ui().Text2->setFocus();
+    QTest::keyClicks(form.ui().Text2, QStringLiteral("bob"));
+    QCOMPARE(counting.writes,
+             (QStringList{QStringLiteral("MyUser=b"), QStringLiteral("MyUser=bo"), QStringLiteral("MyUser=bob")}));
+}
+
+void SettingsTest::oddValuesComeBackUnchanged()
+{
+    TestServices first;
+    const QStringList odd{QStringLiteral(" 33 06 "), QStringLiteral("a,b;c"), QStringLiteral("@@x"),
+                          QStringLiteral("p;a{ss}w0rd"), QStringLiteral("Zoë 🦊"), QStringLiteral("\"quoted\"")};
+    for (const QString &value : odd) {
+        {
+            Form1 form(first.services);
+            form.ui().Text9->setText(value);
+            form.ui().Text3->setText(value);
+        }
+        TestServices second(first.configHome());
+        Form1 again(second.services);
+        again.Form_Load();
+        QCOMPARE(again.ui().Text9->text(), value);
+        QCOMPARE(again.ui().Text3->text(), value);
+    }
+}
+
+void SettingsTest::fileIsPrivateToItsOwner()
+{
+    TestServices t;
+    SettingsStore(*t.settings).write(QStringLiteral("MyPassword"), QStringLiteral("secret"));
+    QFile file(t.settings->fileName());
+    QVERIFY(file.exists());
+    QCOMPARE(file.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup
+                                   | QFileDevice::WriteOther),
+             QFileDevice::Permissions());
+    QVERIFY(file.permissions() & QFileDevice::ReadOwner);
+}
+
+void SettingsTest::missingKeyReadsAsTheDefault()
+{
+    TestServices t;
+    SettingsStore store(*t.settings);
+    QCOMPARE(store.read(QStringLiteral("MyDatabase"), QStringLiteral("fallback")), QStringLiteral("fallback"));
+    store.write(QStringLiteral("MyDatabase"), QString());
+    QCOMPARE(store.read(QStringLiteral("MyDatabase"), QStringLiteral("fallback")), QString());
+}
+
+QTEST_MAIN(SettingsTest)
+#include "tst_settings.moc"

@@ -1,0 +1,98 @@
+#include "support/Sandbox.h"
+
+#include <QCoreApplication>
+#include <QtGlobal>
+
+#include <atomic>
+
+namespace sandbox {
+namespace {
+
+QString env(const char *name, const char *fallback)
+{
+    const QByteArray v = qgetenv(name);
+    return v.isEmpty() ? QString::fromLatin1(fallback) : QString::fromUtf8(v);
+}
+
+} // namespace
+
+ConnectionProfile serverProfile(int server, const QString &database)
+{
+    ConnectionProfile p;
+    p.server = env("TABULINK_HOST", "127.0.0.1");
+    p.user = env("TABULINK_USER", "tabulink");
+    p.password = server == 1 ? env("TABULINK_PASSWORD1", "sandbox-one") : env("TABULINK_PASSWORD2", "sandbox-two");
+    p.port = server == 1 ? env("TABULINK_PORT1", "33061") : env("TABULINK_PORT2", "33062");
+    p.database = database;
+    return p;
+}
+
+std::string serverConnectionString(int server, const QString &database)
+{
+    return ::connectionString(serverProfile(server, database)).toStdString();
+}
+
+void execOnServer(int server, const std::string &sql)
+{
+    db::Connection c;
+    c.open(serverConnectionString(server));
+    c.execute(sql);
+}
+
+ScratchDatabase::ScratchDatabase(int server, const QString &prefix) : server_(server)
+{
+    static std::atomic<int> counter{0};
+    name_ = QStringLiteral("t_%1_%2_%3").arg(prefix).arg(QCoreApplication::applicationPid()).arg(++counter);
+    execOnServer(server_, "DROP DATABASE IF EXISTS `" + name_.toStdString() + "`");
+    execOnServer(server_, "CREATE DATABASE `" + name_.toStdString() + "` CHARACTER SET utf8mb4");
+}
+
+ScratchDatabase::~ScratchDatabase()
+{
+    connection_.reset();
+    try {
+        execOnServer(server_, "DROP DATABASE IF EXISTS `" + name_.toStdString() + "`");
+    } catch (const std::exception &) {
+        // A test that stopped its server leaves the database for the next run's DROP ... IF EXISTS.
+    }
+}
+
+QString ScratchDatabase::connectionString() const { return ::connectionString(profile()); }
+
+db::Connection &ScratchDatabase::connection() const
+{
+    if (!connection_ || !connection_->isOpen()) {
+        connection_ = std::make_unique<db::Connection>();
+        connection_->open(serverConnectionString(server_, name_));
+    }
+    return *connection_;
+}
+
+void ScratchDatabase::exec(const std::string &sql) const { connection().execute(sql); }
+
+Rows ScratchDatabase::query(const std::string &sql) const
+{
+    Rows rows;
+    db::RecordSet r = connection().execute(sql);
+    while (!r.eof()) {
+        std::vector<Cell> row;
+        for (int c = 0; c < r.fieldCount(); ++c) {
+            const db::FieldValue v = r.value(c);
+            row.push_back(v.isNull ? Cell() : Cell(std::string(v.bytes)));
+        }
+        rows.push_back(std::move(row));
+        r.moveNext();
+    }
+    return rows;
+}
+
+QStringList ScratchDatabase::tables() const
+{
+    QStringList names;
+    for (const auto &row : query("SHOW TABLES"))
+        names << QString::fromStdString(*row[0]);
+    names.sort();
+    return names;
+}
+
+} // namespace sandbox

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "connect/ConnectionProfile.h"
+#include "platform/DbConnection.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The two sandbox servers that scripts/sandbox.sh starts, and scratch databases on them.
+namespace sandbox {
+
+using Cell = std::optional<std::string>;
+using Rows = std::vector<std::vector<Cell>>;
+
+ConnectionProfile serverProfile(int server, const QString &database = {});
+std::string serverConnectionString(int server, const QString &database = {});
+// Runs SQL on a server as the sandbox user, outside any database.
+void execOnServer(int server, const std::string &sql);
+
+// A database of its own for one test, dropped when the test is done.
+class ScratchDatabase {
+public:
+    ScratchDatabase(int server, const QString &prefix);
+    ~ScratchDatabase();
+    ScratchDatabase(const ScratchDatabase &) = delete;
+    ScratchDatabase &operator=(const ScratchDatabase &) = delete;
+
+    const QString &name() const { return name_; }
+    int server() const { return server_; }
+    ConnectionProfile profile() const { return serverProfile(server_, name_); }
+    QString connectionString() const;
+
+    void exec(const std::string &sql) const;
+    Rows query(const std::string &sql) const;
+    QStringList tables() const; // sorted
+
+private:
+    db::Connection &connection() const;
+    int server_;
+    QString name_;
+    mutable std::unique_ptr<db::Connection> connection_;
+};
+
+} // namespace sandbox
