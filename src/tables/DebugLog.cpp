@@ -11,7 +11,7 @@ QString DebugLog::runtimeErrorText(int number, const QString &description)
 
 bool DebugLog::executeAndLog(db::Connection &connection, std::string_view statement)
 {
-    pane_.appendEntry(QString::fromUtf8(statement.data(), static_cast<qsizetype>(statement.size())));
+    pane_.appendEntry(statement);
     try {
         connection.execute(statement);
         return true;
@@ -19,7 +19,7 @@ bool DebugLog::executeAndLog(db::Connection &connection, std::string_view statem
         enableSupportButton_();
         const QString message = runtimeErrorText(e.number(), QString::fromUtf8(e.what()));
         dialogs_.message(message);
-        pane_.appendEntry(message);
+        pane_.appendEntry(message.toStdString());
         return false;
     }
 }

@@ -16,7 +16,7 @@ class Dialogs;
 class LogPane {
 public:
     virtual ~LogPane() = default;
-    virtual void appendEntry(const QString &entry) = 0;
+    virtual void appendEntry(std::string_view utf8) = 0;
     virtual QString text() const = 0;
     virtual void clear() = 0;
 };

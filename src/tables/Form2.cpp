@@ -12,6 +12,7 @@
 #include "tables/RenameTable.h"
 #include "tables/Selection.h"
 #include "transfer/TransferRun.h"
+#include "tables/LogView.h"
 #include "ui_Form2.h"
 
 #include <QCloseEvent>
@@ -31,8 +32,8 @@ std::unique_ptr<Ui::Form2> setUp(QWidget *form)
 Form2::Form2(platform::Services &services, ProfileSource profiles, std::function<void()> showConnectionWindow)
     : ui_(setUp(this)), services_(services), profiles_(std::move(profiles)),
       showConnectionWindow_(std::move(showConnectionWindow)), pointer_(this), list1_(ui_->List1),
-      list2_(ui_->List2), logPane_(ui_->Text1), progress_(ui_->ProgressBar1),
-      debugLog_(logPane_, services.dialogs, [this] { ui_->PushButton14->setEnabled(true); })
+      list2_(ui_->List2), progress_(ui_->ProgressBar1),
+      debugLog_(*ui_->Text1, services.dialogs, [this] { ui_->PushButton14->setEnabled(true); })
 {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(size());
@@ -48,6 +49,8 @@ Form2::Form2(platform::Services &services, ProfileSource profiles, std::function
 }
 
 Form2::~Form2() = default;
+
+LogPane &Form2::logPane() { return *ui_->Text1; }
 
 void Form2::Form_Load()
 {
@@ -157,12 +160,12 @@ void Form2::PushButton11_Click()
 void Form2::PushButton12_Click()
 {
     operation(QStringLiteral("PushButton12_Click"),
-              [&](Guard &g) { g(100, [&] { copyTextToClipboard(services_.clipboard, logPane_.text()); }); });
+              [&](Guard &g) { g(100, [&] { copyTextToClipboard(services_.clipboard, ui_->Text1->text()); }); });
 }
 
 void Form2::PushButton13_Click()
 {
-    operation(QStringLiteral("PushButton13_Click"), [&](Guard &g) { g(100, [&] { logPane_.clear(); }); });
+    operation(QStringLiteral("PushButton13_Click"), [&](Guard &g) { g(100, [&] { ui_->Text1->clear(); }); });
 }
 
 void Form2::PushButton14_Click()

@@ -34,7 +34,7 @@ public:
     TableList &list2() { return list2_; }
     WindowPointer &pointer() { return pointer_; }
     ProgressBarAdapter &progress() { return progress_; }
-    LogPane &logPane() { return logPane_; }
+    LogPane &logPane();
     DebugLog &debugLog() { return debugLog_; }
 
 public slots:
@@ -72,7 +72,6 @@ private:
     WindowPointer pointer_;
     ListWidgetTableList list1_;
     ListWidgetTableList list2_;
-    PlainTextLogPane logPane_;
     ProgressBarAdapter progress_;
     DebugLog debugLog_;
     bool centred_ = false;

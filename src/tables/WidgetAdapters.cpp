@@ -1,10 +1,7 @@
 #include "tables/WidgetAdapters.h"
 
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QTextCursor>
-#include <QTimer>
 
 int ListWidgetTableList::count() const { return widget_->count(); }
 int ListWidgetTableList::currentIndex() const { return widget_->currentRow(); }
@@ -21,41 +18,6 @@ void ListWidgetTableList::setSelected(int index, bool selected) { widget_->item(
 void ListWidgetTableList::removeAt(int index) { delete widget_->takeItem(index); }
 void ListWidgetTableList::append(const QString &name) { widget_->addItem(name); }
 void ListWidgetTableList::clear() { widget_->clear(); }
-
-void PlainTextLogPane::appendEntry(const QString &entry)
-{
-    pending_ += entry;
-    pending_ += QLatin1String("\r\n");
-    if (!flushScheduled_) {
-        flushScheduled_ = true;
-        QTimer::singleShot(0, widget_, [this] { flush(); });
-    }
-}
-
-void PlainTextLogPane::flush() const
-{
-    flushScheduled_ = false;
-    if (pending_.isEmpty())
-        return;
-    QTextCursor end(widget_->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(pending_);
-    pending_.clear();
-}
-
-QString PlainTextLogPane::text() const
-{
-    flush();
-    QString text = widget_->toPlainText();
-    text.replace(u'\n', QLatin1String("\r\n"));
-    return text;
-}
-
-void PlainTextLogPane::clear()
-{
-    pending_.clear();
-    widget_->clear();
-}
 
 void ProgressBarAdapter::setValue(double percent)
 {

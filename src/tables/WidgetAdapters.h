@@ -1,11 +1,9 @@
 #pragma once
 
-#include "tables/DebugLog.h"
 #include "tables/TableList.h"
 #include "transfer/Progress.h"
 
 class QListWidget;
-class QPlainTextEdit;
 class QProgressBar;
 
 // A table list over a multi-selection list widget.
@@ -24,23 +22,6 @@ public:
 
 private:
     QListWidget *widget_;
-};
-
-// The log pane over a plain-text box. Entries are gathered and handed to the box in batches
-// (the next time events are handled, or when the text is read), so an append costs the same
-// however long the log has grown. The text reads back with CR LF after every line.
-class PlainTextLogPane : public LogPane {
-public:
-    explicit PlainTextLogPane(QPlainTextEdit *widget) : widget_(widget) {}
-    void appendEntry(const QString &entry) override;
-    QString text() const override;
-    void clear() override;
-    void flush() const;
-
-private:
-    QPlainTextEdit *widget_;
-    mutable QString pending_;
-    mutable bool flushScheduled_ = false;
 };
 
 // The progress bar: keeps the exact percentage, shows whole percents.

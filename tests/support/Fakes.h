@@ -96,7 +96,10 @@ public:
 
 class MemoryLogPane : public LogPane {
 public:
-    void appendEntry(const QString &entry) override { contents += entry + QStringLiteral("\r\n"); }
+    void appendEntry(std::string_view utf8) override
+    {
+        contents += QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())) + QStringLiteral("\r\n");
+    }
     QString text() const override { return contents; }
     void clear() override { contents.clear(); }
     QString contents;

@@ -1,0 +1,165 @@
+// Copying a 100,000-row table between the two sandbox servers through the real copy code,
+// against a bare Connector/C loop that sends the same INSERT statements. Prints rates and memory.
+#include "platform/DbConnection.h"
+#include "platform/QtEventYield.h"
+#include "support/Sandbox.h"
+#include "support/TestServices.h"
+#include "tables/Form2.h"
+#include "transfer/RowCopy.h"
+#include "transfer/SqlText.h"
+#include "ui_Form2.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <mysql.h>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+long long statusKb(const char *field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(static_cast<int>(qstrlen(field))).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+void resetPeak()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
+constexpr int Rows = 100000;
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
+           + static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct Timing {
+    double seconds;
+    double cpu;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    sandbox::ScratchDatabase source(1, QStringLiteral("bench_src"));
+    sandbox::ScratchDatabase destination(2, QStringLiteral("bench_dst"));
+    sandbox::ScratchDatabase bare(2, QStringLiteral("bench_bare"));
+    source.exec("CREATE TABLE orders (id INT PRIMARY KEY, customer VARCHAR(40), email VARCHAR(60), "
+                "amount DECIMAL(10,2), placed DATETIME, note TEXT, tag VARBINARY(8))");
+    source.exec("INSERT INTO orders SELECT seq, CONCAT('Customer ', seq), CONCAT('c', seq, '@example.com'), "
+                "seq / 7, '2024-01-01' + INTERVAL seq MINUTE, IF(seq % 3 = 0, NULL, CONCAT('O''Brien\\\\', seq)), "
+                "UNHEX(HEX(seq)) FROM seq_1_to_" + std::to_string(Rows));
+    const auto size = source.query("SELECT SUM(LENGTH(id) + LENGTH(customer) + LENGTH(email) + LENGTH(amount) + "
+                                   "LENGTH(placed) + IFNULL(LENGTH(note), 0) + LENGTH(tag)) FROM orders");
+    const double dataMb = std::stod(*size[0][0]) / 1e6;
+    std::printf("table: %d rows, %.1f MB of values\n", Rows, dataMb);
+
+    // The bare loop: the same statements, built beforehand, sent one by one with mysql_real_query.
+    db::Connection reader;
+    reader.open(source.connectionString().toStdString());
+    FakeYield noYield;
+    QElapsedTimer readTimer;
+    readTimer.start();
+    const transfer::TableRows rows = transfer::readRows(reader, "orders", false, noYield);
+    std::printf("reading the table into memory (part of the program's work): %.2f s\n",
+                static_cast<double>(readTimer.nsecsElapsed()) / 1e9);
+    std::vector<std::string> statements(rows.rows.rowCount());
+    const std::string head = transfer::insertHead("orders");
+    for (size_t k = 0; k < statements.size(); ++k)
+        transfer::buildInsertStatement(statements[k], head, rows.rows, k, rows.encoding);
+    const std::string create = "CREATE TABLE `orders`(`id` INT(11),`customer` VARCHAR(40),`email` VARCHAR(60),"
+                               "`amount` DECIMAL(10,2),`placed` DATETIME,`note` TEXT,`tag` VARBINARY(8))";
+    auto bareLoop = [&]() -> Timing {
+        bare.exec("DROP TABLE IF EXISTS `orders`");
+        bare.exec(create);
+        MYSQL *m = mysql_init(nullptr);
+        const ConnectionProfile p = bare.profile();
+        unsigned int tcp = MYSQL_PROTOCOL_TCP;
+        mysql_optionsv(m, MYSQL_OPT_PROTOCOL, &tcp);
+        mysql_optionsv(m, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+        unsigned int timeout = 5000; // as the program's connections have
+        mysql_optionsv(m, MYSQL_OPT_READ_TIMEOUT, &timeout);
+        mysql_optionsv(m, MYSQL_OPT_WRITE_TIMEOUT, &timeout);
+        if (!mysql_real_connect(m, p.server.toUtf8().constData(), p.user.toUtf8().constData(),
+                                p.password.toUtf8().constData(), p.database.toUtf8().constData(), p.port.toUInt(),
+                                nullptr, 0))
+            std::abort();
+        QElapsedTimer timer;
+        timer.start();
+        const double cpu = cpuSeconds();
+        for (const std::string &s : statements)
+            if (mysql_real_query(m, s.data(), s.size()) != 0)
+                std::abort();
+        const Timing t{static_cast<double>(timer.nsecsElapsed()) / 1e9, cpuSeconds() - cpu};
+        mysql_close(m);
+        return t;
+    };
+    // The program: through the table manager window, as a click on "Send Table(s) to MySQL #2".
+    TestServices t;
+    platform::QtEventYield yield(t.lock);
+    platform::Services services = t.services;
+    platform::Services withRealYield{services.dialogs, services.clipboard, services.shell, yield, services.random,
+                                     services.settings, services.lock, services.programFolder, services.endProgram};
+    Form2 form(withRealYield, [&](int side) { return side == 1 ? source.profile() : destination.profile(); }, [] {});
+    form.show();
+    form.ui().List1->addItem(QStringLiteral("orders"));
+    form.ui().List1->setCurrentRow(0);
+    auto program = [&](double &peakGrowthMb) -> Timing {
+        form.PushButton13_Click(); // each round starts with an empty log pane
+        const long long rssBefore = statusKb("VmRSS:");
+        resetPeak();
+        QElapsedTimer timer;
+        timer.start();
+        const double cpu = cpuSeconds();
+        form.PushButton3_Click(); // from the second round on, the overwrite question is answered Yes
+        const Timing result{static_cast<double>(timer.nsecsElapsed()) / 1e9, cpuSeconds() - cpu};
+        peakGrowthMb = std::max(peakGrowthMb, (statusKb("VmHWM:") - rssBefore) / 1024.0);
+        const auto copied = destination.query("SELECT COUNT(*) FROM orders");
+        if (*copied[0][0] != std::to_string(Rows) || t.dialogs.texts().filter(QStringLiteral("error")).size() > 0) {
+            std::printf("copy failed: %s rows\n", copied[0][0]->c_str());
+            std::exit(1);
+        }
+        return result;
+    };
+
+    // Rounds of bare loop then program, so drift in the servers' pace touches both alike.
+    constexpr int Rounds = 3;
+    std::vector<double> ratios;
+    double peakGrowthMb = 0, programCpu = 0, bareCpu = 0;
+    for (int round = 1; round <= Rounds; ++round) {
+        const Timing b = bareLoop();
+        const Timing p = program(peakGrowthMb);
+        programCpu += p.cpu / Rounds;
+        bareCpu += b.cpu / Rounds;
+        ratios.push_back(b.seconds / p.seconds);
+        std::printf("round %d: program %.2f s (%.0f rows/s), bare loop %.2f s (%.0f rows/s): %.1f%%\n", round,
+                    p.seconds, Rows / p.seconds, b.seconds, Rows / b.seconds, 100.0 * b.seconds / p.seconds);
+    }
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("program / bare, median of %d rounds: %.1f%% (target at least 90%%)\n", Rounds,
+                100.0 * ratios[Rounds / 2]);
+    std::printf("client CPU per row: program %.1f us, bare loop %.1f us (difference %.1f us)\n",
+                programCpu * 1e6 / Rows, bareCpu * 1e6 / Rows, (programCpu - bareCpu) * 1e6 / Rows);
+    std::printf("peak memory growth during a copy: %.1f MB (target below 2 x %.1f + 50 = %.1f MB)\n", peakGrowthMb,
+                dataMb, 2 * dataMb + 50);
+    return 0;
+}

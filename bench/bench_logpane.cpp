@@ -1,0 +1,75 @@
+// Appending to the log pane must cost the same at the hundred-thousandth line as at the first.
+#include "support/TestServices.h"
+#include "tables/Form2.h"
+#include "ui_Form2.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <QFile>
+
+#include <cstdio>
+
+namespace {
+long long rssKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    TestServices t;
+    Form2 form(t.services, [](int) { return ConnectionProfile(); }, [] {});
+    form.show();
+
+    constexpr int Lines = 100000;
+    constexpr int Block = 1000;
+    const std::string head = "INSERT INTO `customers` VALUES('";
+    const std::string tail = "', 'Aoife O''Brien', 'aoife@example.ie', 'Cork', '2021-03-14', 'Prefers e-mail', NULL)";
+    std::string line;
+    const long long rssBefore = rssKb();
+    std::vector<double> blockMs;
+    QElapsedTimer total;
+    total.start();
+    for (int b = 0; b < Lines / Block; ++b) {
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < Block; ++i) {
+            line = head;
+            line += std::to_string(b * Block + i);
+            line += tail;
+            form.debugLog().pane().appendEntry(line);
+            // A copy yields after every row and handles events every few milliseconds, about every
+            // hundred rows at a server's pace; do the same here, so the box's own work is measured.
+            if (i % 100 == 99)
+                QCoreApplication::processEvents();
+        }
+        blockMs.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    QCoreApplication::processEvents();
+    const long long rssAfter = rssKb();
+    const QString all = form.logPane().text();
+    std::printf("log pane: %d appends in %.2f s, pane holds %lld characters\n", Lines, total.elapsed() / 1000.0,
+                static_cast<long long>(all.size()));
+    std::printf("memory the pane took: %.1f MB\n", (rssAfter - rssBefore) / 1024.0);
+    std::printf("first %d appends: %.3f us each\n", Block, blockMs.front() * 1000.0 / Block);
+    std::printf("last  %d appends: %.3f us each\n", Block, blockMs.back() * 1000.0 / Block);
+    auto average = [&](size_t from, size_t to) {
+        double sum = 0;
+        for (size_t i = from; i < to; ++i)
+            sum += blockMs[i];
+        return sum * 1000.0 / Block / static_cast<double>(to - from);
+    };
+    std::printf("appends 1-10,000: %.3f us each; appends 90,001-100,000: %.3f us each\n", average(0, 10),
+                average(blockMs.size() - 10, blockMs.size()));
+    std::printf("ratio last/first: %.2f (target below 2)\n", blockMs.back() / blockMs.front());
+    return 0;
+}
