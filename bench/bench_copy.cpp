@@ -6,6 +6,7 @@
 #include "support/TestServices.h"
 #include "tables/Form2.h"
 #include "transfer/RowCopy.h"
+#include "transfer/SchemaCopy.h"
 #include "transfer/SqlText.h"
 #include "ui_Form2.h"
 
@@ -79,7 +80,8 @@ int main(int argc, char *argv[])
     FakeYield noYield;
     QElapsedTimer readTimer;
     readTimer.start();
-    const transfer::TableRows rows = transfer::readRows(reader, "orders", false, noYield);
+    const transfer::TableRows rows =
+        transfer::readRows(reader, "orders", transfer::describeColumns(reader, "orders", noYield), false, noYield);
     std::printf("reading the table into memory (part of the program's work): %.2f s\n",
                 static_cast<double>(readTimer.nsecsElapsed()) / 1e9);
     std::vector<std::string> statements(rows.rows.rowCount());

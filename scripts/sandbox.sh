@@ -30,8 +30,9 @@ client() { # instance password port -> mariadb client over TCP as the sandbox us
   mariadb --no-defaults --default-character-set=utf8mb4 --protocol=tcp -h127.0.0.1 -P"$3" -u"$user" -p"$2" "${@:4}"
 }
 
-start_one() { # name port zone password
+start_one() { # name port zone password extra-server-options...
   local name=$1 port=$2 zone=$3 password=$4 data=$dir/$1
+  shift 4
   if [ -n "$(pid_of "$name")" ]; then return 0; fi
   mkdir -p "$data"
   if [ ! -d "$data/db/mysql" ]; then
@@ -46,7 +47,7 @@ start_one() { # name port zone password
     --character-set-server=utf8mb4 --collation-server=utf8mb4_unicode_ci \
     --innodb-buffer-pool-size=128M --innodb-log-file-size=64M \
     --innodb-flush-log-at-trx-commit=2 --max-connections=200 \
-    --max-allowed-packet=64M >/dev/null 2>&1 &
+    --max-allowed-packet=64M "$@" >/dev/null 2>&1 &
   local i
   for i in $(seq 1 120); do
     if mariadb-admin --no-defaults --socket="$data/mariadbd.sock" -uroot ping >/dev/null 2>&1; then break; fi
@@ -57,6 +58,8 @@ CREATE USER IF NOT EXISTS '$user'@'%' IDENTIFIED BY '$password';
 GRANT ALL PRIVILEGES ON *.* TO '$user'@'%' WITH GRANT OPTION;
 CREATE USER IF NOT EXISTS 'oddpass'@'%' IDENTIFIED BY 'p;a{ss}w0rd';
 GRANT ALL PRIVILEGES ON *.* TO 'oddpass'@'%';
+CREATE USER IF NOT EXISTS 'nbe'@'%' IDENTIFIED BY 'sandbox-nbe';
+GRANT ALL PRIVILEGES ON \`t\_%\`.* TO 'nbe'@'%';
 FLUSH PRIVILEGES;
 SQL
 }
@@ -104,8 +107,12 @@ SQL
 
 case ${1:-start} in
   start)
-    start_one one "$port1" "$zone1" "$password1"
-    start_one two "$port2" "$zone2" "$password2"
+    # Server one: sessions of the ordinary user 'nbe' read backslashes literally (NO_BACKSLASH_ESCAPES).
+    start_one one "$port1" "$zone1" "$password1" \
+      "--init-connect=SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')"
+    # Server two: the strict date rules of a current MySQL.
+    start_one two "$port2" "$zone2" "$password2" \
+      --sql-mode=STRICT_TRANS_TABLES,NO_ZERO_IN_DATE,NO_ZERO_DATE,ERROR_FOR_DIVISION_BY_ZERO,NO_ENGINE_SUBSTITUTION
     [ "${2:-}" = --no-demo ] || demo_data
     ;;
   stop)

@@ -7,10 +7,10 @@
 
 namespace transfer {
 
-TableRows readRows(db::Connection &source, std::string_view table, bool destinationNoBackslashEscapes,
-                   platform::EventYield &yield)
+TableRows readRows(db::Connection &source, std::string_view table, const std::vector<ColumnDefinition> &columns,
+                   bool destinationNoBackslashEscapes, platform::EventYield &yield)
 {
-    db::RecordSet record = source.execute(selectAllStatement(table));
+    db::RecordSet record = source.execute(selectRowsStatement(table, columns));
     TableRows result{RowBuffer(record.fieldCount()), {{}, destinationNoBackslashEscapes}};
     for (int c = 0; c < record.fieldCount(); ++c)
         result.encoding.binary.push_back(record.isBinary(c));

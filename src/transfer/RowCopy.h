@@ -22,8 +22,8 @@ struct TableRows {
 };
 
 // Reads every row of the table into memory. Throws db::DbError when the rows cannot be read.
-TableRows readRows(db::Connection &source, std::string_view table, bool destinationNoBackslashEscapes,
-                   platform::EventYield &yield);
+TableRows readRows(db::Connection &source, std::string_view table, const std::vector<ColumnDefinition> &columns,
+                   bool destinationNoBackslashEscapes, platform::EventYield &yield);
 
 // Sends one INSERT per row while sendFlag holds, moving the bar after every row; returns the flag.
 bool writeRows(db::Connection &destination, std::string_view table, const TableRows &table_rows, bool sendFlag,

@@ -20,10 +20,10 @@ std::vector<ColumnDefinition> describeColumns(db::Connection &source, std::strin
     return columns;
 }
 
-bool copySchema(db::Connection &source, db::Connection &destination, std::string_view table, bool sendFlag,
-                DebugLog &log, platform::EventYield &yield)
+bool copySchema(db::Connection &destination, std::string_view table, const std::vector<ColumnDefinition> &columns,
+                bool sendFlag, DebugLog &log)
 {
-    const std::string statement = createTableStatement(table, describeColumns(source, table, yield));
+    const std::string statement = createTableStatement(table, columns);
     return sendFlag && log.executeAndLog(destination, statement);
 }
 

@@ -22,7 +22,7 @@ std::vector<ColumnDefinition> describeColumns(db::Connection &source, std::strin
 
 // Creates the table in the destination with the source's column names and types (and nothing
 // else: no keys, defaults or NOT NULL). Sends only while sendFlag is true; returns the new flag.
-bool copySchema(db::Connection &source, db::Connection &destination, std::string_view table, bool sendFlag,
-                DebugLog &log, platform::EventYield &yield);
+bool copySchema(db::Connection &destination, std::string_view table, const std::vector<ColumnDefinition> &columns,
+                bool sendFlag, DebugLog &log);
 
 } // namespace transfer

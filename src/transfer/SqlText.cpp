@@ -3,6 +3,7 @@
 #include "platform/SqlQuoting.h"
 #include "transfer/RowBuffer.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace transfer {
@@ -48,6 +49,29 @@ std::string withTable(std::string_view head, std::string_view table)
 std::string describeStatement(std::string_view table) { return withTable("DESCRIBE ", table); }
 std::string selectAllStatement(std::string_view table) { return withTable("SELECT * FROM ", table); }
 std::string dropTableStatement(std::string_view table) { return withTable("DROP TABLE ", table); }
+
+std::string selectRowsStatement(std::string_view table, const std::vector<ColumnDefinition> &columns)
+{
+    const bool hasFloat = std::any_of(columns.begin(), columns.end(),
+                                      [](const ColumnDefinition &c) { return c.type.starts_with("FLOAT"); });
+    if (!hasFloat)
+        return selectAllStatement(table);
+    std::string s = "SELECT ";
+    for (const ColumnDefinition &c : columns) {
+        if (c.type.starts_with("FLOAT")) {
+            s += '(';
+            sql::appendBackquoted(s, c.name);
+            s += " + 0e0)";
+        } else {
+            sql::appendBackquoted(s, c.name);
+        }
+        s += ", ";
+    }
+    s.resize(s.size() - 2);
+    s += " FROM ";
+    sql::appendBackquoted(s, table);
+    return s;
+}
 
 std::string createTableStatement(std::string_view table, const std::vector<ColumnDefinition> &columns)
 {

@@ -126,15 +126,15 @@ private:
             return true;
 
         const std::string table = name.toStdString();
-        bool created = false;
-        const bool described = g_.attempt(124, [&] {
-            const bool wasSending = sendFlag_;
-            sendFlag_ = transfer::copySchema(source_, destination_, table, sendFlag_, ui_.log, ui_.yield);
-            created = wasSending && sendFlag_;
-        });
+        std::vector<transfer::ColumnDefinition> columns;
+        if (!g_.attempt(124, [&] { columns = transfer::describeColumns(source_, table, ui_.yield); }))
+            return false;
+        const bool wasSending = sendFlag_;
+        sendFlag_ = transfer::copySchema(destination_, table, columns, sendFlag_, ui_.log);
+        const bool created = wasSending && sendFlag_;
         std::optional<transfer::TableRows> rows;
-        const bool read = described && g_.attempt(126, [&] {
-            rows.emplace(transfer::readRows(source_, table, destinationNoBackslashEscapes_, ui_.yield));
+        const bool read = g_.attempt(126, [&] {
+            rows.emplace(transfer::readRows(source_, table, columns, destinationNoBackslashEscapes_, ui_.yield));
         });
         if (read)
             sendFlag_ = transfer::writeRows(destination_, table, *rows, sendFlag_, ui_.log, ui_.yield, ui_.progress);
