@@ -43,6 +43,9 @@ Form1::Form1(platform::Services &services) : ui_(setUp(this)), services_(service
         f.setPointSizeF(11.25);
         b->setFont(f);
     }
+    // Passwords show one "*" per character, whatever the style's own mask character is.
+    for (QLineEdit *password : {ui_->Text3, ui_->Text7})
+        password->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     services_.lock.watch(this);
     connect(ui_->PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
     connect(ui_->PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);

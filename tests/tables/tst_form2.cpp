@@ -2,6 +2,8 @@
 // and one operation at a time.
 #include "app/Pointer.h"
 #include "connect/Form1.h"
+#include "platform/ProgramEnding.h"
+#include "platform/QtEventYield.h"
 #include "support/Profiles.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
@@ -55,6 +57,8 @@ private slots:
     void emailSupportOpensANewMail();
     void clicksDuringARunningOperationAreRefused();
     void closingEndsTheProgram();
+    void closingDuringACopyEndsItQuietly();
+    void yieldStopsAnOperationOnceTheProgramEnds();
 };
 
 void Form2Test::layoutKeepsTheDesignerNamesAndPlaces()
@@ -246,6 +250,52 @@ void Form2Test::closingEndsTheProgram()
     form->show();
     form->close();
     QCOMPARE(t.endRequests, 1);
+}
+
+void Form2Test::closingDuringACopyEndsItQuietly()
+{
+    sandbox::ScratchDatabase one(1, QStringLiteral("closing1"));
+    sandbox::ScratchDatabase two(2, QStringLiteral("closing2"));
+    one.exec("CREATE TABLE a (v INT)");
+    one.exec("INSERT INTO a VALUES (1), (2), (3)");
+    one.exec("CREATE TABLE b (v INT)");
+    TestServices t;
+    Form2 form(t.services, [&](int side) { return side == 1 ? one.profile() : two.profile(); }, [] {});
+    form.show();
+    form.ui().List1->addItems({QStringLiteral("a"), QStringLiteral("b")});
+    form.PushButton1_Click();
+    form.ui().List1->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    // The user closes the window while the first table's rows are read; the window system's
+    // yield then stops the operation, as the real one does.
+    t.yield.hook = [&](int n) {
+        if (n == 2)
+            form.close();
+        if (t.lock.ending())
+            throw platform::ProgramEnding();
+    };
+    form.PushButton3_Click();
+    QCOMPARE(t.endRequests, 1);
+    QVERIFY(t.dialogs.messages.empty());
+    QVERIFY(!t.lock.busy());
+    // The copy's connections closed as it unwound: only the test's own is left on the source.
+    QTRY_COMPARE(one.query("SELECT COUNT(*) FROM information_schema.processlist WHERE db = '"
+                           + one.name().toStdString() + "'")[0][0],
+                 sandbox::Cell("1"));
+    QCOMPARE(listTexts(form.ui().List2), QStringList{QStringLiteral("b")}); // b was done before the close
+    form.PushButton6_Click(); // nothing starts once the program is ending
+    QCOMPARE(selectedCount(form.ui().List2), 0);
+}
+
+void Form2Test::yieldStopsAnOperationOnceTheProgramEnds()
+{
+    OperationLock lock;
+    platform::QtEventYield yield(lock);
+    yield.yield();
+    lock.requestEnd();
+    QVERIFY_THROWS_EXCEPTION(platform::ProgramEnding, yield.yield());
+    bool ran = false;
+    QVERIFY(!lock.run([&] { ran = true; }));
+    QVERIFY(!ran);
 }
 
 QTEST_MAIN(Form2Test)

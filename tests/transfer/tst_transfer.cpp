@@ -37,6 +37,24 @@ struct Harness {
     }
 };
 
+// Tables with a column v and the given rows.
+void createTables(const sandbox::ScratchDatabase &db, std::initializer_list<const char *> names,
+                  const std::string &rows = {})
+{
+    for (const char *name : names) {
+        db.exec(std::string("CREATE TABLE ") + name + " (v INT)");
+        if (!rows.empty())
+            db.exec(std::string("INSERT INTO ") + name + " VALUES " + rows);
+    }
+}
+
+PlainTableList allSelected(const QStringList &names)
+{
+    PlainTableList list(names);
+    list.select(names);
+    return list;
+}
+
 } // namespace
 
 class TransferTest : public QObject {
@@ -95,8 +113,7 @@ void TransferTest::tablesGoLastFirstWithStructureThenRows()
     one.exec("CREATE TABLE C (n INT(10) UNSIGNED)");
     one.exec("INSERT INTO C VALUES (1)");
     Harness h;
-    PlainTableList source(QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
-    source.select({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
+    PlainTableList source = allSelected({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
     PlainTableList destination(QStringList{QStringLiteral("existing")});
     h.run(source, destination, one.profile(), two.profile());
     QVERIFY(h.dialogs.messages.empty());
@@ -175,14 +192,10 @@ void TransferTest::refusedCreateStopsEveryLaterStatement()
 {
     sandbox::ScratchDatabase one(1, QStringLiteral("refuse1"));
     sandbox::ScratchDatabase two(2, QStringLiteral("refuse2"));
-    for (const char *t : {"a", "b", "c"}) {
-        one.exec(std::string("CREATE TABLE ") + t + " (v INT)");
-        one.exec(std::string("INSERT INTO ") + t + " VALUES (1), (2)");
-    }
+    createTables(one, {"a", "b", "c"}, "(1), (2)");
     two.exec("CREATE TABLE b (other INT)"); // there, but not in the list: CREATE TABLE b is refused
     Harness h;
-    PlainTableList source(QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
-    source.select({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    PlainTableList source = allSelected({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
     PlainTableList destination;
     h.run(source, destination, one.profile(), two.profile());
     const QString error = QStringLiteral("Run-time error: 1050 Table 'b' already exists");
@@ -202,14 +215,12 @@ void TransferTest::afterAFailureNothingIsDroppedThatCannotBeRebuilt()
 {
     sandbox::ScratchDatabase one(1, QStringLiteral("keep1"));
     sandbox::ScratchDatabase two(2, QStringLiteral("keep2"));
-    one.exec("CREATE TABLE y (v INT)");
-    one.exec("CREATE TABLE z (v INT)");
+    createTables(one, {"y", "z"});
     two.exec("CREATE TABLE y (precious INT)");
     two.exec("INSERT INTO y VALUES (42)");
     two.exec("CREATE TABLE z (clash INT)");
     Harness h;
-    PlainTableList source(QStringList{QStringLiteral("y"), QStringLiteral("z")});
-    source.select({QStringLiteral("y"), QStringLiteral("z")});
+    PlainTableList source = allSelected({QStringLiteral("y"), QStringLiteral("z")});
     PlainTableList destination(QStringList{QStringLiteral("y")}); // z is missing from the list
     h.run(source, destination, one.profile(), two.profile());
     // z's CREATE failed first; y is then neither asked about nor dropped.
@@ -227,8 +238,7 @@ void TransferTest::barMovesPerRowAndEndsAtZero()
     one.exec("INSERT INTO four VALUES (1), (2), (3), (4)");
     one.exec("CREATE TABLE none (v INT)");
     Harness h;
-    PlainTableList source(QStringList{QStringLiteral("none"), QStringLiteral("four")});
-    source.select({QStringLiteral("none"), QStringLiteral("four")});
+    PlainTableList source = allSelected({QStringLiteral("none"), QStringLiteral("four")});
     PlainTableList destination;
     h.run(source, destination, one.profile(), two.profile());
     // "four" goes first; the empty table leaves the bar where it was; the end sets it to 0.
@@ -244,8 +254,7 @@ void TransferTest::sameDatabaseLeavesTablesAlone()
     one.exec("INSERT INTO precious VALUES (1), (2), (3)");
     one.exec("CREATE TABLE other (v INT)");
     Harness h;
-    PlainTableList source(QStringList{QStringLiteral("other"), QStringLiteral("precious")});
-    source.select({QStringLiteral("other"), QStringLiteral("precious")});
+    PlainTableList source = allSelected({QStringLiteral("other"), QStringLiteral("precious")});
     PlainTableList destination = source;
     h.run(source, destination, one.profile(), one.profile());
     QCOMPARE(h.dialogs.texts(), QStringList{sameDatabaseMessage({QStringLiteral("other"), QStringLiteral("precious")})});
@@ -258,10 +267,7 @@ void TransferTest::lostSourceEndsTheRunWithOneReport()
 {
     sandbox::ScratchDatabase one(1, QStringLiteral("lost1"));
     sandbox::ScratchDatabase two(2, QStringLiteral("lost2"));
-    for (const char *t : {"a", "b", "c"}) {
-        one.exec(std::string("CREATE TABLE ") + t + " (v INT)");
-        one.exec(std::string("INSERT INTO ") + t + " VALUES (1), (2), (3)");
-    }
+    createTables(one, {"a", "b", "c"}, "(1), (2), (3)");
     Harness h;
     // Once the first table is under way, the source server drops the copy's connection.
     h.yield.hook = [&](int n) {
@@ -271,8 +277,7 @@ void TransferTest::lostSourceEndsTheRunWithOneReport()
                                          + one.name().toStdString() + "' AND id <> CONNECTION_ID()"))
             one.exec("KILL " + *row[0]);
     };
-    PlainTableList source(QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
-    source.select({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    PlainTableList source = allSelected({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
     PlainTableList destination;
     h.run(source, destination, one.profile(), two.profile());
     QCOMPARE(h.dialogs.messages.size(), size_t(1));

@@ -1,0 +1,17 @@
+# Shared by the scripts that need a build and the sandbox servers; source it, then call prepare.
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${TABULINK_BUILD:-$root/build}
+
+# Installs what is missing, builds, and starts the sandbox servers unless they already run;
+# servers started here are stopped again when the calling script ends.
+prepare() {
+  "$root/scripts/deps.sh"
+  "$root/scripts/build.sh"
+  if ! "$root/scripts/sandbox.sh" running; then
+    trap '"$root/scripts/sandbox.sh" stop' EXIT
+    "$root/scripts/sandbox.sh" start --no-demo
+  fi
+  set -a
+  eval "$("$root/scripts/sandbox.sh" env)"
+  set +a
+}

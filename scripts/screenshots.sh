@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Pictures of both windows on scratch copies of demo tables, written to screenshots/ (or $1).
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+prepare
+# A real X server (Xvfb) draws the windows as a desktop would.
+xvfb-run -a -s "-screen 0 1280x1024x24" "$build/tests/tabulink_screenshots" "${1:-$root/screenshots}"
