@@ -17,7 +17,6 @@ namespace Ui {
 class Form2;
 }
 class Guard;
-class HoverTracker;
 
 // The table manager: both sides' tables, what can be done to them, and the debug log.
 class Form2 : public QWidget {
