@@ -121,7 +121,7 @@ int main(int argc, char *argv[])
     platform::Services services = t.services;
     platform::Services withRealYield{services.dialogs, services.clipboard, services.shell, yield, services.random,
                                      services.settings, services.lock, services.programFolder, services.endProgram};
-    Form2 form(withRealYield, [&](int side) { return side == 1 ? source.profile() : destination.profile(); }, [] {});
+    Form2 form(withRealYield, sandbox::sidesOn(source, destination), [] {});
     form.show();
     form.ui().List1->addItem(QStringLiteral("orders"));
     form.ui().List1->setCurrentRow(0);

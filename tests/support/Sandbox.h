@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,4 +48,12 @@ private:
     mutable std::unique_ptr<db::Connection> connection_;
 };
 
+} // namespace sandbox
+
+namespace sandbox {
+// The two profiles of the table manager: side #1 on one database, side #2 on the other.
+inline std::function<ConnectionProfile(int)> sidesOn(const ScratchDatabase &one, const ScratchDatabase &two)
+{
+    return [&one, &two](int side) { return side == 1 ? one.profile() : two.profile(); };
+}
 } // namespace sandbox

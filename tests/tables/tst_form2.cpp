@@ -260,7 +260,7 @@ void Form2Test::closingDuringACopyEndsItQuietly()
     one.exec("INSERT INTO a VALUES (1), (2), (3)");
     one.exec("CREATE TABLE b (v INT)");
     TestServices t;
-    Form2 form(t.services, [&](int side) { return side == 1 ? one.profile() : two.profile(); }, [] {});
+    Form2 form(t.services, sandbox::sidesOn(one, two), [] {});
     form.show();
     form.ui().List1->addItems({QStringLiteral("a"), QStringLiteral("b")});
     form.PushButton1_Click();

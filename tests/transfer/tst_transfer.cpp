@@ -297,7 +297,7 @@ void TransferTest::clicksDuringACopyAreRefused()
     one.exec("INSERT INTO t VALUES (1), (2), (3)");
     two.exec("CREATE TABLE keepme (v INT)");
     TestServices t;
-    Form2 form(t.services, [&](int side) { return side == 1 ? one.profile() : two.profile(); }, [] {});
+    Form2 form(t.services, sandbox::sidesOn(one, two), [] {});
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.ui().List1->addItem(QStringLiteral("t"));
