@@ -21,6 +21,12 @@
 #include <algorithm>
 #include <cstdio>
 
+using namespace app;
+using namespace connectwindow;
+using namespace sides;
+using namespace tableswindow;
+using namespace transfer;
+
 namespace {
 
 long long statusKb(const char *field)
@@ -75,7 +81,7 @@ int main(int argc, char *argv[])
     std::printf("table: %d rows, %.1f MB of values\n", Rows, dataMb);
 
     // The bare loop: the same statements, built beforehand, sent one by one with mysql_real_query.
-    db::Connection reader;
+    platform::Connection reader;
     reader.open(source.connectionString().toStdString());
     FakeYield noYield;
     QElapsedTimer readTimer;
@@ -117,11 +123,12 @@ int main(int argc, char *argv[])
     };
     // The program: through the table manager window, as a click on "Send Table(s) to MySQL #2".
     TestServices t;
-    platform::QtEventYield yield(t.lock);
-    platform::Services services = t.services;
-    platform::Services withRealYield{services.dialogs, services.clipboard, services.shell, yield, services.random,
+    platform::QtEventYield yield([&t] { return t.lock.ending(); });
+    app::Services services = t.services;
+    app::Services withRealYield{services.dialogs, services.clipboard, services.shell, yield, services.random,
                                      services.settings, services.lock, services.programFolder, services.endProgram};
-    Form2 form(withRealYield, sandbox::sidesOn(source, destination), [] {});
+    const ProfilesFrom profiles = sandbox::sidesOn(source, destination);
+    Form2 form(withRealYield, profiles, [] {});
     form.show();
     form.ui().List1->addItem(QStringLiteral("orders"));
     form.ui().List1->setCurrentRow(0);

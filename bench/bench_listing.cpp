@@ -1,5 +1,5 @@
 // Filling a table list from a database of 5,000 tables.
-#include "connect/TableListing.h"
+#include "tableops/TableListing.h"
 #include "platform/QtEventYield.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
@@ -9,6 +9,13 @@
 #include <QElapsedTimer>
 
 #include <cstdio>
+
+using namespace app;
+using namespace connectwindow;
+using namespace sides;
+using namespace tableops;
+using namespace tableswindow;
+using namespace transfer;
 
 int main(int argc, char *argv[])
 {
@@ -22,9 +29,10 @@ int main(int argc, char *argv[])
     std::printf("created %d tables in %.1f s\n", Tables, setup.elapsed() / 1000.0);
 
     TestServices t;
-    Form2 form(t.services, [](int) { return ConnectionProfile(); }, [] {});
+    const ProfilesFrom noLogins([](int) { return ConnectionProfile(); });
+    Form2 form(t.services, noLogins, [] {});
     form.show();
-    platform::QtEventYield yield(t.lock);
+    platform::QtEventYield yield([&t] { return t.lock.ending(); });
     QElapsedTimer timer;
     timer.start();
     addTablesToMySQLList(form.list1(), scratch.connectionString(), t.dialogs, yield);

@@ -10,6 +10,12 @@
 
 #include <cstdio>
 
+using namespace app;
+using namespace connectwindow;
+using namespace sides;
+using namespace tableswindow;
+using namespace transfer;
+
 namespace {
 long long rssKb()
 {
@@ -27,7 +33,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     TestServices t;
-    Form2 form(t.services, [](int) { return ConnectionProfile(); }, [] {});
+    const ProfilesFrom noLogins([](int) { return ConnectionProfile(); });
+    Form2 form(t.services, noLogins, [] {});
     form.show();
 
     constexpr int Lines = 100000;
@@ -36,12 +43,12 @@ int main(int argc, char *argv[])
     const std::string tail = "', 'Aoife O''Brien', 'aoife@example.ie', 'Cork', '2021-03-14', 'Prefers e-mail', NULL)";
     std::string line;
     // Warm up: the window's first paint (fonts, glyph cache) is not part of an append's cost.
-    form.debugLog().pane().appendEntry("warm-up");
+    form.logPane().appendEntry("warm-up");
     QElapsedTimer warm;
     warm.start();
     while (warm.elapsed() < 200)
         QCoreApplication::processEvents();
-    form.debugLog().pane().clear();
+    form.logPane().clear();
     const long long rssBefore = rssKb();
     std::vector<double> blockMs;
     QElapsedTimer total;
@@ -53,7 +60,7 @@ int main(int argc, char *argv[])
             line = head;
             line += std::to_string(b * Block + i);
             line += tail;
-            form.debugLog().pane().appendEntry(line);
+            form.logPane().appendEntry(line);
             // A copy yields after every row and handles events every few milliseconds, about every
             // hundred rows at a server's pace; do the same here, so the box's own work is measured.
             if (i % 100 == 99)

@@ -1,5 +1,6 @@
 #include "app/OperationLock.h"
 #include "app/ProductInfo.h"
+#include "app/Services.h"
 #include "connect/Form1.h"
 #include "platform/QSettingsBackend.h"
 #include "platform/QtClipboard.h"
@@ -7,7 +8,6 @@
 #include "platform/QtEventYield.h"
 #include "platform/QtShell.h"
 #include "platform/RandomSource.h"
-#include "platform/Services.h"
 #include "tables/Form2.h"
 
 #include <QApplication>
@@ -21,30 +21,30 @@ int main(int argc, char *argv[])
     platform::QtDialogs dialogs;
     platform::QtClipboard clipboard;
     platform::QtShell shell;
-    OperationLock lock;
-    platform::QtEventYield yield(lock);
+    app::OperationLock lock;
+    platform::QtEventYield yield([&lock] { return lock.ending(); });
     platform::ClockRandom random;
-    platform::QSettingsBackend settings(product::SettingsKey, product::SettingsSection);
+    platform::QSettingsBackend settings(app::product::SettingsKey, app::product::SettingsSection);
 
-    Form1 *connectionWindow = nullptr;
-    platform::Services services{dialogs, clipboard, shell, yield, random, settings, lock,
-                                QCoreApplication::applicationDirPath(), [&] {
-                                    lock.requestEnd();
-                                    if (connectionWindow) {
-                                        connectionWindow->hide();
-                                        if (connectionWindow->form2())
-                                            connectionWindow->form2()->hide();
-                                    }
-                                    QCoreApplication::quit();
-                                }};
+    connectwindow::Form1 *connectionWindow = nullptr;
+    app::Services services{dialogs, clipboard, shell, yield, random, settings, lock,
+                           QCoreApplication::applicationDirPath(), [&] {
+                               lock.requestEnd();
+                               if (connectionWindow) {
+                                   connectionWindow->hide();
+                                   if (connectionWindow->tableManager())
+                                       connectionWindow->tableManager()->hideManager();
+                               }
+                               QCoreApplication::quit();
+                           }};
 
-    Form1 form1(services);
+    connectwindow::Form1 form1(services, tableswindow::Form2::factory(services));
     connectionWindow = &form1;
     form1.Form_Load();
     if (lock.ending())
         return 0;
     // A start-up that went straight on to the tables leaves the connection window hidden.
-    if (!form1.form2() || !form1.form2()->isVisible())
+    if (!form1.tableManager() || !form1.tableManager()->managerVisible())
         form1.show();
     return app.exec();
 }

@@ -1,5 +1,7 @@
 #include "app/ApplicationTitle.h"
 
+namespace app {
+
 QString applicationTitleFrom(const QString &productName)
 {
     constexpr qsizetype Limit = 40;
@@ -13,13 +15,4 @@ QString applicationTitleFrom(const QString &productName)
     return title;
 }
 
-namespace {
-QString &storedTitle()
-{
-    static QString title;
-    return title;
-}
-} // namespace
-
-void setApplicationTitle(const QString &title) { storedTitle() = title; }
-QString applicationTitle() { return storedTitle(); }
+} // namespace app

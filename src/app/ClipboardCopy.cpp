@@ -2,6 +2,8 @@
 
 #include "platform/Clipboard.h"
 
+namespace app {
+
 bool copyTextToClipboard(platform::Clipboard &clipboard, const QString &text)
 {
     for (int attempt = 0; attempt < ClipboardAttempts; ++attempt) {
@@ -14,3 +16,5 @@ bool copyTextToClipboard(platform::Clipboard &clipboard, const QString &text)
     }
     return false;
 }
+
+} // namespace app

@@ -3,6 +3,8 @@
 #include "app/ProductInfo.h"
 #include "platform/Dialogs.h"
 
+namespace app {
+
 QString ErrorReport::text(const QString &description, const QString &location, int line)
 {
     return description + QStringLiteral("\r\n") + location + QStringLiteral("at line ") + QString::number(line)
@@ -19,3 +21,5 @@ void ErrorReport::show(const QString &description, const QString &location, int 
 {
     dialogs_.message(text(description, location, line), platform::OkExclamation, Title);
 }
+
+} // namespace app

@@ -6,6 +6,8 @@ namespace platform {
 class Dialogs;
 }
 
+namespace app {
+
 // The box every guarded operation shows on an unexpected failure.
 class ErrorReport {
 public:
@@ -20,3 +22,5 @@ public:
 private:
     platform::Dialogs &dialogs_;
 };
+
+} // namespace app

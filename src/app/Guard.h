@@ -8,6 +8,8 @@
 #include <exception>
 #include <utility>
 
+namespace app {
+
 // Runs the numbered steps of one user operation. A step that fails is reported with the
 // operation's location and the step's number, and the operation goes on with its next step:
 //
@@ -59,3 +61,5 @@ private:
     ErrorReport report_;
     QString location_;
 };
+
+} // namespace app

@@ -4,6 +4,8 @@
 #include "platform/RandomSource.h"
 #include "platform/Shell.h"
 
+namespace app {
+
 int maybeOpenHomePage(platform::RandomSource &random, platform::Shell &shell)
 {
     random.seedFromClock();
@@ -12,3 +14,5 @@ int maybeOpenHomePage(platform::RandomSource &random, platform::Shell &shell)
         shell.openAddress(product::HomePage);
     return n;
 }
+
+} // namespace app

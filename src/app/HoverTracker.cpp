@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QWidget>
 
+namespace app {
+
 void HoverTracker::watch(QWidget *widget, HoverTarget target)
 {
     widget->setMouseTracking(true);
@@ -32,3 +34,5 @@ bool HoverTracker::eventFilter(QObject *watched, QEvent *event)
                            && static_cast<QMouseEvent *>(event)->buttons() == Qt::NoButton;
     return plainMove && it.value() == HoverTarget::Button;
 }
+
+} // namespace app

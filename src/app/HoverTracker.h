@@ -5,8 +5,11 @@
 #include <QHash>
 #include <QObject>
 
-class PointerControl;
 class QWidget;
+
+namespace app {
+
+class PointerControl;
 
 // Applies the hover rule as the pointer moves over the controls it watches.
 class HoverTracker : public QObject {
@@ -22,3 +25,5 @@ private:
     PointerControl &pointer_;
     QHash<QObject *, HoverTarget> targets_;
 };
+
+} // namespace app

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QEvent>
 
+namespace app {
+
 OperationLock::OperationLock() { qApp->installEventFilter(this); }
 
 OperationLock::~OperationLock()
@@ -15,17 +17,32 @@ OperationLock::~OperationLock()
 
 void OperationLock::watch(QWidget *window) { windows_.emplace_back(window); }
 
+namespace {
+
+// Counts one operation in for as long as it runs, whichever way it leaves.
+class DepthScope {
+public:
+    explicit DepthScope(int &depth) : depth_(depth) { ++depth_; }
+    ~DepthScope() { --depth_; }
+    DepthScope(const DepthScope &) = delete;
+    DepthScope &operator=(const DepthScope &) = delete;
+
+private:
+    int &depth_;
+};
+
+} // namespace
+
 bool OperationLock::run(const std::function<void()> &operation)
 {
     if (busy() || ending_)
         return false;
-    ++depth_;
+    DepthScope running(depth_);
     try {
         operation();
     } catch (const platform::ProgramEnding &) {
         // The windows are going away; nothing is left to report to.
     }
-    --depth_;
     return true;
 }
 
@@ -60,3 +77,5 @@ bool OperationLock::eventFilter(QObject *watched, QEvent *event)
         return false;
     }
 }
+
+} // namespace app

@@ -7,6 +7,8 @@
 #include <functional>
 #include <vector>
 
+namespace app {
+
 // One operation at a time. While an operation runs (and yields to the window system), clicks and
 // keys aimed at the program's windows are dropped, not queued: the hourglass says "busy", and a
 // second operation cannot start inside the first. Boxes the operation opens still take input.
@@ -20,7 +22,8 @@ public:
     bool busy() const { return depth_ > 0; }
 
     // Runs an operation unless one is already running; returns whether it ran.
-    // An operation cut short because the program is ending unwinds quietly here.
+    // An operation cut short because the program is ending unwinds quietly here; any other
+    // exception passes on, and the lock is free again either way.
     bool run(const std::function<void()> &operation);
 
     // The user closed a window: the program ends, a running operation stops at its next yield.
@@ -37,3 +40,5 @@ private:
     bool ending_ = false;
     std::vector<QPointer<QWidget>> windows_;
 };
+
+} // namespace app

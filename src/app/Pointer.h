@@ -1,5 +1,7 @@
 #pragma once
 
+namespace app {
+
 // A window's mouse pointer setting.
 namespace pointer {
 inline constexpr int Default = 0;
@@ -25,3 +27,5 @@ public:
 private:
     PointerControl &pointer_;
 };
+
+} // namespace app

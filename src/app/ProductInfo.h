@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace app {
+
 // Fixed facts about the product that users see.
 namespace product {
 
@@ -16,3 +18,5 @@ inline const QString WorkbenchDownloadPage = QStringLiteral("https://dev.mysql.c
 inline const QString BuildTag = QStringLiteral("Tabulink2021/08/31");
 
 } // namespace product
+
+} // namespace app

@@ -6,6 +6,8 @@ namespace platform {
 class SettingsBackend;
 }
 
+namespace app {
+
 // The remembered login details: ten text values, read with a default when missing.
 class SettingsStore {
 public:
@@ -16,3 +18,5 @@ public:
 private:
     platform::SettingsBackend &backend_;
 };
+
+} // namespace app

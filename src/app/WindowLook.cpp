@@ -14,6 +14,8 @@
 
 #include <stdexcept>
 
+namespace app {
+
 namespace look {
 namespace {
 
@@ -66,3 +68,5 @@ bool applyOptionalSkin(QWidget *window, const QString &programFolder)
 }
 
 } // namespace look
+
+} // namespace app

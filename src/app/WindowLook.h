@@ -3,6 +3,9 @@
 #include <QString>
 
 class QWidget;
+
+namespace app {
+
 class WindowPointer;
 
 // Shared looks of both windows. Each throws when its file is there but cannot be used.
@@ -22,3 +25,5 @@ QString handPointerPath(const QString &programFolder);
 QString skinPath(const QString &programFolder);
 
 } // namespace look
+
+} // namespace app

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+namespace app {
+
 WindowPointer::~WindowPointer()
 {
     if (value_ == pointer::Busy)
@@ -29,3 +31,5 @@ void WindowPointer::set(int value)
         break;
     }
 }
+
+} // namespace app

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+namespace app {
+
 // A window's pointer setting: 0 the arrow, 11 the hourglass (over the whole program, so it shows
 // over text boxes too), 99 the window's custom picture (the arrow when none was loaded).
 class WindowPointer : public PointerControl {
@@ -26,3 +28,5 @@ private:
     std::optional<QCursor> custom_;
     int value_ = pointer::Default;
 };
+
+} // namespace app

@@ -7,22 +7,25 @@
 #include "app/OperationLock.h"
 #include "app/ProductInfo.h"
 #include "app/SettingsStore.h"
+#include "app/Services.h"
 #include "app/WindowLook.h"
 #include "connect/HelpText.h"
-#include "connect/TableListing.h"
-#include "connect/TestConnection.h"
+#include "platform/ApplicationTitle.h"
 #include "platform/Dialogs.h"
-#include "platform/Services.h"
-#include "tables/Form2.h"
+#include "sides/TableList.h"
+#include "tableops/TableListing.h"
+#include "tableops/TestConnection.h"
 #include "ui_Form1.h"
 
 #include <QCloseEvent>
 #include <QScreen>
 #include <QTimer>
 
+namespace connectwindow {
+
 namespace {
 
-QString location(const QString &handler) { return ErrorReport::location(QStringLiteral("Form1"), handler); }
+QString location(const QString &handler) { return app::ErrorReport::location(QStringLiteral("Form1"), handler); }
 
 std::unique_ptr<Ui::Form1> setUp(QWidget *form)
 {
@@ -33,7 +36,8 @@ std::unique_ptr<Ui::Form1> setUp(QWidget *form)
 
 } // namespace
 
-Form1::Form1(platform::Services &services) : ui_(setUp(this)), services_(services), pointer_(this)
+Form1::Form1(app::Services &services, sides::TableManagerFactory makeTableManager)
+    : ui_(setUp(this)), services_(services), makeTableManager_(std::move(makeTableManager)), pointer_(this)
 {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
@@ -70,7 +74,7 @@ std::vector<Form1::Box> Form1::boxes() const
     };
 }
 
-ConnectionProfile Form1::profile(int side) const
+sides::ConnectionProfile Form1::profile(int side) const
 {
     if (side == 1)
         return {ui_->Text1->text(), ui_->Text2->text(), ui_->Text3->text(), ui_->Text4->text(), ui_->Text9->text()};
@@ -83,7 +87,7 @@ void Form1::rememberTyping()
         box.edit->installEventFilter(this);
         connect(box.edit, &QLineEdit::textChanged, this, [this, key = box.key](const QString &text) {
             try {
-                SettingsStore(services_.settings).write(key, text);
+                app::SettingsStore(services_.settings).write(key, text);
             } catch (const std::exception &e) {
                 // A box on every keystroke would make typing impossible; the next change tries again.
                 qWarning("Tabulink: %s", e.what());
@@ -94,14 +98,14 @@ void Form1::rememberTyping()
 
 void Form1::watchHover()
 {
-    auto *hover = new HoverTracker(pointer_, this);
+    auto *hover = new app::HoverTracker(pointer_, this);
     for (QPushButton *b : findChildren<QPushButton *>())
-        hover->watch(b, HoverTarget::Button);
-    hover->watch(this, HoverTarget::Surface);
-    hover->watch(ui_->Frame1, HoverTarget::Surface);
-    hover->watch(ui_->Frame2, HoverTarget::Surface);
+        hover->watch(b, app::HoverTarget::Button);
+    hover->watch(this, app::HoverTarget::Surface);
+    hover->watch(ui_->Frame1, app::HoverTarget::Surface);
+    hover->watch(ui_->Frame2, app::HoverTarget::Surface);
     for (const Box &box : boxes())
-        hover->watch(box.edit, HoverTarget::Surface);
+        hover->watch(box.edit, app::HoverTarget::Surface);
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
@@ -115,9 +119,9 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::loadSettings(Guard &g, int firstLine)
+void Form1::loadSettings(app::Guard &g, int firstLine)
 {
-    const SettingsStore store(services_.settings);
+    const app::SettingsStore store(services_.settings);
     int line = firstLine;
     for (const Box &box : boxes()) {
         g(line, [&] { box.edit->setText(store.read(box.key, box.defaultValue)); });
@@ -128,21 +132,20 @@ void Form1::loadSettings(Guard &g, int firstLine)
 void Form1::Form_Load()
 {
     services_.lock.run([&] {
-        Guard g(services_.dialogs, location(QStringLiteral("Form_Load")));
-        g(100, [&] { look::applyOptionalSkin(this, services_.programFolder); });
-        g(102, [&] { setWindowTitle(product::Name); });
+        app::Guard g(services_.dialogs, location(QStringLiteral("Form_Load")));
+        g(100, [&] { app::look::applyOptionalSkin(this, services_.programFolder); });
+        g(102, [&] { setWindowTitle(app::product::Name); });
         g(104, [&] { setWindowIcon(QIcon(QStringLiteral(":/tabulink.svg"))); });
-        g(106, [&] { setApplicationTitle(applicationTitleFrom(product::Name)); });
-        g(108, [&] { maybeOpenHomePage(services_.random, services_.shell); });
-        g(110, [&] { look::loadHandPointer(pointer_, services_.programFolder); });
+        g(106, [&] { platform::setApplicationTitle(app::applicationTitleFrom(app::product::Name)); });
+        g(108, [&] { app::maybeOpenHomePage(services_.random, services_.shell); });
+        g(110, [&] { app::look::loadHandPointer(pointer_, services_.programFolder); });
         loadSettings(g, 112);
         g(132, [&] {
-            form2_ = std::make_unique<Form2>(services_, [this](int side) { return profile(side); },
-                                             [this] { show(); });
+            tableManager_ = makeTableManager_(*this, [this] { show(); });
         });
-        if (g.when(134, [&] { return !canConnectToMySQL(connectionString(profile(1))); }))
+        if (g.when(134, [&] { return !tableops::canConnectToMySQL(sides::connectionString(profile(1))); }))
             return;
-        if (g.when(136, [&] { return !canConnectToMySQL(connectionString(profile(2))); }))
+        if (g.when(136, [&] { return !tableops::canConnectToMySQL(sides::connectionString(profile(2))); }))
             return;
         g(138, [&] { runNext(); });
     });
@@ -150,29 +153,33 @@ void Form1::Form_Load()
 
 void Form1::runNext()
 {
-    Guard g(services_.dialogs, location(QStringLiteral("PushButton2_Click")));
-    g(100, [&] { pointer_.set(pointer::Busy); });
-    const bool bothConnect = !g.when(102, [&] { return !canConnectToMySQL(connectionString(profile(1))); })
-                             && !g.when(104, [&] { return !canConnectToMySQL(connectionString(profile(2))); });
-    if (bothConnect && form2_) {
-        g(106, [&] {
-            addTablesToMySQLList(form2_->list1(), connectionString(profile(1)), services_.dialogs, services_.yield);
-        });
-        g(108, [&] {
-            addTablesToMySQLList(form2_->list2(), connectionString(profile(2)), services_.dialogs, services_.yield);
-        });
-        g(110, [&] { form2_->show(); });
+    app::Guard g(services_.dialogs, location(QStringLiteral("PushButton2_Click")));
+    g(100, [&] { pointer_.set(app::pointer::Busy); });
+    const auto cannotConnect = [&](int side) {
+        return !tableops::canConnectToMySQL(sides::connectionString(profile(side)));
+    };
+    const bool bothConnect =
+        !g.when(102, [&] { return cannotConnect(1); }) && !g.when(104, [&] { return cannotConnect(2); });
+    if (bothConnect && tableManager_) {
+        const auto listTables = [&](int number) {
+            tableops::addTablesToMySQLList(tableManager_->tableList(number), sides::connectionString(profile(number)),
+                                           services_.dialogs, services_.yield);
+        };
+        g(106, [&] { listTables(1); });
+        g(108, [&] { listTables(2); });
+        g(110, [&] { tableManager_->showManager(); });
         g(112, [&] { hide(); });
     }
-    g(116, [&] { pointer_.set(pointer::Default); });
+    g(116, [&] { pointer_.set(app::pointer::Default); });
 }
 
 void Form1::PushButton2_Click() { services_.lock.run([&] { runNext(); }); }
 
 void Form1::testProfile(int side, const QString &handler)
 {
-    services_.lock.run(
-        [&] { testConnection(profile(side), location(handler), services_.dialogs, services_.yield, pointer_); });
+    services_.lock.run([&] {
+        tableops::testConnection(profile(side), location(handler), services_.dialogs, services_.yield, pointer_);
+    });
 }
 
 void Form1::PushButton3_Click() { testProfile(1, QStringLiteral("PushButton3_Click")); }
@@ -181,7 +188,7 @@ void Form1::PushButton1_Click() { testProfile(2, QStringLiteral("PushButton1_Cli
 void Form1::PushButton4_Click()
 {
     services_.lock.run([&] {
-        Guard g(services_.dialogs, location(QStringLiteral("PushButton4_Click")));
+        app::Guard g(services_.dialogs, location(QStringLiteral("PushButton4_Click")));
         g(100, [&] { services_.dialogs.message(helpText()); });
     });
 }
@@ -200,3 +207,5 @@ void Form1::showEvent(QShowEvent *event)
     }
     QWidget::showEvent(event);
 }
+
+} // namespace connectwindow

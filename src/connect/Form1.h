@@ -1,37 +1,39 @@
 #pragma once
 
 #include "app/WindowPointer.h"
-#include "connect/ConnectionProfile.h"
+#include "sides/Windows.h"
 
 #include <QWidget>
 
 #include <memory>
 
-namespace platform {
+class QLineEdit;
+namespace app {
+class Guard;
 struct Services;
-}
+} // namespace app
 namespace Ui {
 class Form1;
 }
-class Form2;
-class Guard;
-class QLineEdit;
+
+namespace connectwindow {
 
 // The connection window: the two logins, their tests, and the way on to the table manager.
 // Its boxes are the live profiles every operation reads.
-class Form1 : public QWidget {
+class Form1 : public QWidget, public sides::ProfileSource {
     Q_OBJECT
 public:
-    explicit Form1(platform::Services &services);
+    Form1(app::Services &services, sides::TableManagerFactory makeTableManager);
     ~Form1() override;
 
     // Start-up: looks, remembered logins, and straight on to the tables when both logins work.
     void Form_Load();
 
-    ConnectionProfile profile(int side) const;
-    Form2 *form2() const { return form2_.get(); }
+    sides::ConnectionProfile profile(int side) const override;
+    // Made at start-up; null before, or when making it failed.
+    sides::TableManager *tableManager() const { return tableManager_.get(); }
     Ui::Form1 &ui() { return *ui_; }
-    WindowPointer &pointer() { return pointer_; }
+    app::WindowPointer &pointer() { return pointer_; }
 
 public slots:
     void PushButton1_Click();
@@ -51,15 +53,18 @@ private:
         QString defaultValue;
     };
     std::vector<Box> boxes() const;
-    void loadSettings(Guard &g, int firstLine);
+    void loadSettings(app::Guard &g, int firstLine);
     void rememberTyping();
     void watchHover();
     void runNext();
     void testProfile(int side, const QString &handler);
 
     std::unique_ptr<Ui::Form1> ui_;
-    platform::Services &services_;
-    WindowPointer pointer_;
-    std::unique_ptr<Form2> form2_;
+    app::Services &services_;
+    sides::TableManagerFactory makeTableManager_;
+    app::WindowPointer pointer_;
+    std::unique_ptr<sides::TableManager> tableManager_;
     bool centred_ = false;
 };
+
+} // namespace connectwindow

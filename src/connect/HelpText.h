@@ -2,5 +2,9 @@
 
 #include <QString>
 
+namespace connectwindow {
+
 // The advice "Help" gives about logins that do not work.
 QString helpText();
+
+} // namespace connectwindow

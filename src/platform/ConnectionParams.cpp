@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace db {
+namespace platform {
 namespace {
 
 std::string upper(std::string_view s)
@@ -75,4 +75,4 @@ ConnectionParams parseConnectionString(std::string_view text)
     return params;
 }
 
-} // namespace db
+} // namespace platform

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace db {
+namespace platform {
 
 // What a connection string says about where and as whom to log in.
 struct ConnectionParams {
@@ -18,4 +18,4 @@ struct ConnectionParams {
 // may hold ';', '{' and '}' with '}' written twice. Unknown keys (DRIVER and the like) are ignored.
 ConnectionParams parseConnectionString(std::string_view text);
 
-} // namespace db
+} // namespace platform

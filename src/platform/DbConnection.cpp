@@ -7,7 +7,7 @@
 
 #include <charconv>
 
-namespace db {
+namespace platform {
 namespace {
 
 [[noreturn]] void throwFrom(MYSQL *m)
@@ -100,4 +100,4 @@ bool Connection::noBackslashEscapes() const
 
 unsigned long Connection::threadId() const { return mysql_thread_id(requireOpen()); }
 
-} // namespace db
+} // namespace platform

@@ -8,7 +8,7 @@
 
 struct st_mysql;
 
-namespace db {
+namespace platform {
 
 // One connection to a MySQL or MariaDB server, opened from a connection string.
 // Owns its MYSQL handle; closing (or destruction) ends the session.
@@ -51,4 +51,4 @@ private:
     int connectionTimeout_ = DefaultLoginTimeoutSeconds;
 };
 
-} // namespace db
+} // namespace platform

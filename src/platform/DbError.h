@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace db {
+namespace platform {
 
 // A failure of the data-access layer: the server's (or client library's) error number and text.
 class DbError : public std::runtime_error {
@@ -17,4 +17,4 @@ private:
     int number_;
 };
 
-} // namespace db
+} // namespace platform

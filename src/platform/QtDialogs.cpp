@@ -1,6 +1,6 @@
 #include "platform/QtDialogs.h"
 
-#include "app/ApplicationTitle.h"
+#include "platform/ApplicationTitle.h"
 
 #include <QApplication>
 #include <QInputDialog>

@@ -1,6 +1,5 @@
 #include "platform/QtEventYield.h"
 
-#include "app/OperationLock.h"
 #include "platform/ProgramEnding.h"
 
 #include <QCoreApplication>
@@ -11,7 +10,10 @@ namespace {
 constexpr qint64 IntervalMs = 8;
 }
 
-QtEventYield::QtEventYield(OperationLock &lock) : lock_(lock) { sinceLast_.start(); }
+QtEventYield::QtEventYield(std::function<bool()> programEnding) : programEnding_(std::move(programEnding))
+{
+    sinceLast_.start();
+}
 
 void QtEventYield::yield()
 {
@@ -19,7 +21,7 @@ void QtEventYield::yield()
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         sinceLast_.restart();
     }
-    if (lock_.ending())
+    if (programEnding_())
         throw ProgramEnding();
 }
 

@@ -4,20 +4,20 @@
 
 #include <QElapsedTimer>
 
-class OperationLock;
+#include <functional>
 
 namespace platform {
 
 // Handles pending window events, at most once every few milliseconds: often enough to keep the
 // windows painted and the bar moving, rarely enough to stay out of a copy's way.
-// Throws ProgramEnding once a window has been closed.
+// Throws ProgramEnding once programEnding says a window has been closed.
 class QtEventYield : public EventYield {
 public:
-    explicit QtEventYield(OperationLock &lock);
+    explicit QtEventYield(std::function<bool()> programEnding);
     void yield() override;
 
 private:
-    OperationLock &lock_;
+    std::function<bool()> programEnding_;
     QElapsedTimer sinceLast_;
 };
 

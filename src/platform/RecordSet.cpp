@@ -4,7 +4,7 @@
 
 #include <mysql.h>
 
-namespace db {
+namespace platform {
 namespace {
 
 bool binaryColumn(const MYSQL_FIELD &f)
@@ -92,4 +92,4 @@ void RecordSet::close()
     lengths_ = nullptr;
 }
 
-} // namespace db
+} // namespace platform

@@ -7,7 +7,7 @@
 struct st_mysql;
 struct st_mysql_res;
 
-namespace db {
+namespace platform {
 
 // A cell of the current row; NULL is not the same as an empty value.
 struct FieldValue {
@@ -52,4 +52,4 @@ private:
     unsigned long *lengths_ = nullptr;
 };
 
-} // namespace db
+} // namespace platform

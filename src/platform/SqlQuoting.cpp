@@ -1,6 +1,6 @@
 #include "platform/SqlQuoting.h"
 
-namespace sql {
+namespace platform {
 
 QString backquoted(const QString &name)
 {
@@ -52,4 +52,4 @@ void appendHexLiteral(std::string &out, std::string_view bytes)
     *p = '\'';
 }
 
-} // namespace sql
+} // namespace platform

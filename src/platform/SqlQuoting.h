@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace sql {
+namespace platform {
 
 // `name` with every backquote doubled, so no name can close the identifier early.
 QString backquoted(const QString &name);
@@ -18,4 +18,4 @@ void appendStringLiteral(std::string &out, std::string_view text, bool noBacksla
 // X'..' in upper-case hex digits: carries any bytes, NUL included, unchanged.
 void appendHexLiteral(std::string &out, std::string_view bytes);
 
-} // namespace sql
+} // namespace platform

@@ -5,21 +5,23 @@
 #include "app/HoverTracker.h"
 #include "app/OperationLock.h"
 #include "app/ProductInfo.h"
+#include "app/Services.h"
 #include "app/WindowLook.h"
-#include "platform/Services.h"
 #include "platform/Shell.h"
-#include "tables/DeleteTables.h"
-#include "tables/RenameTable.h"
-#include "tables/Selection.h"
-#include "transfer/TransferRun.h"
+#include "tableops/DeleteTables.h"
+#include "tableops/RenameTable.h"
+#include "tableops/Selection.h"
 #include "tables/LogView.h"
+#include "transfer/TransferRun.h"
 #include "ui_Form2.h"
 
 #include <QCloseEvent>
 #include <QScreen>
 
+namespace tableswindow {
+
 namespace {
-QString location(const QString &handler) { return ErrorReport::location(QStringLiteral("Form2"), handler); }
+QString location(const QString &handler) { return app::ErrorReport::location(QStringLiteral("Form2"), handler); }
 
 std::unique_ptr<Ui::Form2> setUp(QWidget *form)
 {
@@ -29,11 +31,11 @@ std::unique_ptr<Ui::Form2> setUp(QWidget *form)
 }
 } // namespace
 
-Form2::Form2(platform::Services &services, ProfileSource profiles, std::function<void()> showConnectionWindow)
-    : ui_(setUp(this)), services_(services), profiles_(std::move(profiles)),
-      showConnectionWindow_(std::move(showConnectionWindow)), pointer_(this), list1_(ui_->List1),
-      list2_(ui_->List2), progress_(ui_->ProgressBar1),
-      debugLog_(*ui_->Text1, services.dialogs, [this] { ui_->PushButton14->setEnabled(true); })
+Form2::Form2(app::Services &services, const sides::ProfileSource &profiles, std::function<void()> showConnectionWindow)
+    : ui_(setUp(this)), services_(services), profiles_(profiles),
+      showConnectionWindow_(std::move(showConnectionWindow)), pointer_(this), list1_(ui_->List1), list2_(ui_->List2),
+      progress_(ui_->ProgressBar1),
+      runtimeErrorReport_(services.dialogs, *ui_->Text1, [this] { ui_->PushButton14->setEnabled(true); })
 {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(size());
@@ -50,15 +52,22 @@ Form2::Form2(platform::Services &services, ProfileSource profiles, std::function
 
 Form2::~Form2() = default;
 
-LogPane &Form2::logPane() { return *ui_->Text1; }
+sides::TableManagerFactory Form2::factory(app::Services &services)
+{
+    return [&services](const sides::ProfileSource &profiles, std::function<void()> showConnectionWindow) {
+        return std::make_unique<Form2>(services, profiles, std::move(showConnectionWindow));
+    };
+}
+
+transfer::LogPane &Form2::logPane() { return *ui_->Text1; }
 
 void Form2::Form_Load()
 {
-    Guard g(services_.dialogs, location(QStringLiteral("Form_Load")));
-    g(100, [&] { look::useSystemColours(this); });
+    app::Guard g(services_.dialogs, location(QStringLiteral("Form_Load")));
+    g(100, [&] { app::look::useSystemColours(this); });
     g(102, [&] { setWindowIcon(QIcon(QStringLiteral(":/tabulink.svg"))); });
-    g(104, [&] { look::loadHandPointer(pointer_, services_.programFolder); });
-    g(106, [&] { setWindowTitle(product::Name); });
+    g(104, [&] { app::look::loadHandPointer(pointer_, services_.programFolder); });
+    g(106, [&] { setWindowTitle(app::product::Name); });
 }
 
 void Form2::wireButtons()
@@ -78,35 +87,37 @@ void Form2::wireButtons()
 
 void Form2::watchHover()
 {
-    auto *hover = new HoverTracker(pointer_, this);
+    auto *hover = new app::HoverTracker(pointer_, this);
     for (QPushButton *b : findChildren<QPushButton *>())
-        hover->watch(b, HoverTarget::Button);
+        hover->watch(b, app::HoverTarget::Button);
     for (QWidget *w : {static_cast<QWidget *>(this), static_cast<QWidget *>(ui_->Frame1),
                        static_cast<QWidget *>(ui_->Frame2), static_cast<QWidget *>(ui_->Frame3),
                        static_cast<QWidget *>(ui_->List1), static_cast<QWidget *>(ui_->List2)})
-        hover->watch(w, HoverTarget::Surface);
+        hover->watch(w, app::HoverTarget::Surface);
 }
 
-void Form2::operation(const QString &handler, const std::function<void(Guard &)> &body)
+void Form2::operation(const QString &handler, const std::function<void(app::Guard &)> &body)
 {
     services_.lock.run([&] {
-        Guard g(services_.dialogs, location(handler));
+        app::Guard g(services_.dialogs, location(handler));
         body(g);
     });
 }
 
-void Form2::selectAll(TableList &list, bool selected, const QString &handler)
+void Form2::selectAll(sides::TableList &list, bool selected, const QString &handler)
 {
-    operation(handler, [&](Guard &g) { g(100, [&] { setAllSelected(list, selected); }); });
+    operation(handler, [&](app::Guard &g) { g(100, [&] { tableops::setAllSelected(list, selected); }); });
 }
 
 void Form2::sendTables(int fromSide, const QString &handler)
 {
-    operation(handler, [&](Guard &) {
+    operation(handler, [&](app::Guard &) {
         const bool fromOne = fromSide == 1;
-        const TransferEnds ends{fromOne ? list1_ : list2_, fromOne ? list2_ : list1_, profiles_(fromOne ? 1 : 2),
-                                profiles_(fromOne ? 2 : 1), location(handler)};
-        runTransfer(ends, {services_.dialogs, services_.yield, pointer_, progress_, debugLog_});
+        const transfer::TransferEnds ends{fromOne ? list1_ : list2_, fromOne ? list2_ : list1_,
+                                          profiles_.profile(fromOne ? 1 : 2), profiles_.profile(fromOne ? 2 : 1),
+                                          location(handler)};
+        transfer::runTransfer(ends, {services_.dialogs, services_.yield, pointer_, progress_, *ui_->Text1,
+                                     runtimeErrorReport_});
     });
 }
 
@@ -117,41 +128,26 @@ void Form2::PushButton7_Click() { selectAll(list2_, false, QStringLiteral("PushB
 void Form2::PushButton3_Click() { sendTables(1, QStringLiteral("PushButton3_Click")); }
 void Form2::PushButton8_Click() { sendTables(2, QStringLiteral("PushButton8_Click")); }
 
-void Form2::PushButton4_Click()
+void Form2::changeTables(int side, TableChange change, const QString &handler)
 {
-    const QString handler = QStringLiteral("PushButton4_Click");
-    operation(handler, [&](Guard &) {
-        deleteTables({list1_, [this] { return profiles_(1); }, location(handler)}, false, services_.dialogs, pointer_);
+    operation(handler, [&](app::Guard &) {
+        const tableops::TableSide tables{tableList(side), [this, side] { return profiles_.profile(side); },
+                                         location(handler)};
+        if (change == TableChange::Rename)
+            tableops::renameTable(tables, services_.dialogs, pointer_);
+        else // side #2's drops end with a semicolon, side #1's do not
+            tableops::deleteTables(tables, side == 2, services_.dialogs, pointer_);
     });
 }
 
-void Form2::PushButton9_Click()
-{
-    const QString handler = QStringLiteral("PushButton9_Click");
-    operation(handler, [&](Guard &) {
-        deleteTables({list2_, [this] { return profiles_(2); }, location(handler)}, true, services_.dialogs, pointer_);
-    });
-}
-
-void Form2::PushButton5_Click()
-{
-    const QString handler = QStringLiteral("PushButton5_Click");
-    operation(handler, [&](Guard &) {
-        renameTable({list1_, [this] { return profiles_(1); }, location(handler)}, services_.dialogs, pointer_);
-    });
-}
-
-void Form2::PushButton10_Click()
-{
-    const QString handler = QStringLiteral("PushButton10_Click");
-    operation(handler, [&](Guard &) {
-        renameTable({list2_, [this] { return profiles_(2); }, location(handler)}, services_.dialogs, pointer_);
-    });
-}
+void Form2::PushButton4_Click() { changeTables(1, TableChange::Drop, QStringLiteral("PushButton4_Click")); }
+void Form2::PushButton9_Click() { changeTables(2, TableChange::Drop, QStringLiteral("PushButton9_Click")); }
+void Form2::PushButton5_Click() { changeTables(1, TableChange::Rename, QStringLiteral("PushButton5_Click")); }
+void Form2::PushButton10_Click() { changeTables(2, TableChange::Rename, QStringLiteral("PushButton10_Click")); }
 
 void Form2::PushButton11_Click()
 {
-    operation(QStringLiteral("PushButton11_Click"), [&](Guard &g) {
+    operation(QStringLiteral("PushButton11_Click"), [&](app::Guard &g) {
         g(100, [&] { showConnectionWindow_(); });
         g(102, [&] { hide(); });
     });
@@ -159,19 +155,20 @@ void Form2::PushButton11_Click()
 
 void Form2::PushButton12_Click()
 {
-    operation(QStringLiteral("PushButton12_Click"),
-              [&](Guard &g) { g(100, [&] { copyTextToClipboard(services_.clipboard, ui_->Text1->text()); }); });
+    operation(QStringLiteral("PushButton12_Click"), [&](app::Guard &g) {
+        g(100, [&] { app::copyTextToClipboard(services_.clipboard, ui_->Text1->text()); });
+    });
 }
 
 void Form2::PushButton13_Click()
 {
-    operation(QStringLiteral("PushButton13_Click"), [&](Guard &g) { g(100, [&] { ui_->Text1->clear(); }); });
+    operation(QStringLiteral("PushButton13_Click"), [&](app::Guard &g) { g(100, [&] { ui_->Text1->clear(); }); });
 }
 
 void Form2::PushButton14_Click()
 {
-    operation(QStringLiteral("PushButton14_Click"), [&](Guard &g) {
-        g(100, [&] { services_.shell.openAddress(QStringLiteral("mailto:") + product::HelpAddress); });
+    operation(QStringLiteral("PushButton14_Click"), [&](app::Guard &g) {
+        g(100, [&] { services_.shell.openAddress(QStringLiteral("mailto:") + app::product::HelpAddress); });
     });
 }
 
@@ -189,3 +186,5 @@ void Form2::showEvent(QShowEvent *event)
     }
     QWidget::showEvent(event);
 }
+
+} // namespace tableswindow

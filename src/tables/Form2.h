@@ -1,40 +1,50 @@
 #pragma once
 
 #include "app/WindowPointer.h"
-#include "connect/ConnectionProfile.h"
-#include "tables/DebugLog.h"
+#include "sides/Windows.h"
 #include "tables/WidgetAdapters.h"
+#include "transfer/StatementSink.h"
 
 #include <QWidget>
 
 #include <functional>
 #include <memory>
 
-namespace platform {
+namespace app {
+class Guard;
 struct Services;
+} // namespace app
+namespace transfer {
+class LogPane;
 }
 namespace Ui {
 class Form2;
 }
-class Guard;
+
+namespace tableswindow {
 
 // The table manager: both sides' tables, what can be done to them, and the debug log.
-class Form2 : public QWidget {
+class Form2 : public QWidget, public sides::TableManager {
     Q_OBJECT
 public:
-    using ProfileSource = std::function<ConnectionProfile(int side)>;
-
     // Loading happens here: the window exists (hidden) from its creation on.
-    Form2(platform::Services &services, ProfileSource profiles, std::function<void()> showConnectionWindow);
+    Form2(app::Services &services, const sides::ProfileSource &profiles, std::function<void()> showConnectionWindow);
     ~Form2() override;
 
+    // How the connection window gets its table manager.
+    static sides::TableManagerFactory factory(app::Services &services);
+
     Ui::Form2 &ui() { return *ui_; }
-    TableList &list1() { return list1_; }
-    TableList &list2() { return list2_; }
-    WindowPointer &pointer() { return pointer_; }
+    sides::TableList &list1() { return list1_; }
+    sides::TableList &list2() { return list2_; }
+    app::WindowPointer &pointer() { return pointer_; }
     ProgressBarAdapter &progress() { return progress_; }
-    LogPane &logPane();
-    DebugLog &debugLog() { return debugLog_; }
+    transfer::LogPane &logPane();
+
+    sides::TableList &tableList(int side) override { return side == 1 ? list1() : list2(); }
+    void showManager() override { show(); }
+    void hideManager() override { hide(); }
+    bool managerVisible() const override { return isVisible(); }
 
 public slots:
     void PushButton1_Click();
@@ -57,21 +67,26 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    enum class TableChange { Drop, Rename };
+
     void Form_Load();
     void wireButtons();
     void watchHover();
-    void operation(const QString &handler, const std::function<void(Guard &)> &body);
-    void selectAll(TableList &list, bool selected, const QString &handler);
+    void operation(const QString &handler, const std::function<void(app::Guard &)> &body);
+    void selectAll(sides::TableList &list, bool selected, const QString &handler);
     void sendTables(int fromSide, const QString &handler);
+    void changeTables(int side, TableChange change, const QString &handler);
 
     std::unique_ptr<Ui::Form2> ui_;
-    platform::Services &services_;
-    ProfileSource profiles_;
+    app::Services &services_;
+    const sides::ProfileSource &profiles_;
     std::function<void()> showConnectionWindow_;
-    WindowPointer pointer_;
+    app::WindowPointer pointer_;
     ListWidgetTableList list1_;
     ListWidgetTableList list2_;
     ProgressBarAdapter progress_;
-    DebugLog debugLog_;
+    transfer::RuntimeErrorReport runtimeErrorReport_;
     bool centred_ = false;
 };
+
+} // namespace tableswindow

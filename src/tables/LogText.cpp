@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace tableswindow {
+
 void LogText::noteLineLength(size_t start, size_t end)
 {
     if (end > start && text_[end - 1] == '\r')
@@ -51,3 +53,5 @@ std::string_view LogText::line(size_t i) const
         --end;
     return std::string_view(text_).substr(start, end - start);
 }
+
+} // namespace tableswindow

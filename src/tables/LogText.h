@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tableswindow {
+
 // The debug log's text, kept as UTF-8 with an index of where each line starts, so appending a
 // line costs its bytes whatever the length of the log, and any line can be shown at once.
 class LogText {
@@ -27,3 +29,5 @@ private:
     std::vector<size_t> lineStarts_;
     size_t longest_ = 0;
 };
+
+} // namespace tableswindow

@@ -5,6 +5,8 @@
 #include <QScrollBar>
 #include <QTimer>
 
+namespace tableswindow {
+
 LogView::LogView(QWidget *parent) : QAbstractScrollArea(parent)
 {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -104,3 +106,5 @@ void LogView::keyPressEvent(QKeyEvent *event)
     refresh();
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
+
+} // namespace tableswindow

@@ -1,13 +1,15 @@
 #pragma once
 
-#include "tables/DebugLog.h"
 #include "tables/LogText.h"
+#include "transfer/LogPane.h"
 
 #include <QAbstractScrollArea>
 
+namespace tableswindow {
+
 // The debug log pane: shows the log's lines (only those in view are drawn), scrolls, and takes
 // typing at its end like a simple text box. Appends show within a tenth of a second.
-class LogView : public QAbstractScrollArea, public LogPane {
+class LogView : public QAbstractScrollArea, public transfer::LogPane {
     Q_OBJECT
 public:
     explicit LogView(QWidget *parent = nullptr);
@@ -32,3 +34,5 @@ private:
     LogText log_;
     bool refreshScheduled_ = false;
 };
+
+} // namespace tableswindow

@@ -3,6 +3,8 @@
 #include <QListWidget>
 #include <QProgressBar>
 
+namespace tableswindow {
+
 int ListWidgetTableList::count() const { return widget_->count(); }
 int ListWidgetTableList::currentIndex() const { return widget_->currentRow(); }
 
@@ -24,3 +26,5 @@ void ProgressBarAdapter::setValue(double percent)
     value_ = percent;
     widget_->setValue(static_cast<int>(percent));
 }
+
+} // namespace tableswindow

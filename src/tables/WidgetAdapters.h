@@ -1,13 +1,15 @@
 #pragma once
 
-#include "tables/TableList.h"
+#include "sides/TableList.h"
 #include "transfer/Progress.h"
 
 class QListWidget;
 class QProgressBar;
 
+namespace tableswindow {
+
 // A table list over a multi-selection list widget.
-class ListWidgetTableList : public TableList {
+class ListWidgetTableList : public sides::TableList {
 public:
     explicit ListWidgetTableList(QListWidget *widget) : widget_(widget) {}
     int count() const override;
@@ -25,7 +27,7 @@ private:
 };
 
 // The progress bar: keeps the exact percentage, shows whole percents.
-class ProgressBarAdapter : public ProgressIndicator {
+class ProgressBarAdapter : public transfer::ProgressIndicator {
 public:
     explicit ProgressBarAdapter(QProgressBar *widget) : widget_(widget) {}
     void setValue(double percent) override;
@@ -35,3 +37,5 @@ private:
     QProgressBar *widget_;
     double value_ = 0;
 };
+
+} // namespace tableswindow

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace transfer {
+
 // The progress bar of a copy: a percentage from 0 to 100, possibly fractional.
 class ProgressIndicator {
 public:
@@ -7,3 +9,5 @@ public:
     virtual void setValue(double percent) = 0;
     virtual double value() const = 0;
 };
+
+} // namespace transfer

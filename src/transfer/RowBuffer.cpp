@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace transfer {
+
 const char *RowBuffer::store(std::string_view bytes)
 {
     if (bytes.empty())
@@ -26,13 +28,15 @@ const char *RowBuffer::store(std::string_view bytes)
     return at;
 }
 
-void RowBuffer::appendCurrentRow(const db::RecordSet &record)
+void RowBuffer::appendCurrentRow(const platform::RecordSet &record)
 {
     for (int c = 0; c < columns_; ++c) {
-        const db::FieldValue v = record.value(c);
+        const platform::FieldValue v = record.value(c);
         if (v.isNull)
             cells_.push_back({nullptr, -1});
         else
             cells_.push_back({store(v.bytes), static_cast<std::int64_t>(v.bytes.size())});
     }
 }
+
+} // namespace transfer

@@ -5,9 +5,11 @@
 #include <string_view>
 #include <vector>
 
-namespace db {
+namespace platform {
 class RecordSet;
 }
+
+namespace transfer {
 
 // The rows of one table held in memory, each value kept apart and NULL kept distinct from empty.
 // Values live in large shared blocks, so a row costs its bytes plus 16 bytes a value.
@@ -22,10 +24,13 @@ public:
 
     explicit RowBuffer(int columnCount) : columns_(columnCount) {}
 
-    void appendCurrentRow(const db::RecordSet &record);
+    void appendCurrentRow(const platform::RecordSet &record);
     size_t rowCount() const { return columns_ == 0 ? 0 : cells_.size() / static_cast<size_t>(columns_); }
     int columnCount() const { return columns_; }
-    Cell cell(size_t row, int column) const { return cells_[row * static_cast<size_t>(columns_) + static_cast<size_t>(column)]; }
+    Cell cell(size_t row, int column) const
+    {
+        return cells_[row * static_cast<size_t>(columns_) + static_cast<size_t>(column)];
+    }
 
 private:
     const char *store(std::string_view bytes);
@@ -37,3 +42,5 @@ private:
     char *free_ = nullptr;
     size_t freeLeft_ = 0;
 };
+
+} // namespace transfer

@@ -2,15 +2,15 @@
 
 #include "platform/DbConnection.h"
 #include "platform/EventYield.h"
-#include "tables/DebugLog.h"
+#include "transfer/StatementSink.h"
 
 namespace transfer {
 
-std::vector<ColumnDefinition> describeColumns(db::Connection &source, std::string_view table,
+std::vector<ColumnDefinition> describeColumns(platform::Connection &source, std::string_view table,
                                               platform::EventYield &yield)
 {
     std::vector<ColumnDefinition> columns;
-    db::RecordSet described = source.execute(describeStatement(table));
+    platform::RecordSet described = source.execute(describeStatement(table));
     while (!described.eof()) {
         yield.yield();
         columns.push_back({std::string(described.value(0).bytes), upperCaseOutsideQuotes(described.value(1).bytes)});
@@ -20,11 +20,9 @@ std::vector<ColumnDefinition> describeColumns(db::Connection &source, std::strin
     return columns;
 }
 
-bool copySchema(db::Connection &destination, std::string_view table, const std::vector<ColumnDefinition> &columns,
-                bool sendFlag, DebugLog &log)
+bool copySchema(StatementSink &sink, std::string_view table, const std::vector<ColumnDefinition> &columns)
 {
-    const std::string statement = createTableStatement(table, columns);
-    return sendFlag && log.executeAndLog(destination, statement);
+    return sink.send(createTableStatement(table, columns));
 }
 
 } // namespace transfer

@@ -40,7 +40,7 @@ namespace {
 std::string withTable(std::string_view head, std::string_view table)
 {
     std::string s(head);
-    sql::appendBackquoted(s, table);
+    platform::appendBackquoted(s, table);
     return s;
 }
 
@@ -48,7 +48,6 @@ std::string withTable(std::string_view head, std::string_view table)
 
 std::string describeStatement(std::string_view table) { return withTable("DESCRIBE ", table); }
 std::string selectAllStatement(std::string_view table) { return withTable("SELECT * FROM ", table); }
-std::string dropTableStatement(std::string_view table) { return withTable("DROP TABLE ", table); }
 
 std::string selectRowsStatement(std::string_view table, const std::vector<ColumnDefinition> &columns)
 {
@@ -60,16 +59,16 @@ std::string selectRowsStatement(std::string_view table, const std::vector<Column
     for (const ColumnDefinition &c : columns) {
         if (c.type.starts_with("FLOAT")) {
             s += '(';
-            sql::appendBackquoted(s, c.name);
+            platform::appendBackquoted(s, c.name);
             s += " + 0e0)";
         } else {
-            sql::appendBackquoted(s, c.name);
+            platform::appendBackquoted(s, c.name);
         }
         s += ", ";
     }
     s.resize(s.size() - 2);
     s += " FROM ";
-    sql::appendBackquoted(s, table);
+    platform::appendBackquoted(s, table);
     return s;
 }
 
@@ -78,7 +77,7 @@ std::string createTableStatement(std::string_view table, const std::vector<Colum
     std::string s = withTable("CREATE TABLE ", table);
     s += '(';
     for (const ColumnDefinition &c : columns) {
-        sql::appendBackquoted(s, c.name);
+        platform::appendBackquoted(s, c.name);
         s += ' ';
         s += c.type;
         s += ',';
@@ -108,9 +107,9 @@ void buildInsertStatement(std::string &out, std::string_view head, const RowBuff
         if (cell.isNull())
             out += "NULL";
         else if (encoding.binary[static_cast<size_t>(c)])
-            sql::appendHexLiteral(out, cell.bytes());
+            platform::appendHexLiteral(out, cell.bytes());
         else
-            sql::appendStringLiteral(out, cell.bytes(), encoding.noBackslashEscapes);
+            platform::appendStringLiteral(out, cell.bytes(), encoding.noBackslashEscapes);
     }
     out += ')';
 }

@@ -22,7 +22,6 @@ std::string selectAllStatement(std::string_view table);
 // SELECT * FROM `t` — except that a FLOAT column is read widened to DOUBLE, because the server's
 // text form of a FLOAT keeps only six digits and would not give back the same value.
 std::string selectRowsStatement(std::string_view table, const std::vector<ColumnDefinition> &columns);
-std::string dropTableStatement(std::string_view table);
 // CREATE TABLE `t`(`a` INT(11),`b` VARCHAR(50))
 std::string createTableStatement(std::string_view table, const std::vector<ColumnDefinition> &columns);
 

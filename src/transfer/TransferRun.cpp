@@ -5,8 +5,8 @@
 #include "platform/DbConnection.h"
 #include "platform/Dialogs.h"
 #include "platform/EventYield.h"
-#include "tables/DebugLog.h"
-#include "tables/TableList.h"
+#include "sides/TableList.h"
+#include "sides/TableStatements.h"
 #include "transfer/Progress.h"
 #include "transfer/RowCopy.h"
 #include "transfer/SchemaCopy.h"
@@ -14,7 +14,9 @@
 #include <array>
 #include <optional>
 
-bool listHasTable(const TableList &list, const QString &name)
+namespace transfer {
+
+bool listHasTable(const sides::TableList &list, const QString &name)
 {
     const QString wanted = name.toLower();
     for (int i = 0; i < list.count(); ++i)
@@ -23,7 +25,7 @@ bool listHasTable(const TableList &list, const QString &name)
     return false;
 }
 
-void removeListTable(TableList &list, const QString &name)
+void removeListTable(sides::TableList &list, const QString &name)
 {
     for (int i = list.count() - 1; i >= 0; --i)
         if (list.text(i) == name)
@@ -43,12 +45,12 @@ constexpr int TimeoutSeconds = 5000;
 
 // The session both ends of a copy need: UTC for TIMESTAMPs, and a destination that takes every
 // value a table can hold (zero dates included) while still refusing values that do not fit.
-void prepareSession(db::Connection &c, bool destination)
+void prepareSession(platform::Connection &c, bool destination)
 {
     c.execute("SET time_zone = '+00:00'");
     if (!destination)
         return;
-    db::RecordSet mode = c.execute("SELECT @@SESSION.sql_mode");
+    platform::RecordSet mode = c.execute("SELECT @@SESSION.sql_mode");
     const std::string current(mode.value(0).bytes);
     mode.close();
     std::string relaxed;
@@ -66,9 +68,9 @@ void prepareSession(db::Connection &c, bool destination)
 }
 
 // Server, port, data folder and schema: equal only for the very same database.
-std::array<std::string, 4> databaseIdentity(db::Connection &c)
+std::array<std::string, 4> databaseIdentity(platform::Connection &c)
 {
-    db::RecordSet r = c.execute("SELECT @@hostname, @@port, @@datadir, DATABASE()");
+    platform::RecordSet r = c.execute("SELECT @@hostname, @@port, @@datadir, DATABASE()");
     std::array<std::string, 4> id;
     for (int i = 0; i < 4; ++i)
         id[static_cast<size_t>(i)] = r.value(i).isNull ? std::string("\x01null") : std::string(r.value(i).bytes);
@@ -78,7 +80,8 @@ std::array<std::string, 4> databaseIdentity(db::Connection &c)
 class TransferRunner {
 public:
     TransferRunner(const TransferEnds &ends, const TransferUi &ui)
-        : ends_(ends), ui_(ui), g_(ui.dialogs, ends.location)
+        : ends_(ends), ui_(ui), g_(ui.dialogs, ends.location), sink_(ui.log, ui.onSendFailure),
+          destination_(sink_.connection())
     {
     }
 
@@ -101,12 +104,15 @@ public:
 private:
     bool connect()
     {
-        for (db::Connection *c : {&source_, &destination_}) {
+        for (platform::Connection *c : {&source_, &destination_}) {
             c->setCommandTimeout(TimeoutSeconds);
             c->setConnectionTimeout(TimeoutSeconds);
         }
-        return g_.attempt(110, [&] { source_.open(connectionString(ends_.sourceProfile).toStdString()); })
-               && g_.attempt(112, [&] { destination_.open(connectionString(ends_.destinationProfile).toStdString()); })
+        const auto open = [](platform::Connection &c, const sides::ConnectionProfile &p) {
+            c.open(sides::connectionString(p).toStdString());
+        };
+        return g_.attempt(110, [&] { open(source_, ends_.sourceProfile); })
+               && g_.attempt(112, [&] { open(destination_, ends_.destinationProfile); })
                && g_.attempt(114, [&] {
                       prepareSession(source_, false);
                       prepareSession(destination_, true);
@@ -126,18 +132,16 @@ private:
             return true;
 
         const std::string table = name.toStdString();
-        std::vector<transfer::ColumnDefinition> columns;
-        if (!g_.attempt(124, [&] { columns = transfer::describeColumns(source_, table, ui_.yield); }))
+        std::vector<ColumnDefinition> columns;
+        if (!g_.attempt(124, [&] { columns = describeColumns(source_, table, ui_.yield); }))
             return false;
-        const bool wasSending = sendFlag_;
-        sendFlag_ = transfer::copySchema(destination_, table, columns, sendFlag_, ui_.log);
-        const bool created = wasSending && sendFlag_;
-        std::optional<transfer::TableRows> rows;
+        const bool created = copySchema(sink_, table, columns);
+        std::optional<TableRows> rows;
         const bool read = g_.attempt(126, [&] {
-            rows.emplace(transfer::readRows(source_, table, columns, destinationNoBackslashEscapes_, ui_.yield));
+            rows.emplace(readRows(source_, table, columns, destinationNoBackslashEscapes_, ui_.yield));
         });
         if (read)
-            sendFlag_ = transfer::writeRows(destination_, table, *rows, sendFlag_, ui_.log, ui_.yield, ui_.progress);
+            writeRows(sink_, table, *rows, ui_.yield, ui_.progress);
         // The list shows the table whenever it now exists in the destination, even half filled.
         if (created)
             ends_.destination.append(name);
@@ -148,23 +152,23 @@ private:
     bool replaceExisting(const QString &name)
     {
         // Once sending has stopped nothing would re-create a dropped table, so do not offer to drop it.
-        if (!sendFlag_)
+        if (!sink_.sending())
             return false;
         const int answer = ui_.dialogs.message(QStringLiteral("Would you like to overwrite ") + name + u'?',
                                                platform::YesNo, QStringLiteral("Overwrite?"));
         if (answer != platform::Yes)
             return false;
-        if (g_.attempt(120, [&] { destination_.execute(transfer::dropTableStatement(name.toStdString())); }))
+        if (g_.attempt(120, [&] { destination_.execute(sides::dropTableStatement(name.toStdString())); }))
             removeListTable(ends_.destination, name);
         return true;
     }
 
     const TransferEnds &ends_;
     const TransferUi &ui_;
-    Guard g_;
-    db::Connection source_;
-    db::Connection destination_;
-    bool sendFlag_ = true;
+    app::Guard g_;
+    platform::Connection source_;
+    StatementSink sink_;
+    platform::Connection &destination_; // the sink's
     bool sameDatabase_ = false;
     bool destinationNoBackslashEscapes_ = false;
     QStringList leftAlone_;
@@ -173,11 +177,11 @@ private:
 // Whatever way the run ends: default pointer and an empty bar.
 class RunEnding {
 public:
-    RunEnding(PointerControl &pointer, ProgressIndicator &progress) : busy_(pointer), progress_(progress) {}
+    RunEnding(app::PointerControl &pointer, ProgressIndicator &progress) : busy_(pointer), progress_(progress) {}
     ~RunEnding() { progress_.setValue(0); }
 
 private:
-    BusyPointerScope busy_;
+    app::BusyPointerScope busy_;
     ProgressIndicator &progress_;
 };
 
@@ -199,3 +203,5 @@ void runTransfer(const TransferEnds &ends, const TransferUi &ui)
     if (!leftAlone.isEmpty())
         ui.dialogs.message(sameDatabaseMessage(leftAlone));
 }
+
+} // namespace transfer

@@ -1,45 +1,56 @@
 #pragma once
 
-#include "connect/ConnectionProfile.h"
+#include "sides/ConnectionProfile.h"
+#include "transfer/StatementSink.h"
 
 #include <QString>
 #include <QStringList>
 
-class DebugLog;
+namespace app {
 class PointerControl;
-class ProgressIndicator;
-class TableList;
+}
 namespace platform {
 class Dialogs;
 class EventYield;
+} // namespace platform
+namespace sides {
+class TableList;
 }
+
+namespace transfer {
+
+class LogPane;
+class ProgressIndicator;
 
 inline const QString PleaseSelectATableDot = QStringLiteral("Please select a table.");
 
 // One direction of a copy: the selected tables of source go to destination.
 struct TransferEnds {
-    TableList &source;
-    TableList &destination;
-    ConnectionProfile sourceProfile;
-    ConnectionProfile destinationProfile;
+    sides::TableList &source;
+    sides::TableList &destination;
+    sides::ConnectionProfile sourceProfile;
+    sides::ConnectionProfile destinationProfile;
     QString location; // of the button's error report
 };
 
 struct TransferUi {
     platform::Dialogs &dialogs;
     platform::EventYield &yield;
-    PointerControl &pointer;
+    app::PointerControl &pointer;
     ProgressIndicator &progress;
-    DebugLog &log;
+    LogPane &log;
+    StatementSink::FailureHandler onSendFailure;
 };
 
 // True when an entry of the list has the name, letter case ignored.
-bool listHasTable(const TableList &list, const QString &name);
+bool listHasTable(const sides::TableList &list, const QString &name);
 // Removes every entry spelled exactly like the name.
-void removeListTable(TableList &list, const QString &name);
+void removeListTable(sides::TableList &list, const QString &name);
 
 QString sameDatabaseMessage(const QStringList &tables);
 
 // Copies each selected table, last list entry first: its columns, then every row, asking before
 // it replaces a table of the same name.
 void runTransfer(const TransferEnds &ends, const TransferUi &ui);
+
+} // namespace transfer

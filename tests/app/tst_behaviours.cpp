@@ -4,8 +4,10 @@
 #include "app/FileExists.h"
 #include "app/HomePage.h"
 #include "app/HoverRule.h"
+#include "app/OperationLock.h"
 #include "app/Pointer.h"
 #include "connect/Form1.h"
+#include "platform/ProgramEnding.h"
 #include "support/TestServices.h"
 #include "tables/Form2.h"
 #include "ui_Form1.h"
@@ -13,7 +15,14 @@
 
 #include <QDir>
 #include <QImage>
+
 #include <QtTest>
+
+using namespace app;
+using namespace connectwindow;
+using namespace sides;
+using namespace tableswindow;
+using namespace transfer;
 
 namespace {
 
@@ -40,7 +49,8 @@ QByteArray cursorFile()
 
 Form2 *makeForm2(TestServices &t)
 {
-    return new Form2(t.services, [](int) { return ConnectionProfile(); }, [] {});
+    static const ProfilesFrom empty([](int) { return ConnectionProfile(); });
+    return new Form2(t.services, empty, [] {});
 }
 
 void moveOver(QWidget *w)
@@ -67,6 +77,7 @@ private slots:
     void withoutSkinTheConnectionWindowStaysWhite();
     void skinTakesSystemColoursAndItsStyleSheet();
     void systemColoursLeaveListsTextsAndButtons();
+    void operationLockIsFreeAfterAnyWayOut();
 };
 
 void BehavioursTest::titleCutsAtTheLastSpace()
@@ -193,7 +204,7 @@ void BehavioursTest::validPointerFileBecomesTheHand()
 void BehavioursTest::withoutSkinTheConnectionWindowStaysWhite()
 {
     TestServices t;
-    Form1 form(t.services);
+    Form1 form(t.services, Form2::factory(t.services));
     form.Form_Load();
     QCOMPARE(form.palette().color(QPalette::Window), QColor(Qt::white));
     QCOMPARE(form.ui().Frame1->palette().color(QPalette::Window), QColor(Qt::white));
@@ -205,7 +216,7 @@ void BehavioursTest::skinTakesSystemColoursAndItsStyleSheet()
     TestServices t;
     const QByteArray sheet = "QLineEdit { border: 1px solid #336699; }";
     writeFile(t.programFolder.filePath(QStringLiteral("x/o.cjs")), sheet);
-    Form1 form(t.services);
+    Form1 form(t.services, Form2::factory(t.services));
     const QColor textBase = form.ui().Text1->palette().color(QPalette::Base);
     form.Form_Load();
     const QColor buttonFace = QApplication::palette().color(QPalette::Button);
@@ -228,6 +239,25 @@ void BehavioursTest::systemColoursLeaveListsTextsAndButtons()
                                                        form->ui().ProgressBar1})
         QVERIFY2(!w->testAttribute(Qt::WA_SetPalette), qPrintable(w->objectName()));
     QCOMPARE(form->ui().Text1->palette().color(QPalette::Base), QApplication::palette().color(QPalette::Base));
+}
+
+void BehavioursTest::operationLockIsFreeAfterAnyWayOut()
+{
+    OperationLock lock;
+    // An unexpected exception passes through, and the next click is taken again.
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, lock.run([] { throw std::runtime_error("unexpected"); }));
+    QVERIFY(!lock.busy());
+    bool ran = false;
+    QVERIFY(lock.run([&] {
+        QVERIFY(lock.busy());
+        QVERIFY(!lock.run([] {})); // one operation at a time
+        ran = true;
+    }));
+    QVERIFY(ran);
+    QVERIFY(!lock.busy());
+    // The program ending unwinds quietly.
+    QVERIFY(lock.run([] { throw platform::ProgramEnding(); }));
+    QVERIFY(!lock.busy());
 }
 
 QTEST_MAIN(BehavioursTest)

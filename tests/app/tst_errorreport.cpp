@@ -9,6 +9,10 @@
 
 #include <stdexcept>
 
+using namespace app;
+using namespace sides;
+using namespace transfer;
+
 class ErrorReportTest : public QObject {
     Q_OBJECT
 private slots:
@@ -95,7 +99,7 @@ void ErrorReportTest::databaseFailuresShowTheServersText()
 {
     FakeDialogs dialogs;
     Guard g(dialogs, QStringLiteral("in L "));
-    QVERIFY(!g.attempt(130, [] { throw db::DbError(1146, "Table 'x.y' doesn't exist"); }));
+    QVERIFY(!g.attempt(130, [] { throw platform::DbError(1146, "Table 'x.y' doesn't exist"); }));
     QVERIFY(dialogs.texts()[0].startsWith(QStringLiteral("Table 'x.y' doesn't exist\r\nin L at line 130")));
 }
 

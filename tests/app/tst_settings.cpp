@@ -8,6 +8,12 @@
 #include <QFile>
 #include <QtTest>
 
+using namespace app;
+using namespace connectwindow;
+using namespace sides;
+using namespace tableswindow;
+using namespace transfer;
+
 namespace {
 
 // Counts the writes that reach the real settings file.
@@ -42,7 +48,7 @@ private slots:
 void SettingsTest::cleanStoreShowsDefaultsAndKeepsThem()
 {
     TestServices t;
-    Form1 form(t.services);
+    Form1 form(t.services, Form2::factory(t.services));
     form.Form_Load();
     Ui::Form1 &ui = form.ui();
     QCOMPARE(ui.Text1->text(), QStringLiteral("localhost"));
@@ -66,14 +72,14 @@ void SettingsTest::clearedFieldStaysEmptyAfterRestart()
 {
     TestServices first;
     {
-        Form1 form(first.services);
+        Form1 form(first.services, Form2::factory(first.services));
         form.Form_Load();
         form.ui().Text1->clear();
         form.ui().Text10->setText(QStringLiteral("3310"));
         form.ui().Text7->setText(QStringLiteral("hunter2"));
     }
     TestServices second(first.configHome());
-    Form1 again(second.services);
+    Form1 again(second.services, Form2::factory(second.services));
     again.Form_Load();
     QCOMPARE(again.ui().Text1->text(), QString());
     QCOMPARE(again.ui().Text10->text(), QStringLiteral("3310"));
@@ -84,12 +90,12 @@ void SettingsTest::everyKeystrokeIsWritten()
 {
     TestServices t;
     CountingBackend counting(*t.settings);
-    platform::Services services = t.services;
+    app::Services services = t.services;
     // Services refers to its backend; build one over the counting wrapper.
-    platform::Services countingServices{services.dialogs, services.clipboard, services.shell, services.yield,
+    app::Services countingServices{services.dialogs, services.clipboard, services.shell, services.yield,
                                         services.random,  counting,           services.lock,  services.programFolder,
                                         services.endProgram};
-    Form1 form(countingServices);
+    Form1 form(countingServices, Form2::factory(countingServices));
     form.show();
     counting.writes.clear();
     form.ui().Text2->setFocus();
@@ -105,12 +111,12 @@ void SettingsTest::oddValuesComeBackUnchanged()
                           QStringLiteral("p;a{ss}w0rd"), QStringLiteral("Zoë 🦊"), QStringLiteral("\"quoted\"")};
     for (const QString &value : odd) {
         {
-            Form1 form(first.services);
+            Form1 form(first.services, Form2::factory(first.services));
             form.ui().Text9->setText(value);
             form.ui().Text3->setText(value);
         }
         TestServices second(first.configHome());
-        Form1 again(second.services);
+        Form1 again(second.services, Form2::factory(second.services));
         again.Form_Load();
         QCOMPARE(again.ui().Text9->text(), value);
         QCOMPARE(again.ui().Text3->text(), value);

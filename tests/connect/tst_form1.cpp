@@ -2,7 +2,7 @@
 #include "app/Pointer.h"
 #include "connect/Form1.h"
 #include "connect/HelpText.h"
-#include "connect/TestConnection.h"
+#include "tableops/TestConnection.h"
 #include "support/Profiles.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
@@ -11,6 +11,13 @@
 #include "ui_Form2.h"
 
 #include <QtTest>
+
+using namespace app;
+using namespace connectwindow;
+using namespace sides;
+using namespace tableops;
+using namespace tableswindow;
+using namespace transfer;
 
 namespace {
 
@@ -54,7 +61,7 @@ private slots:
 void Form1Test::layoutKeepsTheDesignerNamesAndPlaces()
 {
     TestServices t;
-    Form1 form(t.services);
+    Form1 form(t.services, Form2::factory(t.services));
     QCOMPARE(form.size(), QSize(536, 477));
     Ui::Form1 &ui = form.ui();
     QCOMPARE(ui.Frame1->geometry(), QRect(8, 40, 520, 193));
@@ -80,7 +87,7 @@ void Form1Test::layoutKeepsTheDesignerNamesAndPlaces()
 void Form1Test::tabOrderRunsThroughBothLogins()
 {
     TestServices t;
-    Form1 form(t.services);
+    Form1 form(t.services, Form2::factory(t.services));
     Ui::Form1 &ui = form.ui();
     const QList<QWidget *> expected{ui.Text1, ui.Text9, ui.Text2,  ui.Text3,  ui.Text4,       ui.PushButton3, ui.Text5,
                                     ui.Text10, ui.Text6, ui.Text7, ui.Text8, ui.PushButton1, ui.PushButton2, ui.PushButton4};
@@ -96,7 +103,7 @@ void Form1Test::tabOrderRunsThroughBothLogins()
 void Form1Test::testConnectionSucceeds()
 {
     TestServices t;
-    Form1 form(t.services);
+    Form1 form(t.services, Form2::factory(t.services));
     typeSide(form, 1, sandbox::serverProfile(1));
     form.PushButton3_Click();
     QCOMPARE(t.dialogs.messages.size(), size_t(1));
@@ -126,7 +133,7 @@ void Form1Test::testConnectionFailures()
     QFETCH(QString, port);
     QFETCH(QString, password);
     TestServices t;
-    Form1 form(t.services);
+    Form1 form(t.services, Form2::factory(t.services));
     ConnectionProfile p = sandbox::serverProfile(1);
     p.server = server;
     p.port = port;
@@ -146,7 +153,7 @@ void Form1Test::testConnectionFailures()
 void Form1Test::testConnectionOfSideTwoUsesItsOwnBoxes()
 {
     TestServices t;
-    Form1 form(t.services);
+    Form1 form(t.services, Form2::factory(t.services));
     ConnectionProfile bad = sandbox::serverProfile(1);
     bad.password = QStringLiteral("wrong");
     typeSide(form, 1, bad);
@@ -163,7 +170,7 @@ void Form1Test::testConnectionOfSideTwoUsesItsOwnBoxes()
 void Form1Test::helpGivesItsFourParagraphs()
 {
     TestServices t;
-    Form1 form(t.services);
+    Form1 form(t.services, Form2::factory(t.services));
     form.PushButton4_Click();
     QCOMPARE(t.dialogs.messages.size(), size_t(1));
     QCOMPARE(t.dialogs.messages[0].style, 0);
@@ -180,7 +187,7 @@ void Form1Test::helpGivesItsFourParagraphs()
 void Form1Test::focusSelectsTheWholeText()
 {
     TestServices t;
-    Form1 form(t.services);
+    Form1 form(t.services, Form2::factory(t.services));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.ui().Text2->setText(QStringLiteral("someone"));
@@ -197,7 +204,7 @@ void Form1Test::focusSelectsTheWholeText()
 void Form1Test::hoverOverButtonsAndBoxes()
 {
     TestServices t;
-    Form1 form(t.services);
+    Form1 form(t.services, Form2::factory(t.services));
     form.show();
     auto move = [](QWidget *w) {
         QMouseEvent e(QEvent::MouseMove, QPointF(3, 3), w->mapToGlobal(QPointF(3, 3)), Qt::NoButton, Qt::NoButton,
@@ -228,15 +235,15 @@ void Form1Test::startUpWithTwoGoodLoginsGoesToTheTables()
     TestServices t;
     storeProfile(*t.settings, 1, one.profile());
     storeProfile(*t.settings, 2, two.profile());
-    Form1 form(t.services);
+    Form1 form(t.services, Form2::factory(t.services));
     form.Form_Load();
-    QVERIFY(form.form2());
-    QVERIFY(form.form2()->isVisible());
+    QVERIFY(form2Of(form));
+    QVERIFY(form2Of(form)->isVisible());
     QVERIFY(form.isHidden());
-    QStringList left = listTexts(form.form2()->ui().List1);
+    QStringList left = listTexts(form2Of(form)->ui().List1);
     left.sort();
     QCOMPARE(left, (QStringList{QStringLiteral("Order Lines"), QStringLiteral("customers")}));
-    QCOMPARE(listTexts(form.form2()->ui().List2), QStringList{QStringLiteral("suppliers")});
+    QCOMPARE(listTexts(form2Of(form)->ui().List2), QStringList{QStringLiteral("suppliers")});
     QCOMPARE(form.pointer().value(), pointer::Default);
     QVERIFY(t.dialogs.messages.empty());
     QCOMPARE(form.ui().Text4->text(), one.name());
@@ -250,17 +257,17 @@ void Form1Test::startUpWithOneBadLoginStaysQuietly()
     ConnectionProfile bad = sandbox::serverProfile(2);
     bad.password = QStringLiteral("wrong");
     storeProfile(*t.settings, 2, bad);
-    Form1 form(t.services);
+    Form1 form(t.services, Form2::factory(t.services));
     form.Form_Load();
-    QVERIFY(form.form2()); // created, hidden
-    QVERIFY(!form.form2()->isVisible());
-    QCOMPARE(form.form2()->ui().List1->count(), 0);
+    QVERIFY(form2Of(form)); // created, hidden
+    QVERIFY(!form2Of(form)->isVisible());
+    QCOMPARE(form2Of(form)->ui().List1->count(), 0);
     QVERIFY(t.dialogs.messages.empty());
 
     form.show();
     form.PushButton2_Click(); // "Next >" fails just as quietly
     QVERIFY(form.isVisible());
-    QVERIFY(!form.form2()->isVisible());
+    QVERIFY(!form2Of(form)->isVisible());
     QVERIFY(t.dialogs.messages.empty());
     QCOMPARE(form.pointer().value(), pointer::Default);
 }
@@ -272,23 +279,23 @@ void Form1Test::nextFillsBothListsFromTheBoxesAsTheyAreNow()
     one.exec("CREATE TABLE alpha (id INT)");
     two.exec("CREATE TABLE beta (id INT)");
     TestServices t;
-    Form1 form(t.services);
+    Form1 form(t.services, Form2::factory(t.services));
     form.Form_Load();
     form.show();
     typeSide(form, 1, one.profile());
     typeSide(form, 2, two.profile());
     form.PushButton2_Click();
-    QVERIFY(form.form2()->isVisible());
+    QVERIFY(form2Of(form)->isVisible());
     QVERIFY(form.isHidden());
-    QCOMPARE(listTexts(form.form2()->ui().List1), QStringList{QStringLiteral("alpha")});
-    QCOMPARE(listTexts(form.form2()->ui().List2), QStringList{QStringLiteral("beta")});
-    QCOMPARE(form.form2()->ui().List1->currentRow(), 0);
+    QCOMPARE(listTexts(form2Of(form)->ui().List1), QStringList{QStringLiteral("alpha")});
+    QCOMPARE(listTexts(form2Of(form)->ui().List2), QStringList{QStringLiteral("beta")});
+    QCOMPARE(form2Of(form)->ui().List1->currentRow(), 0);
 }
 
 void Form1Test::closingEndsTheProgram()
 {
     TestServices t;
-    Form1 form(t.services);
+    Form1 form(t.services, Form2::factory(t.services));
     form.show();
     form.close();
     QCOMPARE(t.endRequests, 1);

@@ -1,5 +1,5 @@
 // The data-access layer against the real sandbox servers.
-#include "connect/ConnectionProfile.h"
+#include "sides/ConnectionProfile.h"
 #include "platform/ConnectionParams.h"
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
@@ -7,6 +7,10 @@
 
 #include <QElapsedTimer>
 #include <QtTest>
+
+using namespace app;
+using namespace sides;
+using namespace transfer;
 
 class DataAccessTest : public QObject {
     Q_OBJECT
@@ -28,7 +32,7 @@ void DataAccessTest::parsesWhatTheProgramBuilds()
 {
     const ConnectionProfile p{QStringLiteral("db.example.com"), QStringLiteral("ann"), QStringLiteral("s3cret"),
                               QStringLiteral("shop"), QStringLiteral("3307")};
-    const db::ConnectionParams params = db::parseConnectionString(connectionString(p).toStdString());
+    const platform::ConnectionParams params = platform::parseConnectionString(connectionString(p).toStdString());
     QCOMPARE(params.host, std::string("db.example.com"));
     QCOMPARE(params.user, std::string("ann"));
     QCOMPARE(params.password, std::string("s3cret"));
@@ -41,7 +45,7 @@ void DataAccessTest::parsesBracedValuesBackExactly()
     for (const QString &odd : {QStringLiteral("p;a{ss}w0rd"), QStringLiteral("}}"), QStringLiteral("{"),
                                QStringLiteral("a;b;c"), QStringLiteral("ü;🦊")}) {
         const ConnectionProfile p{QStringLiteral("h"), odd, odd, odd, QStringLiteral("1")};
-        const db::ConnectionParams params = db::parseConnectionString(connectionString(p).toStdString());
+        const platform::ConnectionParams params = platform::parseConnectionString(connectionString(p).toStdString());
         QCOMPARE(QString::fromStdString(params.password), odd);
         QCOMPARE(QString::fromStdString(params.user), odd);
         QCOMPARE(QString::fromStdString(params.database), odd);
@@ -54,9 +58,9 @@ void DataAccessTest::logsInWithAPasswordFullOfSeparators()
     ConnectionProfile p = sandbox::serverProfile(2);
     p.user = QStringLiteral("oddpass");
     p.password = QStringLiteral("p;a{ss}w0rd");
-    db::Connection c;
+    platform::Connection c;
     c.open(connectionString(p).toStdString());
-    db::RecordSet r = c.execute("SELECT CURRENT_USER()");
+    platform::RecordSet r = c.execute("SELECT CURRENT_USER()");
     QVERIFY(QString::fromStdString(std::string(r.value(0).bytes)).startsWith(QStringLiteral("oddpass@")));
 }
 
@@ -82,8 +86,8 @@ void DataAccessTest::refusesEveryKindOfBadLogin()
     p.server = server;
     p.port = port;
     p.password = password;
-    db::Connection c;
-    QVERIFY_THROWS_EXCEPTION(db::DbError, c.open(connectionString(p).toStdString()));
+    platform::Connection c;
+    QVERIFY_THROWS_EXCEPTION(platform::DbError, c.open(connectionString(p).toStdString()));
     QVERIFY(!c.isOpen());
 }
 
@@ -95,20 +99,20 @@ void DataAccessTest::unreachablePortFailsWithinTheLoginTimeout()
     p.port = QStringLiteral("9"); // discard port: closed on loopback
     QElapsedTimer t;
     t.start();
-    db::Connection c;
-    QVERIFY_THROWS_EXCEPTION(db::DbError, c.open(connectionString(p).toStdString()));
-    QVERIFY2(t.elapsed() < (db::Connection::DefaultLoginTimeoutSeconds + 5) * 1000, "login wait exceeded its time-out");
+    platform::Connection c;
+    QVERIFY_THROWS_EXCEPTION(platform::DbError, c.open(connectionString(p).toStdString()));
+    QVERIFY2(t.elapsed() < (platform::Connection::DefaultLoginTimeoutSeconds + 5) * 1000, "login wait exceeded its time-out");
 }
 
 void DataAccessTest::failuresCarryTheServersNumberAndText()
 {
     sandbox::ScratchDatabase scratch(1, QStringLiteral("errors"));
-    db::Connection c;
+    platform::Connection c;
     c.open(scratch.connectionString().toStdString());
     try {
         c.execute("SELECT * FROM no_such_table");
         QFAIL("the server accepted a query on a missing table");
-    } catch (const db::DbError &e) {
+    } catch (const platform::DbError &e) {
         QCOMPARE(e.number(), 1146);
         QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("no_such_table")));
     }
@@ -119,9 +123,9 @@ void DataAccessTest::recordSetTellsNullFromEmptyAndKnowsBinaryColumns()
     sandbox::ScratchDatabase scratch(1, QStringLiteral("values"));
     scratch.exec("CREATE TABLE t (a VARCHAR(5), b BLOB, c INT, d BIT(3))");
     scratch.exec("INSERT INTO t VALUES ('', X'00FF', NULL, b'101')");
-    db::Connection c;
+    platform::Connection c;
     c.open(scratch.connectionString().toStdString());
-    db::RecordSet r = c.execute("SELECT * FROM t");
+    platform::RecordSet r = c.execute("SELECT * FROM t");
     QCOMPARE(r.fieldCount(), 4);
     QVERIFY(!r.eof());
     QVERIFY(!r.value(0).isNull);
@@ -135,7 +139,7 @@ void DataAccessTest::recordSetTellsNullFromEmptyAndKnowsBinaryColumns()
     QVERIFY(r.isBinary(3));
     r.moveNext();
     QVERIFY(r.eof());
-    QVERIFY_THROWS_EXCEPTION(db::DbError, r.value(0));
+    QVERIFY_THROWS_EXCEPTION(platform::DbError, r.value(0));
 }
 
 void DataAccessTest::clientCursorKnowsItsRowCountFirst()
@@ -144,24 +148,24 @@ void DataAccessTest::clientCursorKnowsItsRowCountFirst()
     scratch.exec("CREATE TABLE a (x INT)");
     scratch.exec("CREATE TABLE b (x INT)");
     scratch.exec("CREATE TABLE c (x INT)");
-    db::Connection c;
-    c.setCursorLocation(db::Connection::ClientCursor);
+    platform::Connection c;
+    c.setCursorLocation(platform::Connection::ClientCursor);
     c.open(scratch.connectionString().toStdString());
-    db::RecordSet r = c.execute("SHOW TABLES;");
+    platform::RecordSet r = c.execute("SHOW TABLES;");
     QCOMPARE(r.recordCount(), 3LL);
 
-    db::Connection streaming;
+    platform::Connection streaming;
     streaming.open(scratch.connectionString().toStdString());
     QCOMPARE(streaming.execute("SHOW TABLES").recordCount(), -1LL);
 }
 
 void DataAccessTest::closedConnectionRefusesStatements()
 {
-    db::Connection c;
-    QVERIFY_THROWS_EXCEPTION(db::DbError, c.execute("SELECT 1"));
+    platform::Connection c;
+    QVERIFY_THROWS_EXCEPTION(platform::DbError, c.execute("SELECT 1"));
     c.open(sandbox::serverConnectionString(1));
     c.close();
-    QVERIFY_THROWS_EXCEPTION(db::DbError, c.execute("SELECT 1"));
+    QVERIFY_THROWS_EXCEPTION(platform::DbError, c.execute("SELECT 1"));
     // A closed object can be opened again, as the delete run does for every table.
     c.open(sandbox::serverConnectionString(1));
     QVERIFY(c.isOpen());
@@ -169,9 +173,9 @@ void DataAccessTest::closedConnectionRefusesStatements()
 
 void DataAccessTest::sessionSpeaksUtf8mb4()
 {
-    db::Connection c;
+    platform::Connection c;
     c.open(sandbox::serverConnectionString(1));
-    db::RecordSet r = c.execute("SELECT @@character_set_client, @@character_set_results, '🦊'");
+    platform::RecordSet r = c.execute("SELECT @@character_set_client, @@character_set_results, '🦊'");
     QCOMPARE(std::string(r.value(0).bytes), std::string("utf8mb4"));
     QCOMPARE(std::string(r.value(1).bytes), std::string("utf8mb4"));
     QCOMPARE(std::string(r.value(2).bytes), std::string("🦊"));

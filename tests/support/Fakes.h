@@ -6,8 +6,9 @@
 #include "platform/EventYield.h"
 #include "platform/RandomSource.h"
 #include "platform/Shell.h"
-#include "tables/DebugLog.h"
-#include "tables/TableList.h"
+#include "sides/TableList.h"
+#include "sides/Windows.h"
+#include "transfer/LogPane.h"
 #include "transfer/Progress.h"
 
 #include <QStringList>
@@ -70,7 +71,7 @@ public:
     int seeds = 0;
 };
 
-class FakePointer : public PointerControl {
+class FakePointer : public app::PointerControl {
 public:
     int value() const override { return current; }
     void set(int v) override
@@ -82,7 +83,7 @@ public:
     std::vector<int> history;
 };
 
-class FakeProgress : public ProgressIndicator {
+class FakeProgress : public transfer::ProgressIndicator {
 public:
     void setValue(double percent) override
     {
@@ -94,7 +95,7 @@ public:
     std::vector<double> history;
 };
 
-class MemoryLogPane : public LogPane {
+class MemoryLogPane : public transfer::LogPane {
 public:
     void appendEntry(std::string_view utf8) override
     {
@@ -106,7 +107,7 @@ public:
 };
 
 // A table list kept in plain vectors.
-class PlainTableList : public TableList {
+class PlainTableList : public sides::TableList {
 public:
     PlainTableList() = default;
     explicit PlainTableList(const QStringList &names);
@@ -124,4 +125,14 @@ public:
     QStringList names;
     std::vector<bool> selected;
     int current = -1;
+};
+
+// The logins the table manager reads, from a function instead of the connection window's boxes.
+class ProfilesFrom : public sides::ProfileSource {
+public:
+    explicit ProfilesFrom(std::function<sides::ConnectionProfile(int)> profile) : profile_(std::move(profile)) {}
+    sides::ConnectionProfile profile(int side) const override { return profile_(side); }
+
+private:
+    std::function<sides::ConnectionProfile(int)> profile_;
 };

@@ -1,14 +1,14 @@
 #pragma once
 
 #include "app/SettingsStore.h"
-#include "connect/ConnectionProfile.h"
+#include "sides/ConnectionProfile.h"
 
 #include <QLineEdit>
 
 // Puts a profile where the program keeps it: in the settings, or in the connection window's boxes.
-inline void storeProfile(platform::SettingsBackend &backend, int side, const ConnectionProfile &p)
+inline void storeProfile(platform::SettingsBackend &backend, int side, const sides::ConnectionProfile &p)
 {
-    SettingsStore store(backend);
+    app::SettingsStore store(backend);
     const QString suffix = side == 1 ? QString() : QStringLiteral("2");
     store.write(QStringLiteral("MyServer") + suffix, p.server);
     store.write(QStringLiteral("MyUser") + suffix, p.user);
@@ -18,7 +18,7 @@ inline void storeProfile(platform::SettingsBackend &backend, int side, const Con
 }
 
 inline void typeProfile(QLineEdit *server, QLineEdit *user, QLineEdit *password, QLineEdit *database, QLineEdit *port,
-                        const ConnectionProfile &p)
+                        const sides::ConnectionProfile &p)
 {
     server->setText(p.server);
     user->setText(p.user);

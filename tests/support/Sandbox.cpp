@@ -16,9 +16,9 @@ QString env(const char *name, const char *fallback)
 
 } // namespace
 
-ConnectionProfile serverProfile(int server, const QString &database)
+sides::ConnectionProfile serverProfile(int server, const QString &database)
 {
-    ConnectionProfile p;
+    sides::ConnectionProfile p;
     p.server = env("TABULINK_HOST", "127.0.0.1");
     p.user = env("TABULINK_USER", "tabulink");
     p.password = server == 1 ? env("TABULINK_PASSWORD1", "sandbox-one") : env("TABULINK_PASSWORD2", "sandbox-two");
@@ -29,12 +29,12 @@ ConnectionProfile serverProfile(int server, const QString &database)
 
 std::string serverConnectionString(int server, const QString &database)
 {
-    return ::connectionString(serverProfile(server, database)).toStdString();
+    return sides::connectionString(serverProfile(server, database)).toStdString();
 }
 
 void execOnServer(int server, const std::string &sql)
 {
-    db::Connection c;
+    platform::Connection c;
     c.open(serverConnectionString(server));
     c.execute(sql);
 }
@@ -57,12 +57,12 @@ ScratchDatabase::~ScratchDatabase()
     }
 }
 
-QString ScratchDatabase::connectionString() const { return ::connectionString(profile()); }
+QString ScratchDatabase::connectionString() const { return sides::connectionString(profile()); }
 
-db::Connection &ScratchDatabase::connection() const
+platform::Connection &ScratchDatabase::connection() const
 {
     if (!connection_ || !connection_->isOpen()) {
-        connection_ = std::make_unique<db::Connection>();
+        connection_ = std::make_unique<platform::Connection>();
         connection_->open(serverConnectionString(server_, name_));
     }
     return *connection_;
@@ -73,11 +73,11 @@ void ScratchDatabase::exec(const std::string &sql) const { connection().execute(
 Rows ScratchDatabase::query(const std::string &sql) const
 {
     Rows rows;
-    db::RecordSet r = connection().execute(sql);
+    platform::RecordSet r = connection().execute(sql);
     while (!r.eof()) {
         std::vector<Cell> row;
         for (int c = 0; c < r.fieldCount(); ++c) {
-            const db::FieldValue v = r.value(c);
+            const platform::FieldValue v = r.value(c);
             row.push_back(v.isNull ? Cell() : Cell(std::string(v.bytes)));
         }
         rows.push_back(std::move(row));

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "connect/ConnectionProfile.h"
+#include "sides/ConnectionProfile.h"
 #include "platform/DbConnection.h"
+#include "support/Fakes.h"
 
 #include <QString>
 #include <QStringList>
@@ -19,7 +20,7 @@ namespace sandbox {
 using Cell = std::optional<std::string>;
 using Rows = std::vector<std::vector<Cell>>;
 
-ConnectionProfile serverProfile(int server, const QString &database = {});
+sides::ConnectionProfile serverProfile(int server, const QString &database = {});
 std::string serverConnectionString(int server, const QString &database = {});
 // Runs SQL on a server as the sandbox user, outside any database.
 void execOnServer(int server, const std::string &sql);
@@ -34,7 +35,7 @@ public:
 
     const QString &name() const { return name_; }
     int server() const { return server_; }
-    ConnectionProfile profile() const { return serverProfile(server_, name_); }
+    sides::ConnectionProfile profile() const { return serverProfile(server_, name_); }
     QString connectionString() const;
 
     void exec(const std::string &sql) const;
@@ -42,18 +43,18 @@ public:
     QStringList tables() const; // sorted
 
 private:
-    db::Connection &connection() const;
+    platform::Connection &connection() const;
     int server_;
     QString name_;
-    mutable std::unique_ptr<db::Connection> connection_;
+    mutable std::unique_ptr<platform::Connection> connection_;
 };
 
 } // namespace sandbox
 
 namespace sandbox {
 // The two profiles of the table manager: side #1 on one database, side #2 on the other.
-inline std::function<ConnectionProfile(int)> sidesOn(const ScratchDatabase &one, const ScratchDatabase &two)
+inline ProfilesFrom sidesOn(const ScratchDatabase &one, const ScratchDatabase &two)
 {
-    return [&one, &two](int side) { return side == 1 ? one.profile() : two.profile(); };
+    return ProfilesFrom([&one, &two](int side) { return side == 1 ? one.profile() : two.profile(); });
 }
 } // namespace sandbox

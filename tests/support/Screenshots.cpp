@@ -14,6 +14,12 @@
 
 #include <cstdio>
 
+using namespace app;
+using namespace connectwindow;
+using namespace sides;
+using namespace tableswindow;
+using namespace transfer;
+
 namespace {
 
 void save(QWidget *window, const QString &folder, const QString &name)
@@ -53,9 +59,9 @@ int main(int argc, char *argv[])
     TestServices t;
     storeProfile(*t.settings, 1, one.profile());
     storeProfile(*t.settings, 2, two.profile());
-    Form1 form1(t.services);
+    Form1 form1(t.services, Form2::factory(t.services));
     form1.Form_Load();
-    Form2 *form2 = form1.form2();
+    Form2 *form2 = form2Of(form1);
     if (!form2 || !form2->isVisible()) {
         std::fprintf(stderr, "start-up did not reach the table manager\n");
         return 1;

@@ -7,7 +7,7 @@ namespace {
 std::unique_ptr<platform::QSettingsBackend> settingsIn(const QString &configHome)
 {
     qputenv("XDG_CONFIG_HOME", configHome.toUtf8());
-    return std::make_unique<platform::QSettingsBackend>(product::SettingsKey, product::SettingsSection);
+    return std::make_unique<platform::QSettingsBackend>(app::product::SettingsKey, app::product::SettingsSection);
 }
 
 } // namespace

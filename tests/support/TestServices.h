@@ -2,8 +2,10 @@
 
 #include "app/OperationLock.h"
 #include "platform/QSettingsBackend.h"
-#include "platform/Services.h"
+#include "app/Services.h"
 #include "support/Fakes.h"
+#include "connect/Form1.h"
+#include "tables/Form2.h"
 
 #include <QTemporaryDir>
 
@@ -26,7 +28,7 @@ public:
     FakeShell shell;
     FakeYield yield;
     FixedRandom random;
-    OperationLock lock;
+    app::OperationLock lock;
 
 private:
     QString configHome_;
@@ -34,5 +36,11 @@ private:
 public:
     std::unique_ptr<platform::QSettingsBackend> settings;
     int endRequests = 0;
-    platform::Services services;
+    app::Services services;
 };
+
+// The table manager a connection window made at start-up, as the window it is.
+inline tableswindow::Form2 *form2Of(const connectwindow::Form1 &form)
+{
+    return dynamic_cast<tableswindow::Form2 *>(form.tableManager());
+}

@@ -13,6 +13,12 @@
 
 #include <QtTest>
 
+using namespace app;
+using namespace connectwindow;
+using namespace sides;
+using namespace tableswindow;
+using namespace transfer;
+
 namespace {
 
 QStringList listTexts(QListWidget *list)
@@ -26,8 +32,9 @@ QStringList listTexts(QListWidget *list)
 
 std::unique_ptr<Form2> makeForm2(TestServices &t, bool *switched = nullptr)
 {
+    static const ProfilesFrom servers([](int side) { return sandbox::serverProfile(side); });
     return std::make_unique<Form2>(
-        t.services, [](int side) { return sandbox::serverProfile(side); },
+        t.services, servers,
         [switched] {
             if (switched)
                 *switched = true;
@@ -144,9 +151,9 @@ void Form2Test::switchThenNextShowsFreshLists()
     TestServices t;
     storeProfile(*t.settings, 1, one.profile());
     storeProfile(*t.settings, 2, two.profile());
-    Form1 form1(t.services);
+    Form1 form1(t.services, Form2::factory(t.services));
     form1.Form_Load();
-    Form2 *form2 = form1.form2();
+    Form2 *form2 = form2Of(form1);
     QVERIFY(form2->isVisible());
     form2->ui().List1->addItem(QStringLiteral("local only"));
     one.exec("CREATE TABLE c (id INT)");
@@ -210,7 +217,7 @@ void Form2Test::clicksDuringARunningOperationAreRefused()
         one.exec("CREATE TABLE t" + std::to_string(i) + " (id INT)");
     two.exec("CREATE TABLE u (id INT)");
     TestServices t;
-    Form1 form1(t.services);
+    Form1 form1(t.services, Form2::factory(t.services));
     form1.Form_Load(); // defaults do not connect: stays on the connection window
     form1.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form1));
@@ -233,14 +240,14 @@ void Form2Test::clicksDuringARunningOperationAreRefused()
     QCOMPARE(t.yield.count, 5); // four names and one: no second listing ran inside the first
     QVERIFY(t.dialogs.messages.empty());
     QCOMPARE(ui.Text2->text(), one.profile().user);
-    QVERIFY(form1.form2()->isVisible());
-    QCOMPARE(form1.form2()->ui().List1->count(), 4);
+    QVERIFY(form2Of(form1)->isVisible());
+    QCOMPARE(form2Of(form1)->ui().List1->count(), 4);
     QVERIFY(!t.lock.busy());
 
     // Once the operation is over, clicks work again.
     t.yield.hook = nullptr;
-    QTest::mouseClick(form1.form2()->ui().PushButton1, Qt::LeftButton);
-    QCOMPARE(selectedCount(form1.form2()->ui().List1), 4);
+    QTest::mouseClick(form2Of(form1)->ui().PushButton1, Qt::LeftButton);
+    QCOMPARE(selectedCount(form2Of(form1)->ui().List1), 4);
 }
 
 void Form2Test::closingEndsTheProgram()
@@ -260,7 +267,8 @@ void Form2Test::closingDuringACopyEndsItQuietly()
     one.exec("INSERT INTO a VALUES (1), (2), (3)");
     one.exec("CREATE TABLE b (v INT)");
     TestServices t;
-    Form2 form(t.services, sandbox::sidesOn(one, two), [] {});
+    const ProfilesFrom profiles = sandbox::sidesOn(one, two);
+    Form2 form(t.services, profiles, [] {});
     form.show();
     form.ui().List1->addItems({QStringLiteral("a"), QStringLiteral("b")});
     form.PushButton1_Click();
@@ -289,7 +297,7 @@ void Form2Test::closingDuringACopyEndsItQuietly()
 void Form2Test::yieldStopsAnOperationOnceTheProgramEnds()
 {
     OperationLock lock;
-    platform::QtEventYield yield(lock);
+    platform::QtEventYield yield([&lock] { return lock.ending(); });
     yield.yield();
     lock.requestEnd();
     QVERIFY_THROWS_EXCEPTION(platform::ProgramEnding, yield.yield());

@@ -1,6 +1,6 @@
 // Every value arrives exactly as it left: a table per family of types, copied from server one to
 // server two and back again through the real copy code, compared cell by cell.
-#include "connect/TableListing.h"
+#include "tableops/TableListing.h"
 #include "support/Fakes.h"
 #include "support/Sandbox.h"
 #include "transfer/TransferRun.h"
@@ -9,6 +9,11 @@
 
 #include <algorithm>
 #include <map>
+
+using namespace app;
+using namespace sides;
+using namespace tableops;
+using namespace transfer;
 
 using sandbox::Rows;
 using sandbox::ScratchDatabase;
@@ -176,9 +181,9 @@ void copyAll(const ScratchDatabase &from, const ScratchDatabase &to, const Conne
     FakePointer pointer;
     FakeProgress progress;
     MemoryLogPane pane;
-    DebugLog log(pane, dialogs, [] {});
+    const RuntimeErrorReport report(dialogs, pane, [] {});
     runTransfer({source, destination, from.profile(), toProfile, QStringLiteral("in test ")},
-                {dialogs, yield, pointer, progress, log});
+                {dialogs, yield, pointer, progress, pane, report});
     QVERIFY2(dialogs.messages.empty(), qPrintable(dialogs.texts().join(QStringLiteral("\n"))));
     QStringList expected = source.names;
     QStringList copied = destination.names;

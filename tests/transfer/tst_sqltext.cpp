@@ -5,9 +5,14 @@
 #include "support/Sandbox.h"
 #include "transfer/RowCopy.h"
 #include "transfer/SchemaCopy.h"
+#include "sides/TableStatements.h"
 #include "transfer/SqlText.h"
 
 #include <QtTest>
+
+using namespace app;
+using namespace sides;
+using namespace transfer;
 
 using namespace transfer;
 
@@ -16,7 +21,7 @@ namespace {
 // Reads one table into memory and builds the INSERT for row k, as a copy does.
 std::string insertFor(sandbox::ScratchDatabase &db, const std::string &table, size_t row, bool noBackslashEscapes)
 {
-    db::Connection c;
+    platform::Connection c;
     c.open(db.connectionString().toStdString());
     FakeYield noYield;
     const TableRows rows = readRows(c, table, describeColumns(c, table, noYield), noBackslashEscapes, noYield);
@@ -64,28 +69,28 @@ void SqlTextTest::namesHaveTheirBackquotesDoubled()
              std::string("SELECT `a`, (`f``` + 0e0) FROM `t`"));
     QCOMPARE(dropTableStatement("t"), std::string("DROP TABLE `t`"));
     QCOMPARE(insertHead("q`"), std::string("INSERT INTO `q``` VALUES("));
-    QCOMPARE(sql::backquoted(QStringLiteral("a\\b")), QStringLiteral("`a\\b`")); // no backslash escaping in names
+    QCOMPARE(platform::backquoted(QStringLiteral("a\\b")), QStringLiteral("`a\\b`")); // no backslash escaping in names
 }
 
 void SqlTextTest::valuesAreQuotedAsTheDestinationReadsThem()
 {
     std::string out;
-    sql::appendStringLiteral(out, "O'Brien", false);
+    platform::appendStringLiteral(out, "O'Brien", false);
     QCOMPARE(out, std::string("'O''Brien'"));
     out.clear();
-    sql::appendStringLiteral(out, "C:\\dir", false);
+    platform::appendStringLiteral(out, "C:\\dir", false);
     QCOMPARE(out, std::string("'C:\\\\dir'"));
     out.clear();
-    sql::appendStringLiteral(out, "a\\'b", false);
+    platform::appendStringLiteral(out, "a\\'b", false);
     QCOMPARE(out, std::string("'a\\\\''b'"));
     out.clear();
-    sql::appendStringLiteral(out, "a\\'b", true); // NO_BACKSLASH_ESCAPES: backslash is an ordinary character
+    platform::appendStringLiteral(out, "a\\'b", true); // NO_BACKSLASH_ESCAPES: backslash is an ordinary character
     QCOMPARE(out, std::string("'a\\''b'"));
     out.clear();
-    sql::appendHexLiteral(out, std::string_view("\x00\xff\x10", 3));
+    platform::appendHexLiteral(out, std::string_view("\x00\xff\x10", 3));
     QCOMPARE(out, std::string("X'00FF10'"));
     out.clear();
-    sql::appendHexLiteral(out, "");
+    platform::appendHexLiteral(out, "");
     QCOMPARE(out, std::string("X''"));
 }
 

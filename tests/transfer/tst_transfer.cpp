@@ -11,6 +11,12 @@
 
 #include <QtTest>
 
+using namespace app;
+using namespace connectwindow;
+using namespace sides;
+using namespace tableswindow;
+using namespace transfer;
+
 namespace {
 
 const QString Location = QStringLiteral("in Tabulink2021/08/31.Form2.PushButton3_Click ");
@@ -22,12 +28,12 @@ struct Harness {
     FakeProgress progress;
     MemoryLogPane pane;
     int supportEnabled = 0;
-    DebugLog log{pane, dialogs, [this] { ++supportEnabled; }};
+    RuntimeErrorReport report{dialogs, pane, [this] { ++supportEnabled; }};
 
     void run(PlainTableList &source, PlainTableList &destination, const ConnectionProfile &from,
              const ConnectionProfile &to)
     {
-        runTransfer({source, destination, from, to, Location}, {dialogs, yield, pointer, progress, log});
+        runTransfer({source, destination, from, to, Location}, {dialogs, yield, pointer, progress, pane, report});
     }
     QStringList logLines() const
     {
@@ -297,7 +303,8 @@ void TransferTest::clicksDuringACopyAreRefused()
     one.exec("INSERT INTO t VALUES (1), (2), (3)");
     two.exec("CREATE TABLE keepme (v INT)");
     TestServices t;
-    Form2 form(t.services, sandbox::sidesOn(one, two), [] {});
+    const ProfilesFrom profiles = sandbox::sidesOn(one, two);
+    Form2 form(t.services, profiles, [] {});
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.ui().List1->addItem(QStringLiteral("t"));

@@ -1,22 +1,18 @@
-#include "tables/RenameTable.h"
+#include "tableops/RenameTable.h"
 
 #include "app/Guard.h"
 #include "app/Pointer.h"
 #include "platform/DbConnection.h"
 #include "platform/Dialogs.h"
-#include "platform/SqlQuoting.h"
-#include "tables/TableList.h"
+#include "sides/TableList.h"
+#include "sides/TableStatements.h"
 
-QString renameTableStatement(const QString &oldName, const QString &newName)
-{
-    return QStringLiteral("RENAME TABLE ") + sql::backquoted(oldName) + QStringLiteral(" TO ")
-           + sql::backquoted(newName);
-}
+namespace tableops {
 
-void renameTable(const TableSide &side, platform::Dialogs &dialogs, PointerControl &pointer)
+void renameTable(const TableSide &side, platform::Dialogs &dialogs, app::PointerControl &pointer)
 {
-    Guard g(dialogs, side.location);
-    TableList &list = side.list;
+    app::Guard g(dialogs, side.location);
+    sides::TableList &list = side.list;
     if (g.when(102, [&] { return list.currentIndex() == -1; })) {
         g(104, [&] { dialogs.message(PleaseSelectATable); });
         return;
@@ -40,10 +36,10 @@ void renameTable(const TableSide &side, platform::Dialogs &dialogs, PointerContr
     if (newName.isEmpty())
         return;
 
-    BusyPointerScope busy(pointer);
-    const std::string statement = renameTableStatement(oldName, newName).toStdString();
-    db::Connection connection;
-    if (!g.attempt(136, [&] { connection.open(connectionString(side.profile()).toStdString()); }))
+    app::BusyPointerScope busy(pointer);
+    const std::string statement = sides::renameTableStatement(oldName.toStdString(), newName.toStdString());
+    platform::Connection connection;
+    if (!g.attempt(136, [&] { connection.open(sides::connectionString(side.profile()).toStdString()); }))
         return;
     const bool renamed = g.attempt(138, [&] { connection.execute(statement); });
     g(140, [&] { connection.close(); });
@@ -52,3 +48,5 @@ void renameTable(const TableSide &side, platform::Dialogs &dialogs, PointerContr
     g(142, [&] { list.removeAt(oldIndex); });
     g(144, [&] { list.append(newName); });
 }
+
+} // namespace tableops

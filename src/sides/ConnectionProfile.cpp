@@ -1,4 +1,6 @@
-#include "connect/ConnectionProfile.h"
+#include "sides/ConnectionProfile.h"
+
+namespace sides {
 
 namespace {
 
@@ -20,3 +22,5 @@ QString connectionString(const ConnectionProfile &p)
            + connectionValue(p.user) + u';' + QStringLiteral("PASSWORD=") + connectionValue(p.password) + u';'
            + QStringLiteral("PORT=") + connectionValue(p.port) + u';';
 }
+
+} // namespace sides

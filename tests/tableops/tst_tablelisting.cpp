@@ -1,9 +1,14 @@
 // Filling a table list from a server, and the silent probe.
-#include "connect/TableListing.h"
+#include "tableops/TableListing.h"
 #include "support/Fakes.h"
 #include "support/Sandbox.h"
 
 #include <QtTest>
+
+using namespace app;
+using namespace sides;
+using namespace tableops;
+using namespace transfer;
 
 class TableListingTest : public QObject {
     Q_OBJECT

@@ -4,8 +4,6 @@
 
 #include <functional>
 
-class OperationLock;
-
 namespace platform {
 class Clipboard;
 class Dialogs;
@@ -13,18 +11,23 @@ class EventYield;
 class RandomSource;
 class SettingsBackend;
 class Shell;
+} // namespace platform
+
+namespace app {
+
+class OperationLock;
 
 // What the windows reach outside themselves through. Tests hand in doubles for what they cannot click.
 struct Services {
-    Dialogs &dialogs;
-    Clipboard &clipboard;
-    Shell &shell;
-    EventYield &yield;
-    RandomSource &random;
-    SettingsBackend &settings;
+    platform::Dialogs &dialogs;
+    platform::Clipboard &clipboard;
+    platform::Shell &shell;
+    platform::EventYield &yield;
+    platform::RandomSource &random;
+    platform::SettingsBackend &settings;
     OperationLock &lock;
     QString programFolder;
     std::function<void()> endProgram; // closing either window ends the program
 };
 
-} // namespace platform
+} // namespace app

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace sides {
+
 // The login details of one side, exactly as typed in the connection window.
 struct ConnectionProfile {
     QString server;
@@ -16,3 +18,4 @@ struct ConnectionProfile {
 // doubled; every other value is written as it stands.
 QString connectionString(const ConnectionProfile &profile);
 
+} // namespace sides

@@ -1,7 +1,9 @@
 // The one connection string every operation builds.
-#include "connect/ConnectionProfile.h"
+#include "sides/ConnectionProfile.h"
 
 #include <QtTest>
+
+using namespace sides;
 
 class ConnectionStringTest : public QObject {
     Q_OBJECT

@@ -1,19 +1,21 @@
-#include "connect/TableListing.h"
+#include "tableops/TableListing.h"
 
 #include "app/Guard.h"
 #include "platform/DbConnection.h"
 #include "platform/EventYield.h"
-#include "tables/TableList.h"
+#include "sides/TableList.h"
 
-void addTablesToMySQLList(TableList &list, const QString &connectionString, platform::Dialogs &dialogs,
+namespace tableops {
+
+void addTablesToMySQLList(sides::TableList &list, const QString &connectionString, platform::Dialogs &dialogs,
                           platform::EventYield &yield)
 {
-    Guard g(dialogs, ErrorReport::location(QStringLiteral("MySQL"), QStringLiteral("AddTablesToMySQLList")));
-    db::Connection connection;
-    db::RecordSet tables;
+    app::Guard g(dialogs, app::ErrorReport::location(QStringLiteral("MySQL"), QStringLiteral("AddTablesToMySQLList")));
+    platform::Connection connection;
+    platform::RecordSet tables;
     long long n = 0;
 
-    g(102, [&] { connection.setCursorLocation(db::Connection::ClientCursor); });
+    g(102, [&] { connection.setCursorLocation(platform::Connection::ClientCursor); });
     // Steps that need the connection or its result are skipped when it is missing: one failure, one report.
     const bool opened = g.attempt(104, [&] { connection.open(connectionString.toStdString()); });
     if (opened)
@@ -25,7 +27,7 @@ void addTablesToMySQLList(TableList &list, const QString &connectionString, plat
     for (long long i = 1; i <= n; ++i) {
         yield.yield();
         const bool added = g.attempt(114, [&] {
-            const db::FieldValue name = tables.value(0);
+            const platform::FieldValue name = tables.value(0);
             list.append(QString::fromUtf8(name.bytes.data(), static_cast<qsizetype>(name.bytes.size())));
         });
         if (!g.attempt(116, [&] { tables.moveNext(); }) || !added)
@@ -41,7 +43,7 @@ void addTablesToMySQLList(TableList &list, const QString &connectionString, plat
 
 bool canConnectToMySQL(const QString &connectionString)
 {
-    db::Connection connection;
+    platform::Connection connection;
     try {
         connection.open(connectionString.toStdString());
         return true;
@@ -50,3 +52,5 @@ bool canConnectToMySQL(const QString &connectionString)
         return false;
     }
 }
+
+} // namespace tableops

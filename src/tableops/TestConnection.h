@@ -1,14 +1,18 @@
 #pragma once
 
-#include "connect/ConnectionProfile.h"
+#include "sides/ConnectionProfile.h"
 
 #include <QString>
 
-class PointerControl;
 namespace platform {
 class Dialogs;
 class EventYield;
+} // namespace platform
+namespace app {
+class PointerControl;
 }
+
+namespace tableops {
 
 inline const QString ConnectionSuccessful = QStringLiteral("Connection successful.");
 inline const QString CouldNotConnect = QStringLiteral(
@@ -17,5 +21,7 @@ inline const QString CouldNotConnect = QStringLiteral(
 
 // "Test Connection": logs in with the profile and says whether that worked.
 // Returns true when it connected.
-bool testConnection(const ConnectionProfile &profile, const QString &location, platform::Dialogs &dialogs,
-                    platform::EventYield &yield, PointerControl &pointer);
+bool testConnection(const sides::ConnectionProfile &profile, const QString &location, platform::Dialogs &dialogs,
+                    platform::EventYield &yield, app::PointerControl &pointer);
+
+} // namespace tableops

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace sides {
+
 // One side's list of table names: several entries may be selected, and one may be current.
 class TableList {
 public:
@@ -16,3 +18,5 @@ public:
     virtual void append(const QString &name) = 0;
     virtual void clear() = 0;
 };
+
+} // namespace sides

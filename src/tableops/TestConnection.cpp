@@ -1,4 +1,4 @@
-#include "connect/TestConnection.h"
+#include "tableops/TestConnection.h"
 
 #include "app/Guard.h"
 #include "app/Pointer.h"
@@ -8,20 +8,22 @@
 
 #include <optional>
 
-bool testConnection(const ConnectionProfile &profile, const QString &location, platform::Dialogs &dialogs,
-                    platform::EventYield &yield, PointerControl &pointer)
+namespace tableops {
+
+bool testConnection(const sides::ConnectionProfile &profile, const QString &location, platform::Dialogs &dialogs,
+                    platform::EventYield &yield, app::PointerControl &pointer)
 {
-    Guard guard(dialogs, location);
-    std::optional<db::Connection> connection;
+    app::Guard guard(dialogs, location);
+    std::optional<platform::Connection> connection;
     guard(100, [&] { connection.emplace(); });
 
     bool connected = false;
     try {
-        pointer.set(pointer::Busy);
+        pointer.set(app::pointer::Busy);
         yield.yield();
         if (!connection)
             throw std::runtime_error("no connection object");
-        connection->open(connectionString(profile).toStdString());
+        connection->open(sides::connectionString(profile).toStdString());
         connected = true;
     } catch (const platform::ProgramEnding &) {
         throw;
@@ -29,6 +31,8 @@ bool testConnection(const ConnectionProfile &profile, const QString &location, p
         // The driver's own text is not shown: one fixed message covers every way a login fails.
     }
     dialogs.message(connected ? ConnectionSuccessful : CouldNotConnect);
-    pointer.set(pointer::Default);
+    pointer.set(app::pointer::Default);
     return connected;
 }
+
+} // namespace tableops

@@ -4,16 +4,24 @@
 #include "support/Fakes.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
-#include "tables/DeleteTables.h"
+#include "tableops/DeleteTables.h"
 #include "tables/Form2.h"
-#include "tables/RenameTable.h"
+#include "tableops/RenameTable.h"
+#include "sides/TableStatements.h"
 #include "ui_Form2.h"
 
 #include <QtTest>
 
-namespace sql {
+using namespace app;
+using namespace connectwindow;
+using namespace sides;
+using namespace tableops;
+using namespace tableswindow;
+using namespace transfer;
+
+namespace platform {
 inline std::string backquotedUtf8(const QString &name) { return backquoted(name).toStdString(); }
-} // namespace sql
+} // namespace platform
 
 namespace {
 
@@ -34,7 +42,7 @@ struct Side {
     Side(int server, const QStringList &tables) : db(server, QStringLiteral("side")), profile(db.profile())
     {
         for (const QString &t : tables)
-            db.exec("CREATE TABLE " + sql::backquotedUtf8(t) + " (v INT)");
+            db.exec("CREATE TABLE " + platform::backquotedUtf8(t) + " (v INT)");
         list = PlainTableList(tables);
     }
     TableSide side(int number, const char *what)
@@ -73,10 +81,9 @@ private slots:
 
 void DeleteRenameTest::dropStatementsOfBothSides()
 {
-    QCOMPARE(dropTableStatement(QStringLiteral("orders"), false), QStringLiteral("DROP TABLE `orders`"));
-    QCOMPARE(dropTableStatement(QStringLiteral("orders"), true), QStringLiteral("DROP TABLE `orders`;"));
-    QCOMPARE(dropTableStatement(QStringLiteral("a`; DROP DATABASE x; --"), false),
-             QStringLiteral("DROP TABLE `a``; DROP DATABASE x; --`"));
+    QCOMPARE(dropTableStatement("orders", false), std::string("DROP TABLE `orders`"));
+    QCOMPARE(dropTableStatement("orders", true), std::string("DROP TABLE `orders`;"));
+    QCOMPARE(dropTableStatement("a`; DROP DATABASE x; --", false), std::string("DROP TABLE `a``; DROP DATABASE x; --`"));
 }
 
 void DeleteRenameTest::deleteWithoutCurrentEntryAsksForOne_data()
@@ -168,7 +175,8 @@ void DeleteRenameTest::deletingOneSideLeavesTheOtherList()
     sandbox::ScratchDatabase db(1, QStringLiteral("both"));
     db.exec("CREATE TABLE t (v INT)");
     TestServices t;
-    Form2 form(t.services, [&](int) { return db.profile(); }, [] {}); // both logins on one database
+    const ProfilesFrom bothOnOne([&](int) { return db.profile(); }); // both logins on one database
+    Form2 form(t.services, bothOnOne, [] {});
     form.ui().List1->addItem(QStringLiteral("t"));
     form.ui().List2->addItem(QStringLiteral("t"));
     form.ui().List1->item(0)->setSelected(true);
@@ -182,10 +190,8 @@ void DeleteRenameTest::deletingOneSideLeavesTheOtherList()
 
 void DeleteRenameTest::renameStatement()
 {
-    QCOMPARE(renameTableStatement(QStringLiteral("orders"), QStringLiteral("orders_old")),
-             QStringLiteral("RENAME TABLE `orders` TO `orders_old`"));
-    QCOMPARE(renameTableStatement(QStringLiteral("a"), QStringLiteral("b`; DROP TABLE c")),
-             QStringLiteral("RENAME TABLE `a` TO `b``; DROP TABLE c`"));
+    QCOMPARE(renameTableStatement("orders", "orders_old"), std::string("RENAME TABLE `orders` TO `orders_old`"));
+    QCOMPARE(renameTableStatement("a", "b`; DROP TABLE c"), std::string("RENAME TABLE `a` TO `b``; DROP TABLE c`"));
 }
 
 void DeleteRenameTest::renameNeedsExactlyOneSelectedTable()

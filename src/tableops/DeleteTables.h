@@ -1,0 +1,34 @@
+#pragma once
+
+#include "sides/ConnectionProfile.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace app {
+class PointerControl;
+}
+namespace platform {
+class Dialogs;
+}
+namespace sides {
+class TableList;
+}
+
+namespace tableops {
+
+inline const QString PleaseSelectATable = QStringLiteral("Please select a table");
+
+// What differs between the two sides of the table manager for a drop or a rename.
+struct TableSide {
+    sides::TableList &list;
+    std::function<sides::ConnectionProfile()> profile; // read afresh for every connection
+    QString location;                                 // of the side's error report
+};
+
+// Drops the selected tables of the side, bottom of the list first, each on a connection of its own.
+// An entry leaves the list only when its table was dropped.
+void deleteTables(const TableSide &side, bool withSemicolon, platform::Dialogs &dialogs, app::PointerControl &pointer);
+
+} // namespace tableops

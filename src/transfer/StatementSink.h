@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/DbConnection.h"
+
+#include <QString>
+
+#include <functional>
+#include <string_view>
+
+namespace platform {
+class Dialogs;
+}
+
+namespace transfer {
+
+class LogPane;
+
+// "Run-time error: <number> <text>"
+QString runtimeErrorText(int number, const QString &description);
+
+// Where the statements of one copy go. Owns the destination connection for the run, logs each
+// statement exactly as sent, then runs it. The first refused statement goes to the failure
+// handler as its "Run-time error: " text, and from then on nothing more is sent or logged.
+class StatementSink {
+public:
+    using FailureHandler = std::function<void(const QString &runtimeError)>;
+
+    StatementSink(LogPane &log, FailureHandler onFailure) : log_(log), onFailure_(std::move(onFailure)) {}
+
+    platform::Connection &connection() { return destination_; }
+
+    // True when the statement was sent and the server took it.
+    bool send(std::string_view statement);
+    bool sending() const { return sending_; }
+
+private:
+    platform::Connection destination_;
+    LogPane &log_;
+    FailureHandler onFailure_;
+    bool sending_ = true;
+};
+
+// The table manager's answer to a refused statement: support button enabled, the error shown
+// in a box, then added to the log after the statement.
+class RuntimeErrorReport {
+public:
+    RuntimeErrorReport(platform::Dialogs &dialogs, LogPane &log, std::function<void()> enableSupportButton)
+        : dialogs_(dialogs), log_(log), enableSupportButton_(std::move(enableSupportButton))
+    {
+    }
+    void operator()(const QString &runtimeError) const;
+
+private:
+    platform::Dialogs &dialogs_;
+    LogPane &log_;
+    std::function<void()> enableSupportButton_;
+};
+
+} // namespace transfer
