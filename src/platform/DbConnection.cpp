@@ -48,6 +48,10 @@ void Connection::open(std::string_view connectionString)
     unsigned int protocol = MYSQL_PROTOCOL_TCP;
     mysql_optionsv(m.get(), MYSQL_OPT_PROTOCOL, &protocol);
     mysql_optionsv(m.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    // The client takes packets up to the protocol's limit, so only the server's max_allowed_packet
+    // decides how big a row can be read or sent.
+    unsigned long maxPacket = MaxPacketBytes;
+    mysql_optionsv(m.get(), MYSQL_OPT_MAX_ALLOWED_PACKET, &maxPacket);
     if (connectionTimeout_ > 0) {
         unsigned int t = static_cast<unsigned int>(connectionTimeout_);
         mysql_optionsv(m.get(), MYSQL_OPT_CONNECT_TIMEOUT, &t);

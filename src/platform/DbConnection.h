@@ -16,6 +16,7 @@ class Connection {
 public:
     static constexpr int ClientCursor = 3;
     static constexpr int DefaultLoginTimeoutSeconds = 15;
+    static constexpr unsigned long MaxPacketBytes = 1UL << 30; // the protocol's own limit, 1 GiB
 
     Connection();
     ~Connection();

@@ -37,6 +37,27 @@ void appendStringLiteral(std::string &out, std::string_view text, bool noBacksla
     out += '\'';
 }
 
+void appendBinaryLiteral(std::string &out, std::string_view bytes, bool noBackslashEscapes)
+{
+    out += "_binary'";
+    size_t start = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\'' || (!noBackslashEscapes && (c == '\\' || c == '\0'))) {
+            out.append(bytes.data() + start, i - start);
+            if (c == '\'')
+                out += "''";
+            else if (c == '\\')
+                out += "\\\\";
+            else
+                out += "\\0";
+            start = i + 1;
+        }
+    }
+    out.append(bytes.data() + start, bytes.size() - start);
+    out += '\'';
+}
+
 void appendHexLiteral(std::string &out, std::string_view bytes)
 {
     static constexpr char Digits[] = "0123456789ABCDEF";

@@ -7,6 +7,17 @@
 
 namespace transfer {
 
+QString oversizeRowText(std::string_view table, size_t row, size_t statementBytes, unsigned long long limit)
+{
+    return runtimeErrorText(1153, QStringLiteral("Row %1 of table %2 needs a statement of %3 bytes, more than the "
+                                                 "destination server takes (max_allowed_packet = %4 bytes). Raise "
+                                                 "max_allowed_packet on that server and copy the table again.")
+                                      .arg(row)
+                                      .arg(QString::fromUtf8(table.data(), static_cast<qsizetype>(table.size())))
+                                      .arg(statementBytes)
+                                      .arg(limit));
+}
+
 TableRows readRows(platform::Connection &source, std::string_view table, const std::vector<ColumnDefinition> &columns,
                    bool destinationNoBackslashEscapes, platform::EventYield &yield)
 {
@@ -32,7 +43,10 @@ void writeRows(StatementSink &sink, std::string_view table, const TableRows &tab
         yield.yield();
         if (sink.sending()) {
             buildInsertStatement(statement, head, tableRows.rows, k, tableRows.encoding);
-            sink.send(statement);
+            if (statement.size() < sink.statementLimit())
+                sink.send(statement);
+            else // the server would drop the connection on it: say why instead
+                sink.refuse(oversizeRowText(table, k + 1, statement.size(), sink.statementLimit()));
         }
         progress.setValue(static_cast<double>(k + 1) / static_cast<double>(n) * 100.0);
     }

@@ -20,9 +20,10 @@ std::vector<ColumnDefinition> describeColumns(platform::Connection &source, std:
     return columns;
 }
 
-bool copySchema(StatementSink &sink, std::string_view table, const std::vector<ColumnDefinition> &columns)
+bool copySchema(StatementSink &sink, std::string_view table, const std::vector<ColumnDefinition> &columns,
+                const TypeRules &rules)
 {
-    return sink.send(createTableStatement(table, columns));
+    return sink.send(createTableStatement(table, columns, rules));
 }
 
 } // namespace transfer

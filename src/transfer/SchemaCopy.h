@@ -21,6 +21,7 @@ std::vector<ColumnDefinition> describeColumns(platform::Connection &source, std:
 
 // Creates the table in the destination with the source's column names and types (and nothing
 // else: no keys, defaults or NOT NULL). True when the sink sent it and the table now exists.
-bool copySchema(StatementSink &sink, std::string_view table, const std::vector<ColumnDefinition> &columns);
+bool copySchema(StatementSink &sink, std::string_view table, const std::vector<ColumnDefinition> &columns,
+                const TypeRules &rules = {});
 
 } // namespace transfer

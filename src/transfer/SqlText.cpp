@@ -72,14 +72,75 @@ std::string selectRowsStatement(std::string_view table, const std::vector<Column
     return s;
 }
 
-std::string createTableStatement(std::string_view table, const std::vector<ColumnDefinition> &columns)
+namespace {
+
+// The character a backslash escape of the server's type text stands for.
+char unescaped(char c)
+{
+    switch (c) {
+    case '0': return '\0';
+    case 'n': return '\n';
+    case 'r': return '\r';
+    case 't': return '\t';
+    case 'Z': return '\x1A';
+    default: return c;
+    }
+}
+
+// Rewrites every quoted value of the type text with its quotes doubled and no backslash escapes.
+std::string withoutBackslashEscapes(std::string_view type)
+{
+    std::string out;
+    out.reserve(type.size());
+    size_t i = 0;
+    while (i < type.size()) {
+        if (type[i] != '\'') {
+            out += type[i++];
+            continue;
+        }
+        std::string value;
+        for (++i; i < type.size(); ++i) {
+            const char c = type[i];
+            if (c == '\\' && i + 1 < type.size()) {
+                value += unescaped(type[++i]);
+            } else if (c == '\'') {
+                if (i + 1 < type.size() && type[i + 1] == '\'') {
+                    value += '\'';
+                    ++i;
+                } else {
+                    ++i;
+                    break;
+                }
+            } else {
+                value += c;
+            }
+        }
+        platform::appendStringLiteral(out, value, true);
+    }
+    return out;
+}
+
+} // namespace
+
+std::string destinationType(std::string_view type, const TypeRules &rules)
+{
+    std::string out = rules.noBackslashEscapes && type.find('\\') != std::string_view::npos
+                          ? withoutBackslashEscapes(type)
+                          : std::string(type);
+    if (rules.timestampNeedsNull && out.starts_with("TIMESTAMP"))
+        out += " NULL";
+    return out;
+}
+
+std::string createTableStatement(std::string_view table, const std::vector<ColumnDefinition> &columns,
+                                 const TypeRules &rules)
 {
     std::string s = withTable("CREATE TABLE ", table);
     s += '(';
     for (const ColumnDefinition &c : columns) {
         platform::appendBackquoted(s, c.name);
         s += ' ';
-        s += c.type;
+        s += destinationType(c.type, rules);
         s += ',';
     }
     if (!columns.empty())
@@ -107,7 +168,7 @@ void buildInsertStatement(std::string &out, std::string_view head, const RowBuff
         if (cell.isNull())
             out += "NULL";
         else if (encoding.binary[static_cast<size_t>(c)])
-            platform::appendHexLiteral(out, cell.bytes());
+            platform::appendBinaryLiteral(out, cell.bytes(), encoding.noBackslashEscapes);
         else
             platform::appendStringLiteral(out, cell.bytes(), encoding.noBackslashEscapes);
     }

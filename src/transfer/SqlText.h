@@ -4,10 +4,10 @@
 #include <string_view>
 #include <vector>
 
-class RowBuffer;
-
 // The statements a copy sends, built as bytes (UTF-8), exactly as they go to the server.
 namespace transfer {
+
+class RowBuffer;
 
 struct ColumnDefinition {
     std::string name;
@@ -22,10 +22,23 @@ std::string selectAllStatement(std::string_view table);
 // SELECT * FROM `t` — except that a FLOAT column is read widened to DOUBLE, because the server's
 // text form of a FLOAT keeps only six digits and would not give back the same value.
 std::string selectRowsStatement(std::string_view table, const std::vector<ColumnDefinition> &columns);
-// CREATE TABLE `t`(`a` INT(11),`b` VARCHAR(50))
-std::string createTableStatement(std::string_view table, const std::vector<ColumnDefinition> &columns);
+// What the destination session needs of a column type beyond the source's text for it.
+struct TypeRules {
+    bool noBackslashEscapes = false; // value lists are re-quoted without backslash escapes
+    bool timestampNeedsNull = false; // the session could not be told that TIMESTAMP takes NULL
+};
 
-// How each column's values are written: as a quoted string or, for binary columns, as hex.
+// The source's type text as the destination must read it to define the same column. The server
+// writes ENUM and SET values with backslash escapes whatever the session's mode; a session with
+// NO_BACKSLASH_ESCAPES gets them with only their quotes doubled. A TIMESTAMP gets NULL when the
+// session would otherwise make it NOT NULL and turn NULL into the current time.
+std::string destinationType(std::string_view type, const TypeRules &rules);
+
+// CREATE TABLE `t`(`a` INT(11),`b` VARCHAR(50)), each type as destinationType gives it.
+std::string createTableStatement(std::string_view table, const std::vector<ColumnDefinition> &columns,
+                                 const TypeRules &rules = {});
+
+// How each column's values are written: as a quoted string or, for binary columns, as a binary string.
 struct ValueEncoding {
     std::vector<bool> binary;
     bool noBackslashEscapes = false;

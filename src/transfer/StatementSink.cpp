@@ -20,10 +20,15 @@ bool StatementSink::send(std::string_view statement)
         destination_.execute(statement);
         return true;
     } catch (const platform::DbError &e) {
-        sending_ = false;
-        onFailure_(runtimeErrorText(e.number(), QString::fromUtf8(e.what())));
+        refuse(runtimeErrorText(e.number(), QString::fromUtf8(e.what())));
         return false;
     }
+}
+
+void StatementSink::refuse(const QString &runtimeError)
+{
+    sending_ = false;
+    onFailure_(runtimeError);
 }
 
 void RuntimeErrorReport::operator()(const QString &runtimeError) const

@@ -33,8 +33,16 @@ public:
     bool send(std::string_view statement);
     bool sending() const { return sending_; }
 
+    // Stops sending without sending anything, for a statement the server could not take.
+    void refuse(const QString &runtimeError);
+
+    // The server's max_allowed_packet: a statement must be smaller to arrive.
+    void setStatementLimit(unsigned long long bytes) { statementLimit_ = bytes; }
+    unsigned long long statementLimit() const { return statementLimit_; }
+
 private:
     platform::Connection destination_;
+    unsigned long long statementLimit_ = platform::Connection::MaxPacketBytes;
     LogPane &log_;
     FailureHandler onFailure_;
     bool sending_ = true;

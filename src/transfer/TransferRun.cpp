@@ -10,8 +10,9 @@
 #include "transfer/Progress.h"
 #include "transfer/RowCopy.h"
 #include "transfer/SchemaCopy.h"
+#include "transfer/Sessions.h"
+#include "transfer/TableSetAside.h"
 
-#include <array>
 #include <optional>
 
 namespace transfer {
@@ -32,6 +33,20 @@ void removeListTable(sides::TableList &list, const QString &name)
             list.removeAt(i);
 }
 
+QString overwriteUndoneMessage(const QString &table)
+{
+    return QStringLiteral("The copy of ") + table
+           + QStringLiteral(" did not complete, so it was taken back: the destination holds its own ") + table
+           + QStringLiteral(" again, exactly as before the copy.");
+}
+
+QString overwriteNotUndoneMessage(const QString &table, const QString &aside)
+{
+    return QStringLiteral("The copy of ") + table + QStringLiteral(" did not complete, and the destination's own ")
+           + table + QStringLiteral(" could not be given its name back. Its rows are all kept, in the table ")
+           + aside + u'.';
+}
+
 QString sameDatabaseMessage(const QStringList &tables)
 {
     return QStringLiteral("MySQL #1 and MySQL #2 are the same database, so copying would replace each table with "
@@ -42,40 +57,6 @@ QString sameDatabaseMessage(const QStringList &tables)
 namespace {
 
 constexpr int TimeoutSeconds = 5000;
-
-// The session both ends of a copy need: UTC for TIMESTAMPs, and a destination that takes every
-// value a table can hold (zero dates included) while still refusing values that do not fit.
-void prepareSession(platform::Connection &c, bool destination)
-{
-    c.execute("SET time_zone = '+00:00'");
-    if (!destination)
-        return;
-    platform::RecordSet mode = c.execute("SELECT @@SESSION.sql_mode");
-    const std::string current(mode.value(0).bytes);
-    mode.close();
-    std::string relaxed;
-    size_t start = 0;
-    while (start <= current.size()) {
-        size_t comma = current.find(',', start);
-        if (comma == std::string::npos)
-            comma = current.size();
-        const std::string flag = current.substr(start, comma - start);
-        if (!flag.empty() && flag != "NO_ZERO_DATE" && flag != "NO_ZERO_IN_DATE")
-            relaxed += (relaxed.empty() ? "" : ",") + flag;
-        start = comma + 1;
-    }
-    c.execute("SET SESSION sql_mode = '" + relaxed + "'");
-}
-
-// Server, port, data folder and schema: equal only for the very same database.
-std::array<std::string, 4> databaseIdentity(platform::Connection &c)
-{
-    platform::RecordSet r = c.execute("SELECT @@hostname, @@port, @@datadir, DATABASE()");
-    std::array<std::string, 4> id;
-    for (int i = 0; i < 4; ++i)
-        id[static_cast<size_t>(i)] = r.value(i).isNull ? std::string("\x01null") : std::string(r.value(i).bytes);
-    return id;
-}
 
 class TransferRunner {
 public:
@@ -114,10 +95,10 @@ private:
         return g_.attempt(110, [&] { open(source_, ends_.sourceProfile); })
                && g_.attempt(112, [&] { open(destination_, ends_.destinationProfile); })
                && g_.attempt(114, [&] {
-                      prepareSession(source_, false);
-                      prepareSession(destination_, true);
-                      sameDatabase_ = databaseIdentity(source_) == databaseIdentity(destination_);
-                      destinationNoBackslashEscapes_ = destination_.noBackslashEscapes();
+                      prepareSourceSession(source_);
+                      session_ = prepareDestinationSession(destination_);
+                      sink_.setStatementLimit(session_.maxAllowedPacket);
+                      sameDatabase_ = sameDatabase(source_, destination_);
                   });
     }
 
@@ -128,39 +109,59 @@ private:
             leftAlone_.prepend(name);
             return true;
         }
-        if (listHasTable(ends_.destination, name) && !replaceExisting(name))
+        std::optional<TableSetAside> old;
+        if (listHasTable(ends_.destination, name) && !replaceExisting(name, old))
             return true;
 
         const std::string table = name.toStdString();
+        bool created = false;
+        bool read = false;
         std::vector<ColumnDefinition> columns;
-        if (!g_.attempt(124, [&] { columns = describeColumns(source_, table, ui_.yield); }))
-            return false;
-        const bool created = copySchema(sink_, table, columns);
-        std::optional<TableRows> rows;
-        const bool read = g_.attempt(126, [&] {
-            rows.emplace(readRows(source_, table, columns, destinationNoBackslashEscapes_, ui_.yield));
-        });
-        if (read)
-            writeRows(sink_, table, *rows, ui_.yield, ui_.progress);
+        if (g_.attempt(124, [&] { columns = describeColumns(source_, table, ui_.yield); })) {
+            created = copySchema(sink_, table, columns, session_.types);
+            std::optional<TableRows> rows;
+            read = g_.attempt(126, [&] {
+                rows.emplace(readRows(source_, table, columns, session_.noBackslashEscapes, ui_.yield));
+            });
+            if (read)
+                writeRows(sink_, table, *rows, ui_.yield, ui_.progress);
+        }
+        if (old)
+            settleOverwrite(name, *old, created && read && sink_.sending(), created);
         // The list shows the table whenever it now exists in the destination, even half filled.
-        if (created)
+        else if (created)
             ends_.destination.append(name);
         return read;
     }
 
-    // Asks before a table of the same name is dropped. False when the table is to be skipped.
-    bool replaceExisting(const QString &name)
+    // Asks before a table of the same name is replaced, and moves it aside on Yes.
+    // False when the table is to be skipped.
+    bool replaceExisting(const QString &name, std::optional<TableSetAside> &old)
     {
-        // Once sending has stopped nothing would re-create a dropped table, so do not offer to drop it.
+        // Once sending has stopped nothing would re-create a replaced table, so do not offer to replace it.
         if (!sink_.sending())
             return false;
         const int answer = ui_.dialogs.message(QStringLiteral("Would you like to overwrite ") + name + u'?',
                                                platform::YesNo, QStringLiteral("Overwrite?"));
         if (answer != platform::Yes)
             return false;
-        if (g_.attempt(120, [&] { destination_.execute(sides::dropTableStatement(name.toStdString())); }))
+        if (g_.attempt(120, [&] { old.emplace(destination_, name.toStdString()); }))
             removeListTable(ends_.destination, name);
         return true;
+    }
+
+    // An overwrite ends with the new table in place of the old one, or with the old one back.
+    void settleOverwrite(const QString &name, TableSetAside &old, bool complete, bool created)
+    {
+        if (complete) {
+            g_(128, [&] { old.dropOld(); });
+            ends_.destination.append(name);
+            return;
+        }
+        const QString aside = QString::fromStdString(old.asideName());
+        const bool restored = g_.attempt(130, [&] { old.putBack(created); });
+        ends_.destination.append(restored ? name : aside);
+        ui_.dialogs.message(restored ? overwriteUndoneMessage(name) : overwriteNotUndoneMessage(name, aside));
     }
 
     const TransferEnds &ends_;
@@ -169,8 +170,8 @@ private:
     platform::Connection source_;
     StatementSink sink_;
     platform::Connection &destination_; // the sink's
+    DestinationSession session_;
     bool sameDatabase_ = false;
-    bool destinationNoBackslashEscapes_ = false;
     QStringList leftAlone_;
 };
 

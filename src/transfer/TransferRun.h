@@ -48,9 +48,13 @@ bool listHasTable(const sides::TableList &list, const QString &name);
 void removeListTable(sides::TableList &list, const QString &name);
 
 QString sameDatabaseMessage(const QStringList &tables);
+// After a failed overwrite: the old table is back, or (when even that failed) where it is kept.
+QString overwriteUndoneMessage(const QString &table);
+QString overwriteNotUndoneMessage(const QString &table, const QString &aside);
 
 // Copies each selected table, last list entry first: its columns, then every row, asking before
-// it replaces a table of the same name.
+// it replaces a table of the same name. A replaced table is moved aside until its copy is complete,
+// and put back when the copy fails.
 void runTransfer(const TransferEnds &ends, const TransferUi &ui);
 
 } // namespace transfer

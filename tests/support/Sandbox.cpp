@@ -39,6 +39,28 @@ void execOnServer(int server, const std::string &sql)
     c.execute(sql);
 }
 
+GlobalSetting::GlobalSetting(int server, const std::string &variable, const std::string &value)
+    : server_(server), variable_(variable)
+{
+    platform::Connection c;
+    c.open(serverConnectionString(server));
+    platform::RecordSet r = c.execute("SELECT @@GLOBAL." + variable);
+    const std::string old(r.value(0).bytes);
+    r.close();
+    const bool number = !old.empty() && old.find_first_not_of("0123456789") == std::string::npos;
+    oldValue_ = number ? old : "'" + old + "'";
+    c.execute("SET GLOBAL " + variable + " = " + value);
+}
+
+GlobalSetting::~GlobalSetting()
+{
+    try {
+        execOnServer(server_, "SET GLOBAL " + variable_ + " = " + oldValue_);
+    } catch (const std::exception &e) {
+        qWarning("could not set %s back: %s", variable_.c_str(), e.what());
+    }
+}
+
 ScratchDatabase::ScratchDatabase(int server, const QString &prefix) : server_(server)
 {
     static std::atomic<int> counter{0};

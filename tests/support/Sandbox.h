@@ -25,6 +25,22 @@ std::string serverConnectionString(int server, const QString &database = {});
 // Runs SQL on a server as the sandbox user, outside any database.
 void execOnServer(int server, const std::string &sql);
 
+// A server-wide setting changed for one test, set back when the test is done. Tests that use it
+// run alone (RUN_SERIAL), since every new session on that server sees the setting.
+class GlobalSetting {
+public:
+    // value: as SQL, for instance "0", "''" or "'NO_BACKSLASH_ESCAPES'".
+    GlobalSetting(int server, const std::string &variable, const std::string &value);
+    ~GlobalSetting();
+    GlobalSetting(const GlobalSetting &) = delete;
+    GlobalSetting &operator=(const GlobalSetting &) = delete;
+
+private:
+    int server_;
+    std::string variable_;
+    std::string oldValue_; // as SQL
+};
+
 // A database of its own for one test, dropped when the test is done.
 class ScratchDatabase {
 public:

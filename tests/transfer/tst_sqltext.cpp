@@ -14,8 +14,6 @@ using namespace app;
 using namespace sides;
 using namespace transfer;
 
-using namespace transfer;
-
 namespace {
 
 // Reads one table into memory and builds the INSERT for row k, as a copy does.
@@ -39,6 +37,8 @@ private slots:
     void createTableHasNamesTypesAndNothingElse();
     void namesHaveTheirBackquotesDoubled();
     void valuesAreQuotedAsTheDestinationReadsThem();
+    void binaryValuesTravelAtTheirOwnSize();
+    void typesAreRewrittenOnlyWhereTheDestinationNeedsIt();
     void valuesOfARealRow();
     void emptyAndNullInAOneColumnTable();
 };
@@ -94,13 +94,41 @@ void SqlTextTest::valuesAreQuotedAsTheDestinationReadsThem()
     QCOMPARE(out, std::string("X''"));
 }
 
+void SqlTextTest::binaryValuesTravelAtTheirOwnSize()
+{
+    const std::string_view bytes("a'b\\c\0d\xff", 8);
+    std::string out;
+    platform::appendBinaryLiteral(out, bytes, false);
+    QCOMPARE(out, std::string("_binary'a''b\\\\c\\0d\xff'"));
+    out.clear();
+    platform::appendBinaryLiteral(out, bytes, true); // only quotes are special to such a session
+    QCOMPARE(out, std::string("_binary'a''b\\c") + '\0' + std::string("d\xff'"));
+    out.clear();
+    platform::appendBinaryLiteral(out, "", false);
+    QCOMPARE(out, std::string("_binary''"));
+}
+
+void SqlTextTest::typesAreRewrittenOnlyWhereTheDestinationNeedsIt()
+{
+    const std::string listed = "ENUM('x\\\\y','it''s','q\\'r')"; // as the server writes it
+    QCOMPARE(destinationType(listed, {}), listed);
+    QCOMPARE(destinationType(listed, {.noBackslashEscapes = true}), std::string("ENUM('x\\y','it''s','q''r')"));
+    QCOMPARE(destinationType("SET('a\\nb')", {.noBackslashEscapes = true}), std::string("SET('a\nb')"));
+    QCOMPARE(destinationType("ENUM('plain','it''s')", {.noBackslashEscapes = true}), std::string("ENUM('plain','it''s')"));
+    QCOMPARE(destinationType("TIMESTAMP(6)", {.timestampNeedsNull = true}), std::string("TIMESTAMP(6) NULL"));
+    QCOMPARE(destinationType("DATETIME", {.timestampNeedsNull = true}), std::string("DATETIME"));
+    QCOMPARE(createTableStatement("t", {{"ts", "TIMESTAMP"}, {"e", "ENUM('a\\\\b')"}},
+                                  {.noBackslashEscapes = true, .timestampNeedsNull = true}),
+             std::string("CREATE TABLE `t`(`ts` TIMESTAMP NULL,`e` ENUM('a\\b'))"));
+}
+
 void SqlTextTest::valuesOfARealRow()
 {
     sandbox::ScratchDatabase db(1, QStringLiteral("sqltext"));
     db.exec("CREATE TABLE t (n INT, s VARCHAR(20), b VARBINARY(4), e VARCHAR(5), z VARCHAR(30))");
     db.exec("INSERT INTO t VALUES (7, 'O''Brien', X'00FF', NULL, 'x|myseparaterz|y')");
     QCOMPARE(insertFor(db, "t", 0, false),
-             std::string("INSERT INTO `t` VALUES('7', 'O''Brien', X'00FF', NULL, 'x|myseparaterz|y')"));
+             std::string("INSERT INTO `t` VALUES('7', 'O''Brien', _binary'\\0\xff', NULL, 'x|myseparaterz|y')"));
 }
 
 void SqlTextTest::emptyAndNullInAOneColumnTable()

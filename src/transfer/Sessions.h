@@ -1,0 +1,30 @@
+#pragma once
+
+#include "transfer/SqlText.h"
+
+namespace platform {
+class Connection;
+}
+
+namespace transfer {
+
+// What the copy learnt of the destination session it set up.
+struct DestinationSession {
+    TypeRules types;
+    bool noBackslashEscapes = false;
+    unsigned long long maxAllowedPacket = 0;
+};
+
+// UTC, so TIMESTAMPs are read as they are stored.
+void prepareSourceSession(platform::Connection &source);
+
+// UTC; zero dates allowed, since tables hold them; strict mode added, so a value that does not fit
+// its column is refused instead of being stored changed; TIMESTAMP columns that take NULL like
+// any other column. Throws platform::DbError.
+DestinationSession prepareDestinationSession(platform::Connection &destination);
+
+// True when both sessions are on one server (a lock one takes is seen by the other) and in one
+// database, the names compared as that server compares them. Throws platform::DbError.
+bool sameDatabase(platform::Connection &source, platform::Connection &destination);
+
+} // namespace transfer
