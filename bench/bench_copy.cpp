@@ -86,14 +86,14 @@ int main(int argc, char *argv[])
     FakeYield noYield;
     QElapsedTimer readTimer;
     readTimer.start();
-    const transfer::TableRows rows =
-        transfer::readRows(reader, "orders", transfer::describeColumns(reader, "orders", noYield), false, noYield);
-    std::printf("reading the table into memory (part of the program's work): %.2f s\n",
-                static_cast<double>(readTimer.nsecsElapsed()) / 1e9);
-    std::vector<std::string> statements(rows.rows.rowCount());
+    transfer::RowStream rows(reader, "orders", transfer::describeColumns(reader, "orders", noYield), false);
+    std::vector<std::string> statements;
     const std::string head = transfer::insertHead("orders");
-    for (size_t k = 0; k < statements.size(); ++k)
-        transfer::buildInsertStatement(statements[k], head, rows.rows, k, rows.encoding);
+    while (rows.readBatch(noYield))
+        for (size_t k = 0; k < rows.batch().rowCount(); ++k)
+            transfer::buildInsertStatement(statements.emplace_back(), head, rows.batch(), k, rows.encoding());
+    std::printf("reading the table and building its statements (part of the program's work): %.2f s\n",
+                static_cast<double>(readTimer.nsecsElapsed()) / 1e9);
     const std::string create = "CREATE TABLE `orders`(`id` INT(11),`customer` VARCHAR(40),`email` VARCHAR(60),"
                                "`amount` DECIMAL(10,2),`placed` DATETIME,`note` TEXT,`tag` VARBINARY(8))";
     auto bareLoop = [&]() -> Timing {

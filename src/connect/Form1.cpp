@@ -143,9 +143,12 @@ void Form1::Form_Load()
         g(132, [&] {
             tableManager_ = makeTableManager_(*this, [this] { show(); });
         });
-        if (g.when(134, [&] { return !tableops::canConnectToMySQL(sides::connectionString(profile(1))); }))
+        const auto cannotConnect = [&](int side) {
+            return !tableops::canConnectToMySQL(sides::connectionString(profile(side)), &services_.yield);
+        };
+        if (g.when(134, [&] { return cannotConnect(1); }))
             return;
-        if (g.when(136, [&] { return !tableops::canConnectToMySQL(sides::connectionString(profile(2))); }))
+        if (g.when(136, [&] { return cannotConnect(2); }))
             return;
         g(138, [&] { runNext(); });
     });
@@ -156,7 +159,7 @@ void Form1::runNext()
     app::Guard g(services_.dialogs, location(QStringLiteral("PushButton2_Click")));
     g(100, [&] { pointer_.set(app::pointer::Busy); });
     const auto cannotConnect = [&](int side) {
-        return !tableops::canConnectToMySQL(sides::connectionString(profile(side)));
+        return !tableops::canConnectToMySQL(sides::connectionString(profile(side)), &services_.yield);
     };
     const bool bothConnect =
         !g.when(102, [&] { return cannotConnect(1); }) && !g.when(104, [&] { return cannotConnect(2); });

@@ -31,7 +31,15 @@ unsigned int parsePort(const std::string &text)
 void Connection::Closer::operator()(st_mysql *m) const { mysql_close(m); }
 
 Connection::Connection() = default;
-Connection::~Connection() = default;
+Connection::~Connection() { release(); }
+
+void Connection::release()
+{
+    // A call left halfway through cannot be finished: cut the link first, so closing is immediate.
+    if (handle_ && wait_.abandoned())
+        mariadb_cancel(handle_.get());
+    handle_.reset();
+}
 
 void Connection::open(std::string_view connectionString)
 {
@@ -52,6 +60,7 @@ void Connection::open(std::string_view connectionString)
     // decides how big a row can be read or sent.
     unsigned long maxPacket = MaxPacketBytes;
     mysql_optionsv(m.get(), MYSQL_OPT_MAX_ALLOWED_PACKET, &maxPacket);
+    mysql_optionsv(m.get(), MYSQL_OPT_NONBLOCK, 0);
     if (connectionTimeout_ > 0) {
         unsigned int t = static_cast<unsigned int>(connectionTimeout_);
         mysql_optionsv(m.get(), MYSQL_OPT_CONNECT_TIMEOUT, &t);
@@ -64,9 +73,25 @@ void Connection::open(std::string_view connectionString)
 
     const char *host = params.host.empty() ? nullptr : params.host.c_str();
     const char *database = params.database.empty() ? nullptr : params.database.c_str();
-    if (!mysql_real_connect(m.get(), host, params.user.c_str(), params.password.c_str(), database, port,
-                            nullptr, 0))
-        throwFrom(m.get());
+    MYSQL *connected = nullptr;
+    MYSQL *raw = m.get();
+    // A login given up halfway leaves a handle only fit to be cancelled and freed.
+    struct Abandon {
+        MYSQL *raw;
+        const ServerWait &wait;
+        ~Abandon()
+        {
+            if (wait.abandoned())
+                mariadb_cancel(raw);
+        }
+    } abandon{raw, wait_};
+    wait_.run(
+        raw,
+        [&] { return mysql_real_connect_start(&connected, raw, host, params.user.c_str(), params.password.c_str(),
+                                              database, port, nullptr, 0); },
+        [&](int events) { return mysql_real_connect_cont(&connected, raw, events); });
+    if (!connected)
+        throwFrom(raw);
     handle_ = std::move(m);
 }
 
@@ -80,21 +105,31 @@ st_mysql *Connection::requireOpen() const
 RecordSet Connection::execute(std::string_view sql)
 {
     MYSQL *m = requireOpen();
-    if (mysql_real_query(m, sql.data(), static_cast<unsigned long>(sql.size())) != 0)
+    int failed = 0;
+    wait_.run(
+        m, [&] { return mysql_real_query_start(&failed, m, sql.data(), static_cast<unsigned long>(sql.size())); },
+        [&](int events) { return mysql_real_query_cont(&failed, m, events); });
+    if (failed != 0)
         throwFrom(m);
     if (mysql_field_count(m) == 0)
         return {};
     const bool buffered = cursorLocation_ == ClientCursor;
-    MYSQL_RES *res = buffered ? mysql_store_result(m) : mysql_use_result(m);
+    MYSQL_RES *res = nullptr;
+    if (buffered)
+        wait_.run(
+            m, [&] { return mysql_store_result_start(&res, m); },
+            [&](int events) { return mysql_store_result_cont(&res, m, events); });
+    else
+        res = mysql_use_result(m); // reads nothing yet: the rows come with each fetch
     if (!res)
         throwFrom(m);
-    return RecordSet(m, res, buffered);
+    return RecordSet(m, res, buffered, wait_);
 }
 
 void Connection::close()
 {
     requireOpen();
-    handle_.reset();
+    release();
 }
 
 bool Connection::noBackslashEscapes() const

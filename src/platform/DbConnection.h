@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/RecordSet.h"
+#include "platform/ServerWait.h"
 
 #include <memory>
 #include <string>
@@ -11,7 +12,8 @@ struct st_mysql;
 namespace platform {
 
 // One connection to a MySQL or MariaDB server, opened from a connection string.
-// Owns its MYSQL handle; closing (or destruction) ends the session.
+// Owns its MYSQL handle; closing (or destruction) ends the session. Every call waits for the server
+// without blocking: with an event yield set, the windows are served meanwhile.
 class Connection {
 public:
     static constexpr int ClientCursor = 3;
@@ -27,6 +29,8 @@ public:
     void setCursorLocation(int location) { cursorLocation_ = location; }
     void setCommandTimeout(int seconds) { commandTimeout_ = seconds; }
     void setConnectionTimeout(int seconds) { connectionTimeout_ = seconds; }
+    // Who keeps the windows alive while the server is waited for; none by default.
+    void setEventYield(EventYield *yield) { wait_.setYield(yield); }
 
     void open(std::string_view connectionString);
     bool isOpen() const { return static_cast<bool>(handle_); }
@@ -45,7 +49,9 @@ private:
         void operator()(st_mysql *m) const;
     };
     st_mysql *requireOpen() const;
+    void release();
 
+    ServerWait wait_;
     std::unique_ptr<st_mysql, Closer> handle_;
     int cursorLocation_ = 2;
     int commandTimeout_ = 0;

@@ -6,7 +6,10 @@ namespace platform {
 class EventYield {
 public:
     virtual ~EventYield() = default;
+    // Once for every row read or sent.
     virtual void yield() = 0;
+    // Again and again while a statement waits for the server. May throw ProgramEnding.
+    virtual void whileWaiting() {}
 };
 
 } // namespace platform

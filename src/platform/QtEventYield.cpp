@@ -7,7 +7,7 @@
 namespace platform {
 
 namespace {
-constexpr qint64 IntervalMs = 8;
+constexpr qint64 IntervalMs = 40; // with the server waits' 10 ms slices: a gap of 50 ms at most
 }
 
 QtEventYield::QtEventYield(std::function<bool()> programEnding) : programEnding_(std::move(programEnding))
@@ -15,7 +15,7 @@ QtEventYield::QtEventYield(std::function<bool()> programEnding) : programEnding_
     sinceLast_.start();
 }
 
-void QtEventYield::yield()
+void QtEventYield::serveWindows()
 {
     if (sinceLast_.elapsed() >= IntervalMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);

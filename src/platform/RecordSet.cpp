@@ -1,8 +1,11 @@
 #include "platform/RecordSet.h"
 
 #include "platform/DbError.h"
+#include "platform/ServerWait.h"
 
 #include <mysql.h>
+
+#include <utility>
 
 namespace platform {
 namespace {
@@ -30,8 +33,8 @@ bool binaryColumn(const MYSQL_FIELD &f)
 
 void RecordSet::Freer::operator()(st_mysql_res *r) const { mysql_free_result(r); }
 
-RecordSet::RecordSet(st_mysql *connection, st_mysql_res *result, bool buffered)
-    : connection_(connection), result_(result), buffered_(buffered)
+RecordSet::RecordSet(st_mysql *connection, st_mysql_res *result, bool buffered, ServerWait &wait)
+    : connection_(connection), wait_(&wait), result_(result), buffered_(buffered)
 {
     fieldCount_ = static_cast<int>(mysql_num_fields(result));
     MYSQL_FIELD *fields = mysql_fetch_fields(result);
@@ -41,9 +44,34 @@ RecordSet::RecordSet(st_mysql *connection, st_mysql_res *result, bool buffered)
     fetch();
 }
 
+RecordSet::RecordSet(RecordSet &&other) noexcept { *this = std::move(other); }
+
+RecordSet &RecordSet::operator=(RecordSet &&other) noexcept
+{
+    if (this != &other) {
+        abandon();
+        connection_ = other.connection_;
+        wait_ = other.wait_;
+        result_ = std::move(other.result_);
+        buffered_ = other.buffered_;
+        fieldCount_ = other.fieldCount_;
+        binary_ = std::move(other.binary_);
+        row_ = std::exchange(other.row_, nullptr);
+        lengths_ = std::exchange(other.lengths_, nullptr);
+    }
+    return *this;
+}
+
 void RecordSet::fetch()
 {
-    row_ = mysql_fetch_row(result_.get());
+    if (buffered_) {
+        row_ = mysql_fetch_row(result_.get()); // in memory already
+    } else {
+        MYSQL_RES *result = result_.get();
+        wait_->run(
+            connection_, [&] { return mysql_fetch_row_start(&row_, result); },
+            [&](int events) { return mysql_fetch_row_cont(&row_, result, events); });
+    }
     if (row_) {
         lengths_ = mysql_fetch_lengths(result_.get());
         return;
@@ -85,8 +113,28 @@ FieldValue RecordSet::value(int column) const
     return {std::string_view(p, lengths_[column]), false};
 }
 
+RecordSet::~RecordSet() { abandon(); }
+
+void RecordSet::abandon() noexcept
+{
+    // Given up with rows still to come (an error or the program's end is unwinding): freeing
+    // would read them all first, so the connection is cut instead.
+    if (result_ && !buffered_ && row_ != nullptr)
+        mariadb_cancel(connection_);
+    result_.reset();
+    row_ = nullptr;
+    lengths_ = nullptr;
+}
+
 void RecordSet::close()
 {
+    if (result_ && !buffered_ && row_ != nullptr) {
+        // The rest of the stream is read and dropped, with the windows served meanwhile.
+        MYSQL_RES *result = result_.release();
+        wait_->run(
+            connection_, [&] { return mysql_free_result_start(result); },
+            [&](int events) { return mysql_free_result_cont(result, events); });
+    }
     result_.reset();
     row_ = nullptr;
     lengths_ = nullptr;

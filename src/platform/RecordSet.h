@@ -9,6 +9,8 @@ struct st_mysql_res;
 
 namespace platform {
 
+class ServerWait;
+
 // A cell of the current row; NULL is not the same as an empty value.
 struct FieldValue {
     std::string_view bytes;
@@ -17,14 +19,15 @@ struct FieldValue {
 
 // The rows of one statement's result, read forward from the first to the last.
 // With a client-side cursor all rows are fetched at once and recordCount() is known;
-// otherwise rows stream from the server as they are read.
+// otherwise rows stream from the server as they are read, and a stream given up before its last
+// row takes its connection with it (the server would otherwise have to send every remaining row).
 class RecordSet {
 public:
     RecordSet() = default; // a statement without rows
-    RecordSet(st_mysql *connection, st_mysql_res *result, bool buffered);
-    RecordSet(RecordSet &&) noexcept = default;
-    RecordSet &operator=(RecordSet &&) noexcept = default;
-    ~RecordSet() = default;
+    RecordSet(st_mysql *connection, st_mysql_res *result, bool buffered, ServerWait &wait);
+    RecordSet(RecordSet &&other) noexcept;
+    RecordSet &operator=(RecordSet &&other) noexcept;
+    ~RecordSet();
 
     bool isOpen() const { return static_cast<bool>(result_); }
     bool eof() const { return row_ == nullptr; }
@@ -34,6 +37,7 @@ public:
     FieldValue value(int column) const;
     // True for columns whose bytes are not text in a character set (BLOB, BINARY, BIT, spatial).
     bool isBinary(int column) const { return binary_.at(static_cast<size_t>(column)); }
+    // Ends the result; an unread rest of a stream is read and dropped first.
     void close();
 
 private:
@@ -41,9 +45,11 @@ private:
         void operator()(st_mysql_res *r) const;
     };
     void fetch();
+    void abandon() noexcept;
     void requireRow() const;
 
     st_mysql *connection_ = nullptr;
+    ServerWait *wait_ = nullptr;
     std::unique_ptr<st_mysql_res, Freer> result_;
     bool buffered_ = false;
     int fieldCount_ = 0;

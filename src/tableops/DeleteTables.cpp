@@ -23,6 +23,7 @@ void deleteTables(const TableSide &side, bool withSemicolon, platform::Dialogs &
             continue;
         const QString table = list.text(i);
         platform::Connection connection;
+        connection.setEventYield(side.yield);
         if (!g.attempt(116, [&] { connection.open(sides::connectionString(side.profile()).toStdString()); }))
             continue;
         const bool dropped = g.attempt(118, [&] {

@@ -11,7 +11,8 @@ class PointerControl;
 }
 namespace platform {
 class Dialogs;
-}
+class EventYield;
+} // namespace platform
 namespace sides {
 class TableList;
 }
@@ -25,6 +26,7 @@ struct TableSide {
     sides::TableList &list;
     std::function<sides::ConnectionProfile()> profile; // read afresh for every connection
     QString location;                                 // of the side's error report
+    platform::EventYield *yield = nullptr;            // serves the windows while the server works
 };
 
 // Drops the selected tables of the side, bottom of the list first, each on a connection of its own.

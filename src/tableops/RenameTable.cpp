@@ -39,6 +39,7 @@ void renameTable(const TableSide &side, platform::Dialogs &dialogs, app::Pointer
     app::BusyPointerScope busy(pointer);
     const std::string statement = sides::renameTableStatement(oldName.toStdString(), newName.toStdString());
     platform::Connection connection;
+    connection.setEventYield(side.yield);
     if (!g.attempt(136, [&] { connection.open(sides::connectionString(side.profile()).toStdString()); }))
         return;
     const bool renamed = g.attempt(138, [&] { connection.execute(statement); });

@@ -3,6 +3,7 @@
 #include "app/Guard.h"
 #include "platform/DbConnection.h"
 #include "platform/EventYield.h"
+#include "platform/ProgramEnding.h"
 #include "sides/TableList.h"
 
 namespace tableops {
@@ -16,6 +17,7 @@ void addTablesToMySQLList(sides::TableList &list, const QString &connectionStrin
     long long n = 0;
 
     g(102, [&] { connection.setCursorLocation(platform::Connection::ClientCursor); });
+    connection.setEventYield(&yield);
     // Steps that need the connection or its result are skipped when it is missing: one failure, one report.
     const bool opened = g.attempt(104, [&] { connection.open(connectionString.toStdString()); });
     if (opened)
@@ -41,12 +43,15 @@ void addTablesToMySQLList(sides::TableList &list, const QString &connectionStrin
         g(126, [&] { list.setCurrentIndex(0); });
 }
 
-bool canConnectToMySQL(const QString &connectionString)
+bool canConnectToMySQL(const QString &connectionString, platform::EventYield *yield)
 {
     platform::Connection connection;
+    connection.setEventYield(yield);
     try {
         connection.open(connectionString.toStdString());
         return true;
+    } catch (const platform::ProgramEnding &) {
+        throw;
     } catch (const std::exception &) {
         // A probe only answers yes or no; "Test Connection" is where the user learns why.
         return false;

@@ -18,6 +18,6 @@ void addTablesToMySQLList(sides::TableList &list, const QString &connectionStrin
                           platform::EventYield &yield);
 
 // Whether the connection string leads to a working login. Says nothing either way.
-bool canConnectToMySQL(const QString &connectionString);
+bool canConnectToMySQL(const QString &connectionString, platform::EventYield *yield = nullptr);
 
 } // namespace tableops

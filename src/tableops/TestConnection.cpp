@@ -23,6 +23,7 @@ bool testConnection(const sides::ConnectionProfile &profile, const QString &loca
         yield.yield();
         if (!connection)
             throw std::runtime_error("no connection object");
+        connection->setEventYield(&yield);
         connection->open(sides::connectionString(profile).toStdString());
         connected = true;
     } catch (const platform::ProgramEnding &) {

@@ -132,7 +132,7 @@ void Form2::changeTables(int side, TableChange change, const QString &handler)
 {
     operation(handler, [&](app::Guard &) {
         const tableops::TableSide tables{tableList(side), [this, side] { return profiles_.profile(side); },
-                                         location(handler)};
+                                         location(handler), &services_.yield};
         if (change == TableChange::Rename)
             tableops::renameTable(tables, services_.dialogs, pointer_);
         else // side #2's drops end with a semicolon, side #1's do not

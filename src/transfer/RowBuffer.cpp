@@ -28,6 +28,15 @@ const char *RowBuffer::store(std::string_view bytes)
     return at;
 }
 
+void RowBuffer::clear()
+{
+    cells_.clear();
+    blocks_.clear();
+    free_ = nullptr;
+    freeLeft_ = 0;
+    bytes_ = 0;
+}
+
 void RowBuffer::appendCurrentRow(const platform::RecordSet &record)
 {
     for (int c = 0; c < columns_; ++c) {
@@ -36,6 +45,7 @@ void RowBuffer::appendCurrentRow(const platform::RecordSet &record)
             cells_.push_back({nullptr, -1});
         else
             cells_.push_back({store(v.bytes), static_cast<std::int64_t>(v.bytes.size())});
+        bytes_ += v.bytes.size();
     }
 }
 

@@ -25,6 +25,9 @@ public:
     explicit RowBuffer(int columnCount) : columns_(columnCount) {}
 
     void appendCurrentRow(const platform::RecordSet &record);
+    // Empties the buffer; its memory goes back too.
+    void clear();
+    size_t byteCount() const { return bytes_; }
     size_t rowCount() const { return columns_ == 0 ? 0 : cells_.size() / static_cast<size_t>(columns_); }
     int columnCount() const { return columns_; }
     Cell cell(size_t row, int column) const
@@ -41,6 +44,7 @@ private:
     std::vector<std::unique_ptr<char[]>> blocks_;
     char *free_ = nullptr;
     size_t freeLeft_ = 0;
+    size_t bytes_ = 0;
 };
 
 } // namespace transfer

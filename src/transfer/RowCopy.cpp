@@ -2,10 +2,53 @@
 
 #include "platform/DbConnection.h"
 #include "platform/EventYield.h"
+#include "platform/SqlQuoting.h"
 #include "transfer/Progress.h"
 #include "transfer/StatementSink.h"
 
+#include <algorithm>
+
 namespace transfer {
+
+long long countRows(platform::Connection &source, std::string_view table)
+{
+    std::string statement = "SELECT COUNT(*) FROM ";
+    platform::appendBackquoted(statement, table);
+    platform::RecordSet count = source.execute(statement);
+    const long long n = std::stoll(std::string(count.value(0).bytes));
+    count.close();
+    return n;
+}
+
+namespace {
+
+platform::RecordSet selectRows(platform::Connection &source, std::string_view table,
+                               const std::vector<ColumnDefinition> &columns)
+{
+    return source.execute(selectRowsStatement(table, columns));
+}
+
+} // namespace
+
+RowStream::RowStream(platform::Connection &source, std::string_view table,
+                     const std::vector<ColumnDefinition> &columns, bool destinationNoBackslashEscapes)
+    : record_(selectRows(source, table, columns)), batch_(record_.fieldCount()),
+      encoding_{{}, destinationNoBackslashEscapes}
+{
+    for (int c = 0; c < record_.fieldCount(); ++c)
+        encoding_.binary.push_back(record_.isBinary(c));
+}
+
+bool RowStream::readBatch(platform::EventYield &yield)
+{
+    batch_.clear();
+    while (!record_.eof() && batch_.rowCount() < BatchRows && batch_.byteCount() < BatchBytes) {
+        yield.yield();
+        batch_.appendCurrentRow(record_);
+        record_.moveNext();
+    }
+    return batch_.rowCount() > 0;
+}
 
 QString oversizeRowText(std::string_view table, size_t row, size_t statementBytes, unsigned long long limit)
 {
@@ -18,37 +61,27 @@ QString oversizeRowText(std::string_view table, size_t row, size_t statementByte
                                       .arg(limit));
 }
 
-TableRows readRows(platform::Connection &source, std::string_view table, const std::vector<ColumnDefinition> &columns,
-                   bool destinationNoBackslashEscapes, platform::EventYield &yield)
+void copyRows(RowStream &rows, StatementSink &sink, std::string_view table, long long expectedRows,
+              platform::EventYield &yield, ProgressIndicator &progress)
 {
-    platform::RecordSet record = source.execute(selectRowsStatement(table, columns));
-    TableRows result{RowBuffer(record.fieldCount()), {{}, destinationNoBackslashEscapes}};
-    for (int c = 0; c < record.fieldCount(); ++c)
-        result.encoding.binary.push_back(record.isBinary(c));
-    while (!record.eof()) {
-        yield.yield();
-        result.rows.appendCurrentRow(record);
-        record.moveNext();
-    }
-    return result;
-}
-
-void writeRows(StatementSink &sink, std::string_view table, const TableRows &tableRows, platform::EventYield &yield,
-               ProgressIndicator &progress)
-{
-    const size_t n = tableRows.rows.rowCount();
     const std::string head = insertHead(table);
+    const double n = static_cast<double>(expectedRows);
     std::string statement;
-    for (size_t k = 0; k < n; ++k) {
-        yield.yield();
-        if (sink.sending()) {
-            buildInsertStatement(statement, head, tableRows.rows, k, tableRows.encoding);
-            if (statement.size() < sink.statementLimit())
-                sink.send(statement);
-            else // the server would drop the connection on it: say why instead
-                sink.refuse(oversizeRowText(table, k + 1, statement.size(), sink.statementLimit()));
+    size_t k = 0;
+    while (rows.readBatch(yield)) {
+        const RowBuffer &batch = rows.batch();
+        for (size_t i = 0; i < batch.rowCount(); ++i, ++k) {
+            yield.yield();
+            if (sink.sending()) {
+                buildInsertStatement(statement, head, batch, i, rows.encoding());
+                if (statement.size() < sink.statementLimit())
+                    sink.send(statement);
+                else // the server would drop the connection on it: say why instead
+                    sink.refuse(oversizeRowText(table, k + 1, statement.size(), sink.statementLimit()));
+            }
+            // A table that grew since it was counted keeps the bar at 100.
+            progress.setValue(std::min(100.0, static_cast<double>(k + 1) / n * 100.0));
         }
-        progress.setValue(static_cast<double>(k + 1) / static_cast<double>(n) * 100.0);
     }
 }
 

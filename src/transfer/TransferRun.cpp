@@ -88,6 +88,7 @@ private:
         for (platform::Connection *c : {&source_, &destination_}) {
             c->setCommandTimeout(TimeoutSeconds);
             c->setConnectionTimeout(TimeoutSeconds);
+            c->setEventYield(&ui_.yield);
         }
         const auto open = [](platform::Connection &c, const sides::ConnectionProfile &p) {
             c.open(sides::connectionString(p).toStdString());
@@ -119,12 +120,11 @@ private:
         std::vector<ColumnDefinition> columns;
         if (g_.attempt(124, [&] { columns = describeColumns(source_, table, ui_.yield); })) {
             created = copySchema(sink_, table, columns, session_.types);
-            std::optional<TableRows> rows;
             read = g_.attempt(126, [&] {
-                rows.emplace(readRows(source_, table, columns, session_.noBackslashEscapes, ui_.yield));
+                const long long n = countRows(source_, table);
+                RowStream rows(source_, table, columns, session_.noBackslashEscapes);
+                copyRows(rows, sink_, table, n, ui_.yield, ui_.progress);
             });
-            if (read)
-                writeRows(sink_, table, *rows, ui_.yield, ui_.progress);
         }
         if (old)
             settleOverwrite(name, *old, created && read && sink_.sending(), created);

@@ -22,9 +22,10 @@ std::string insertFor(sandbox::ScratchDatabase &db, const std::string &table, si
     platform::Connection c;
     c.open(db.connectionString().toStdString());
     FakeYield noYield;
-    const TableRows rows = readRows(c, table, describeColumns(c, table, noYield), noBackslashEscapes, noYield);
+    RowStream rows(c, table, describeColumns(c, table, noYield), noBackslashEscapes);
+    rows.readBatch(noYield);
     std::string out;
-    buildInsertStatement(out, insertHead(table), rows.rows, row, rows.encoding);
+    buildInsertStatement(out, insertHead(table), rows.batch(), row, rows.encoding());
     return out;
 }
 
