@@ -150,13 +150,23 @@ int main(int argc, char *argv[])
         return result;
     };
 
-    // Rounds of bare loop then program, so drift in the servers' pace touches both alike.
-    constexpr int Rounds = 3;
+    // A first round of each, not counted: the window's first paint, the servers' caches.
+    double unusedPeak = 0;
+    bareLoop();
+    program(unusedPeak);
+    // Then rounds in alternating order, so drift in the servers' pace touches both alike.
+    constexpr int Rounds = 5;
     std::vector<double> ratios;
     double peakGrowthMb = 0, programCpu = 0, bareCpu = 0;
     for (int round = 1; round <= Rounds; ++round) {
-        const Timing b = bareLoop();
-        const Timing p = program(peakGrowthMb);
+        Timing b{}, p{};
+        if (round % 2) {
+            b = bareLoop();
+            p = program(peakGrowthMb);
+        } else {
+            p = program(peakGrowthMb);
+            b = bareLoop();
+        }
         programCpu += p.cpu / Rounds;
         bareCpu += b.cpu / Rounds;
         ratios.push_back(b.seconds / p.seconds);
@@ -164,7 +174,7 @@ int main(int argc, char *argv[])
                     p.seconds, Rows / p.seconds, b.seconds, Rows / b.seconds, 100.0 * b.seconds / p.seconds);
     }
     std::sort(ratios.begin(), ratios.end());
-    std::printf("program / bare, median of %d rounds: %.1f%% (target at least 90%%)\n", Rounds,
+    std::printf("program / bare, median of %d rounds: %.1f%% (target at least 95%%)\n", Rounds,
                 100.0 * ratios[Rounds / 2]);
     std::printf("client CPU per row: program %.1f us, bare loop %.1f us (difference %.1f us)\n",
                 programCpu * 1e6 / Rows, bareCpu * 1e6 / Rows, (programCpu - bareCpu) * 1e6 / Rows);

@@ -7,7 +7,7 @@
 namespace platform {
 
 namespace {
-constexpr qint64 IntervalMs = 40; // with the server waits' 10 ms slices: a gap of 50 ms at most
+constexpr qint64 IntervalMs = 50; // with the server waits' 10 ms slices: a gap of 60 ms at most
 }
 
 QtEventYield::QtEventYield(std::function<bool()> programEnding) : programEnding_(std::move(programEnding))

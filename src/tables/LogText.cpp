@@ -1,31 +1,89 @@
 #include "tables/LogText.h"
 
 #include <algorithm>
+#include <stdexcept>
+
+#include <unistd.h>
 
 namespace tableswindow {
 
 void LogText::noteLineLength(size_t start, size_t end)
 {
-    if (end > start && text_[end - 1] == '\r')
+    if (end > start && at(end - 1) == '\r')
         --end;
     longest_ = std::max(longest_, end - start);
 }
 
+char LogText::at(size_t offset) const
+{
+    if (offset >= spilled_)
+        return text_[offset - spilled_];
+    return range(offset, offset + 1)[0];
+}
+
+std::string LogText::range(size_t start, size_t end) const
+{
+    std::string out;
+    out.reserve(end - start);
+    if (start < spilled_) {
+        const size_t fromFile = std::min(end, spilled_) - start;
+        out.resize(fromFile);
+        const ssize_t got = pread(fileno(file_.get()), out.data(), fromFile, static_cast<off_t>(start));
+        out.resize(got > 0 ? static_cast<size_t>(got) : 0);
+        start = spilled_;
+    }
+    if (end > start)
+        out.append(text_, start - spilled_, end - start);
+    return out;
+}
+
+void LogText::spill()
+{
+    if (!file_) {
+        file_.reset(std::tmpfile());
+        if (!file_)
+            return; // no temporary file to be had: the text stays in memory
+    }
+    const ssize_t written = pwrite(fileno(file_.get()), text_.data(), text_.size(), static_cast<off_t>(spilled_));
+    if (written != static_cast<ssize_t>(text_.size()))
+        return; // the disk is full: keep it in memory rather than lose it
+    spilled_ += text_.size();
+    text_.clear();
+    text_.shrink_to_fit();
+}
+
+void LogText::unspill(size_t bytes)
+{
+    bytes = std::min(bytes, spilled_);
+    const size_t from = spilled_ - bytes;
+    std::string back(bytes, '\0');
+    if (pread(fileno(file_.get()), back.data(), bytes, static_cast<off_t>(from)) != static_cast<ssize_t>(bytes))
+        throw std::runtime_error("The log's temporary file could not be read.");
+    text_.insert(0, back);
+    spilled_ = from;
+    if (ftruncate(fileno(file_.get()), static_cast<off_t>(spilled_)) != 0)
+        throw std::runtime_error("The log's temporary file could not be shortened.");
+}
+
 void LogText::append(std::string_view utf8)
 {
-    const size_t base = text_.size();
+    const size_t base = size();
     text_.append(utf8);
     for (size_t at = utf8.find('\n'); at != std::string_view::npos; at = utf8.find('\n', at + 1)) {
         noteLineLength(lineStarts_.back(), base + at);
         lineStarts_.push_back(base + at + 1);
     }
-    noteLineLength(lineStarts_.back(), text_.size());
+    noteLineLength(lineStarts_.back(), size());
+    if (text_.size() > MemoryBytes)
+        spill();
 }
 
 void LogText::removeLastCharacter()
 {
-    if (text_.empty())
+    if (size() == 0)
         return;
+    if (text_.size() < 8) // a character and its line break are in memory
+        unspill(8);
     size_t cut = text_.size() - 1;
     // Step back over UTF-8 continuation bytes to the start of the character.
     while (cut > 0 && (static_cast<unsigned char>(text_[cut]) & 0xC0) == 0x80)
@@ -34,24 +92,28 @@ void LogText::removeLastCharacter()
     if (text_[cut] == '\n' && cut > 0 && text_[cut - 1] == '\r')
         --cut;
     text_.resize(cut);
-    while (lineStarts_.size() > 1 && lineStarts_.back() > text_.size())
+    while (lineStarts_.size() > 1 && lineStarts_.back() > size())
         lineStarts_.pop_back();
 }
 
 void LogText::clear()
 {
+    file_.reset();
+    spilled_ = 0;
     text_.clear();
     lineStarts_.assign(1, 0);
     longest_ = 0;
 }
 
-std::string_view LogText::line(size_t i) const
+std::string LogText::bytes() const { return range(0, size()); }
+
+std::string LogText::line(size_t i) const
 {
     const size_t start = lineStarts_[i];
-    size_t end = i + 1 < lineStarts_.size() ? lineStarts_[i + 1] - 1 : text_.size();
-    if (end > start && text_[end - 1] == '\r')
+    size_t end = i + 1 < lineStarts_.size() ? lineStarts_[i + 1] - 1 : size();
+    if (end > start && at(end - 1) == '\r')
         --end;
-    return std::string_view(text_).substr(start, end - start);
+    return range(start, end);
 }
 
 } // namespace tableswindow

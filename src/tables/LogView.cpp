@@ -26,7 +26,8 @@ void LogView::appendEntry(std::string_view utf8)
 
 QString LogView::text() const
 {
-    return QString::fromUtf8(log_.bytes().data(), static_cast<qsizetype>(log_.bytes().size()));
+    const std::string bytes = log_.bytes();
+    return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 void LogView::clear()
@@ -83,7 +84,7 @@ void LogView::paintEvent(QPaintEvent *)
     const int x = 2 - horizontalScrollBar()->value();
     int y = 1;
     for (size_t i = first; i < log_.lineCount() && y < viewport()->height(); ++i, y += height) {
-        const std::string_view line = log_.line(i);
+        const std::string line = log_.line(i);
         QString shown = QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
         shown.replace(u'\r', u' ');
         painter.drawText(x, y + ascent, shown);

@@ -16,6 +16,7 @@ class LogPaneTest : public QObject {
 private slots:
     void paneKeepsTypedTextAndEndsEveryLineWithCrLf();
     void logTextIndexesItsLines();
+    void longLogMovesToDiskAndReadsBackTheSame();
     void viewShowsEntriesOnceEventsAreHandled();
 };
 
@@ -58,6 +59,36 @@ void LogPaneTest::logTextIndexesItsLines()
     log.clear();
     QCOMPARE(log.lineCount(), size_t(1));
     QCOMPARE(log.bytes(), std::string());
+}
+
+void LogPaneTest::longLogMovesToDiskAndReadsBackTheSame()
+{
+    LogText log;
+    std::string expected;
+    const std::string row = "INSERT INTO `t` VALUES('🦊 ü', 'line\nbreak')\r\n";
+    while (expected.size() < 3 * LogText::MemoryBytes) {
+        log.append(row);
+        expected += row;
+    }
+    // One entry longer than the memory part: all of it, its end included, goes to disk.
+    const std::string last = std::string(LogText::MemoryBytes, 'y') + "')\r\ntail";
+    log.append(last);
+    expected += last;
+    QCOMPARE(log.size(), expected.size());
+    QVERIFY(log.bytes() == expected);
+    QCOMPARE(log.lineCount(), size_t(std::count(expected.begin(), expected.end(), '\n') + 1));
+    QCOMPARE(log.line(0), std::string("INSERT INTO `t` VALUES('🦊 ü', 'line"));
+    QCOMPARE(log.line(1), std::string("break')"));
+    QCOMPARE(log.line(log.lineCount() - 1), std::string("tail"));
+    // Backspace reaches back into the part on disk: the four letters, the CR LF as one, then the ')'.
+    for (int i = 0; i < 6; ++i)
+        log.removeLastCharacter();
+    expected.resize(expected.size() - 4 - 2 - 1);
+    QVERIFY(log.bytes() == expected);
+    QCOMPARE(log.line(log.lineCount() - 1), std::string(LogText::MemoryBytes, 'y') + "'");
+    log.clear();
+    QCOMPARE(log.bytes(), std::string());
+    QCOMPARE(log.lineCount(), size_t(1));
 }
 
 void LogPaneTest::viewShowsEntriesOnceEventsAreHandled()
