@@ -3,9 +3,12 @@
 #include "platform/ConnectionParams.h"
 #include "platform/DbError.h"
 
+#include <errmsg.h>
 #include <mysql.h>
 
 #include <charconv>
+#include <cstdio>
+#include <exception>
 
 namespace platform {
 namespace {
@@ -60,7 +63,12 @@ void Connection::open(std::string_view connectionString)
     // decides how big a row can be read or sent.
     unsigned long maxPacket = MaxPacketBytes;
     mysql_optionsv(m.get(), MYSQL_OPT_MAX_ALLOWED_PACKET, &maxPacket);
-    mysql_optionsv(m.get(), MYSQL_OPT_NONBLOCK, 0);
+    // The infile handler serves the windows from inside a non-blocking call, on the library's own
+    // stack: give that stack room for the window system's painting.
+    size_t stackBytes = 8 << 20;
+    mysql_optionsv(m.get(), MYSQL_OPT_NONBLOCK, &stackBytes);
+    unsigned int localInfile = 1; // only ever answered from memory, through loadLocal's handler
+    mysql_optionsv(m.get(), MYSQL_OPT_LOCAL_INFILE, &localInfile);
     if (connectionTimeout_ > 0) {
         unsigned int t = static_cast<unsigned int>(connectionTimeout_);
         mysql_optionsv(m.get(), MYSQL_OPT_CONNECT_TIMEOUT, &t);
@@ -102,15 +110,80 @@ st_mysql *Connection::requireOpen() const
     return handle_.get();
 }
 
-RecordSet Connection::execute(std::string_view sql)
+void Connection::runQuery(MYSQL *m, std::string_view sql)
 {
-    MYSQL *m = requireOpen();
     int failed = 0;
     wait_.run(
         m, [&] { return mysql_real_query_start(&failed, m, sql.data(), static_cast<unsigned long>(sql.size())); },
         [&](int events) { return mysql_real_query_cont(&failed, m, events); });
     if (failed != 0)
         throwFrom(m);
+}
+
+namespace {
+
+// The infile handler's state: the caller's data source and what it threw, kept for after the call.
+struct LocalLoad {
+    const Connection::LocalData *data;
+    std::exception_ptr failure;
+    std::string message;
+};
+
+int localInit(void **state, const char *, void *userdata)
+{
+    *state = userdata;
+    return 0;
+}
+
+int localRead(void *state, char *buffer, unsigned int size)
+{
+    auto *load = static_cast<LocalLoad *>(state);
+    try {
+        return static_cast<int>((*load->data)(buffer, size));
+    } catch (const std::exception &e) {
+        load->failure = std::current_exception();
+        load->message = e.what();
+    } catch (...) {
+        load->failure = std::current_exception();
+        load->message = "The rows could not be read.";
+    }
+    return -1; // the library ends the load with local_infile_error's text
+}
+
+void localEnd(void *) {}
+
+int localError(void *state, char *buffer, unsigned int size)
+{
+    auto *load = static_cast<LocalLoad *>(state);
+    std::snprintf(buffer, size, "%s", load->message.c_str());
+    return CR_UNKNOWN_ERROR;
+}
+
+} // namespace
+
+unsigned int Connection::loadLocal(std::string_view statement, const LocalData &data)
+{
+    MYSQL *m = requireOpen();
+    LocalLoad load{&data, nullptr, {}};
+    mysql_set_local_infile_handler(m, localInit, localRead, localEnd, localError, &load);
+    try {
+        runQuery(m, statement);
+    } catch (const DbError &) {
+        mysql_set_local_infile_default(m);
+        if (load.failure)
+            std::rethrow_exception(load.failure);
+        throw;
+    }
+    mysql_set_local_infile_default(m);
+    if (load.failure)
+        std::rethrow_exception(load.failure);
+    return mysql_warning_count(m);
+}
+
+RecordSet Connection::execute(std::string_view sql)
+{
+    MYSQL *m = requireOpen();
+    runQuery(m, sql);
     if (mysql_field_count(m) == 0)
         return {};
     const bool buffered = cursorLocation_ == ClientCursor;

@@ -3,6 +3,7 @@
 #include "platform/RecordSet.h"
 #include "platform/ServerWait.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -37,6 +38,13 @@ public:
 
     // Runs one statement; a statement with a result gives a record set positioned on its first row.
     RecordSet execute(std::string_view sql);
+
+    // Fills up to size bytes of the buffer and returns how many; 0 at the end. May throw: the load
+    // then fails with that error, which never passes through the client library itself.
+    using LocalData = std::function<size_t(char *buffer, size_t size)>;
+    // Runs a LOAD DATA LOCAL INFILE statement whose file's bytes come from data instead of a file.
+    // Returns the statement's warning count. Throws DbError, or what data threw.
+    unsigned int loadLocal(std::string_view statement, const LocalData &data);
     void close();
 
     // True when the session treats backslash as an ordinary character in string literals.
@@ -49,6 +57,7 @@ private:
         void operator()(st_mysql *m) const;
     };
     st_mysql *requireOpen() const;
+    void runQuery(st_mysql *m, std::string_view sql);
     void release();
 
     ServerWait wait_;

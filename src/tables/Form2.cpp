@@ -12,10 +12,12 @@
 #include "tableops/RenameTable.h"
 #include "tableops/Selection.h"
 #include "tables/LogView.h"
+#include "transfer/CompleteCopy.h"
 #include "transfer/TransferRun.h"
 #include "ui_Form2.h"
 
 #include <QCloseEvent>
+#include <QMenu>
 #include <QScreen>
 
 namespace tableswindow {
@@ -46,6 +48,7 @@ Form2::Form2(app::Services &services, const sides::ProfileSource &profiles, std:
     }
     services_.lock.watch(this);
     wireButtons();
+    offerSendMenus();
     watchHover();
     Form_Load();
 }
@@ -118,6 +121,49 @@ void Form2::sendTables(int fromSide, const QString &handler)
                                           location(handler)};
         transfer::runTransfer(ends, {services_.dialogs, services_.yield, pointer_, progress_, *ui_->Text1,
                                      runtimeErrorReport_});
+    });
+}
+
+QMenu *Form2::sendMenu(int fromSide)
+{
+    const QString to = fromSide == 1 ? QStringLiteral("MySQL #2") : QStringLiteral("MySQL #1");
+    auto *menu = new QMenu(this);
+    menu->addAction(QStringLiteral("Send Table(s) to ") + to, this,
+                    fromSide == 1 ? &Form2::PushButton3_Click : &Form2::PushButton8_Click);
+    menu->addAction(QStringLiteral("Send Complete Table(s) to ") + to, this,
+                    [this, fromSide] { sendCompleteTables(fromSide); });
+    return menu;
+}
+
+void Form2::offerSendMenus()
+{
+    const std::pair<QWidget *, int> owners[] = {
+        {ui_->List1, 1}, {ui_->PushButton3, 1}, {ui_->List2, 2}, {ui_->PushButton8, 2}};
+    for (const auto &[widget, side] : owners) {
+        widget->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(widget, &QWidget::customContextMenuRequested, this, [this, widget, side](const QPoint &at) {
+            QMenu *menu = sendMenu(side);
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->popup(widget->mapToGlobal(at));
+        });
+    }
+    ui_->PushButton3->setToolTip(
+        QStringLiteral("Right-click for Send Complete Table(s) to MySQL #2: keys, indexes, triggers and all"));
+    ui_->PushButton8->setToolTip(
+        QStringLiteral("Right-click for Send Complete Table(s) to MySQL #1: keys, indexes, triggers and all"));
+}
+
+void Form2::sendCompleteTables(int fromSide)
+{
+    const QString handler =
+        fromSide == 1 ? QStringLiteral("PushButton3_Complete") : QStringLiteral("PushButton8_Complete");
+    operation(handler, [&](app::Guard &) {
+        const bool fromOne = fromSide == 1;
+        const transfer::TransferEnds ends{fromOne ? list1_ : list2_, fromOne ? list2_ : list1_,
+                                          profiles_.profile(fromOne ? 1 : 2), profiles_.profile(fromOne ? 2 : 1),
+                                          location(handler)};
+        transfer::runCompleteTransfer(ends, {services_.dialogs, services_.yield, pointer_, progress_, *ui_->Text1,
+                                             runtimeErrorReport_});
     });
 }
 

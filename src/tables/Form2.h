@@ -20,6 +20,7 @@ class LogPane;
 namespace Ui {
 class Form2;
 }
+class QMenu;
 
 namespace tableswindow {
 
@@ -40,6 +41,11 @@ public:
     app::WindowPointer &pointer() { return pointer_; }
     ProgressBarAdapter &progress() { return progress_; }
     transfer::LogPane &logPane();
+
+    // The menu of List1 and PushButton3 (side 1) or List2 and PushButton8 (side 2): the plain
+    // send, as the button does, and the complete one. The caller owns it.
+    QMenu *sendMenu(int fromSide);
+    void sendCompleteTables(int fromSide);
 
     sides::TableList &tableList(int side) override { return side == 1 ? list1() : list2(); }
     void showManager() override { show(); }
@@ -75,6 +81,7 @@ private:
     void operation(const QString &handler, const std::function<void(app::Guard &)> &body);
     void selectAll(sides::TableList &list, bool selected, const QString &handler);
     void sendTables(int fromSide, const QString &handler);
+    void offerSendMenus();
     void changeTables(int side, TableChange change, const QString &handler);
 
     std::unique_ptr<Ui::Form2> ui_;

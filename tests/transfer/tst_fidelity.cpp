@@ -1,8 +1,10 @@
 // Every value arrives exactly as it left: a table per family of types, copied from server one to
 // server two and back again through the real copy code, compared cell by cell.
 #include "tableops/TableListing.h"
+#include "platform/SqlQuoting.h"
 #include "support/Fakes.h"
 #include "support/Sandbox.h"
+#include "transfer/CompleteCopy.h"
 #include "transfer/TransferRun.h"
 
 #include <QtTest>
@@ -171,7 +173,10 @@ QStringList tablesOf(const ScratchDatabase &db)
 }
 
 // Copies every table of from into to, as the table manager does after Select All.
-void copyAll(const ScratchDatabase &from, const ScratchDatabase &to, const ConnectionProfile &toProfile)
+using Run = void (*)(const TransferEnds &, const TransferUi &);
+
+void copyAll(const ScratchDatabase &from, const ScratchDatabase &to, const ConnectionProfile &toProfile,
+             Run run = runTransfer)
 {
     PlainTableList source(tablesOf(from));
     source.select(source.names);
@@ -182,8 +187,8 @@ void copyAll(const ScratchDatabase &from, const ScratchDatabase &to, const Conne
     FakeProgress progress;
     MemoryLogPane pane;
     const RuntimeErrorReport report(dialogs, pane, [] {});
-    runTransfer({source, destination, from.profile(), toProfile, QStringLiteral("in test ")},
-                {dialogs, yield, pointer, progress, pane, report});
+    run({source, destination, from.profile(), toProfile, QStringLiteral("in test ")},
+        {dialogs, yield, pointer, progress, pane, report});
     QVERIFY2(dialogs.messages.empty(), qPrintable(dialogs.texts().join(QStringLiteral("\n"))));
     QStringList expected = source.names;
     QStringList copied = destination.names;
@@ -207,6 +212,15 @@ void compareAll(const ScratchDatabase &a, const ScratchDatabase &b)
     }
 }
 
+// The whole definition, as each server writes it.
+void compareDefinitions(const ScratchDatabase &a, const ScratchDatabase &b)
+{
+    for (const QString &table : a.tables()) {
+        const std::string show = "SHOW CREATE TABLE " + platform::backquoted(table).toStdString();
+        QCOMPARE(b.query(show)[0][1], a.query(show)[0][1]);
+    }
+}
+
 } // namespace
 
 class FidelityTest : public QObject {
@@ -215,6 +229,7 @@ private slots:
     void initTestCase();
     void everyValueSurvivesBothDirections();
     void destinationReadingBackslashesLiterallyGetsTheSameValues();
+    void completeCopyKeepsEveryValueAndDefinition();
 
 private:
     std::unique_ptr<ScratchDatabase> source_;
@@ -248,6 +263,24 @@ void FidelityTest::destinationReadingBackslashesLiterallyGetsTheSameValues()
     asNbe.password = QStringLiteral("sandbox-nbe");
     copyAll(*source_, literal, asNbe);
     compareAll(*source_, literal);
+}
+
+void FidelityTest::completeCopyKeepsEveryValueAndDefinition()
+{
+    ScratchDatabase there(2, QStringLiteral("fidc_there"));
+    there.exec("SET time_zone = '+00:00'");
+    copyAll(*source_, there, there.profile(), runCompleteTransfer);
+    compareAll(*source_, there);
+    compareDefinitions(*source_, there);
+
+    ScratchDatabase back(1, QStringLiteral("fidc_back"));
+    back.exec("SET time_zone = '+00:00'");
+    ConnectionProfile asNbe = back.profile(); // and into a session that reads backslashes literally
+    asNbe.user = QStringLiteral("nbe");
+    asNbe.password = QStringLiteral("sandbox-nbe");
+    copyAll(there, back, asNbe, runCompleteTransfer);
+    compareAll(*source_, back);
+    compareDefinitions(*source_, back);
 }
 
 QTEST_GUILESS_MAIN(FidelityTest)

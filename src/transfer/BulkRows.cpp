@@ -1,0 +1,261 @@
+#include "transfer/BulkRows.h"
+
+#include "platform/DbError.h"
+#include "platform/EventYield.h"
+#include "platform/SqlQuoting.h"
+#include "transfer/LogPane.h"
+#include "transfer/Progress.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace transfer {
+
+namespace {
+
+constexpr int NotAllowed = 1148;         // LOAD DATA LOCAL switched off on the server
+constexpr int LocalDisabledMySql = 3948; // the same, as MySQL 8 says it
+constexpr int LocalDisabledMariaDb = 4166;
+
+bool isText(const std::string &type)
+{
+    static const char *const types[] = {"char", "varchar", "tinytext", "text", "mediumtext", "longtext",
+                                        "enum", "set", "binary", "varbinary", "tinyblob", "blob",
+                                        "mediumblob", "longblob", "bit", "json", "geometry", "point",
+                                        "linestring", "polygon", "multipoint", "multilinestring",
+                                        "multipolygon", "geometrycollection", "inet6", "uuid", "inet4"};
+    return std::find(std::begin(types), std::end(types), type) != std::end(types);
+}
+
+std::string columnList(const std::vector<StoredColumn> &columns)
+{
+    std::string s = "(";
+    for (const StoredColumn &c : columns) {
+        platform::appendBackquoted(s, c.name);
+        s += ',';
+    }
+    s.back() = ')';
+    return s;
+}
+
+void appendLoadField(std::string &out, const platform::FieldValue &v)
+{
+    if (v.isNull) {
+        out += "\\N";
+        return;
+    }
+    size_t start = 0;
+    const std::string_view b = v.bytes;
+    for (size_t i = 0; i < b.size(); ++i) {
+        const char c = b[i];
+        const char *escape = c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\0' ? "\\0" : nullptr;
+        if (escape) {
+            out.append(b.data() + start, i - start);
+            out += escape;
+            start = i + 1;
+        }
+    }
+    out.append(b.data() + start, b.size() - start);
+}
+
+} // namespace
+
+std::vector<StoredColumn> storedColumns(platform::Connection &source, std::string_view table)
+{
+    std::string q = "SELECT COLUMN_NAME, LOWER(DATA_TYPE) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
+                    "DATABASE() AND EXTRA NOT LIKE '%GENERATED%' AND EXTRA NOT IN ('VIRTUAL', 'PERSISTENT') AND "
+                    "TABLE_NAME = ";
+    platform::appendStringLiteral(q, table, source.noBackslashEscapes());
+    q += " ORDER BY ORDINAL_POSITION";
+    std::vector<StoredColumn> columns;
+    platform::RecordSet r = source.execute(q);
+    while (!r.eof()) {
+        columns.push_back({std::string(r.value(0).bytes), std::string(r.value(1).bytes)});
+        r.moveNext();
+    }
+    r.close();
+    if (columns.empty())
+        throw platform::DbError(1146, "The table has no columns to copy, or is gone.");
+    return columns;
+}
+
+std::string selectStoredStatement(std::string_view table, const std::vector<StoredColumn> &columns)
+{
+    std::string s = "SELECT ";
+    for (const StoredColumn &c : columns) {
+        if (c.dataType == "float") {
+            s += '(';
+            platform::appendBackquoted(s, c.name);
+            s += " + 0e0)";
+        } else {
+            platform::appendBackquoted(s, c.name);
+        }
+        s += ", ";
+    }
+    s.resize(s.size() - 2);
+    s += " FROM ";
+    platform::appendBackquoted(s, table);
+    return s;
+}
+
+std::string digestStatement(std::string_view table, const std::vector<StoredColumn> &columns)
+{
+    std::string row = "CONCAT_WS(','";
+    for (const StoredColumn &c : columns) {
+        std::string name;
+        platform::appendBackquoted(name, c.name);
+        // Bytes for text and binary values, the server's own text for numbers and times.
+        const std::string value = c.dataType == "float" ? "(" + name + " + 0e0)"
+                                  : isText(c.dataType)  ? "HEX(" + name + ")"
+                                                        : "CAST(" + name + " AS CHAR)";
+        row += ", IFNULL(" + value + ", 'N')";
+    }
+    row += ')';
+    std::string s = "SELECT COUNT(*), IFNULL(SUM(CAST(CONV(LEFT(MD5(" + row
+                    + "), 16), 16, 10) AS UNSIGNED)), 0) FROM ";
+    platform::appendBackquoted(s, table);
+    return s;
+}
+
+std::string loadDataStatement(std::string_view table, const std::vector<StoredColumn> &columns)
+{
+    // Hex literals read the same whatever the session's backslash mode.
+    std::string s = "LOAD DATA LOCAL INFILE 'rows' INTO TABLE ";
+    platform::appendBackquoted(s, table);
+    s += " CHARACTER SET binary FIELDS TERMINATED BY X'09' ESCAPED BY X'5C' LINES TERMINATED BY X'0A' ";
+    s += columnList(columns);
+    return s;
+}
+
+BulkLoad::BulkLoad(const Ends &ends, const Ui &ui, std::string_view sourceTable, std::string_view targetTable,
+                   const std::vector<StoredColumn> &columns, long long expectedRows)
+    : ends_(ends), ui_(ui), target_(targetTable), columns_(columns), expected_(static_cast<double>(expectedRows)),
+      record_(ends.rows.execute(selectStoredStatement(sourceTable, columns)))
+{
+}
+
+void BulkLoad::run()
+{
+    if (!loadInBulk())
+        insertInBatches();
+}
+
+void BulkLoad::moved()
+{
+    ++rows_;
+    ui_.progress.setValue(std::min(100.0, static_cast<double>(rows_) / expected_ * 100.0));
+}
+
+bool BulkLoad::nextRow(std::string &out, bool asInsertValues)
+{
+    if (record_.eof())
+        return false;
+    ui_.yield.yield();
+    const size_t before = out.size();
+    if (asInsertValues)
+        out += '(';
+    for (int c = 0; c < record_.fieldCount(); ++c) {
+        const platform::FieldValue v = record_.value(c);
+        if (asInsertValues) {
+            if (c > 0)
+                out += ',';
+            if (v.isNull)
+                out += "NULL";
+            else
+                platform::appendBinaryLiteral(out, v.bytes, ends_.destinationNoBackslashEscapes);
+        } else {
+            if (c > 0)
+                out += '\t';
+            appendLoadField(out, v);
+        }
+    }
+    out += asInsertValues ? ")" : "\n";
+    bytes_ += out.size() - before;
+    record_.moveNext();
+    moved();
+    return true;
+}
+
+size_t BulkLoad::produce(char *buffer, size_t size)
+{
+    size_t n = 0;
+    while (n < size) {
+        if (pendingAt_ < pending_.size()) {
+            const size_t take = std::min(size - n, pending_.size() - pendingAt_);
+            std::memcpy(buffer + n, pending_.data() + pendingAt_, take);
+            pendingAt_ += take;
+            n += take;
+            continue;
+        }
+        pending_.clear();
+        pendingAt_ = 0;
+        // A statement ends between two rows once it has its 64 MiB.
+        if (statementBytes_ >= StatementBytes || !nextRow(pending_, false))
+            break;
+        statementBytes_ += pending_.size();
+    }
+    return n;
+}
+
+bool BulkLoad::loadInBulk()
+{
+    const std::string statement = loadDataStatement(target_, columns_);
+    do {
+        statementBytes_ = 0;
+        ui_.log.appendEntry(statement);
+        unsigned int warnings = 0;
+        try {
+            warnings = ends_.destination.loadLocal(statement, [this](char *b, size_t s) { return produce(b, s); });
+        } catch (const platform::DbError &e) {
+            const bool refused = e.number() == NotAllowed || e.number() == LocalDisabledMySql
+                                 || e.number() == LocalDisabledMariaDb;
+            if (refused && rows_ == 0 && pending_.empty())
+                return false;
+            throw;
+        }
+        if (warnings > 0) {
+            // LOAD DATA turns refusals into warnings: each one is a value that did not arrive as it left.
+            platform::RecordSet w = ends_.destination.execute("SHOW WARNINGS LIMIT 1");
+            const int number = std::stoi(std::string(w.value(1).bytes));
+            const std::string text(w.value(2).bytes);
+            w.close();
+            throw platform::DbError(number, text);
+        }
+    } while (!record_.eof());
+    return true;
+}
+
+void BulkLoad::insertInBatches()
+{
+    usedInserts_ = true;
+    std::string head = "INSERT INTO ";
+    platform::appendBackquoted(head, target_);
+    head += ' ';
+    head += columnList(columns_);
+    head += " VALUES ";
+    // Room for the command byte and one more row's worth of slack below the server's limit.
+    const size_t limit = static_cast<size_t>(std::min<unsigned long long>(StatementBytes, ends_.destinationMaxPacket));
+    std::string statement;
+    std::string row;
+    while (!record_.eof() || !row.empty()) {
+        statement = head;
+        long long inStatement = 0;
+        for (;;) {
+            if (row.empty() && !nextRow(row, true))
+                break;
+            if (inStatement > 0 && statement.size() + row.size() + 2 >= limit)
+                break; // this row starts the next statement
+            if (inStatement > 0)
+                statement += ',';
+            statement += row;
+            row.clear();
+            ++inStatement;
+        }
+        if (inStatement == 0)
+            break;
+        ui_.log.appendEntry(head + "… (" + std::to_string(inStatement) + " rows)");
+        ends_.destination.execute(statement);
+    }
+}
+
+} // namespace transfer

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "platform/DbConnection.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+class EventYield;
+}
+
+namespace transfer {
+
+class LogPane;
+class ProgressIndicator;
+
+// A stored column of a table: generated columns are the destination's own to compute.
+struct StoredColumn {
+    std::string name;
+    std::string dataType; // information_schema's DATA_TYPE, lower case
+};
+
+std::vector<StoredColumn> storedColumns(platform::Connection &source, std::string_view table);
+
+// SELECT `a`, … FROM `t`, FLOAT read widened so no digit is lost.
+std::string selectStoredStatement(std::string_view table, const std::vector<StoredColumn> &columns);
+
+// SELECT COUNT(*), <order-independent digest of every row> FROM `t`: the same figures on both
+// servers only when both tables hold the same rows. NULL is told apart from ''.
+std::string digestStatement(std::string_view table, const std::vector<StoredColumn> &columns);
+
+// LOAD DATA LOCAL INFILE … INTO TABLE `t` CHARACTER SET binary …(`a`, …): the rows' bytes as they
+// are stored, tab-separated, escaped with backslashes, NULL as \N.
+std::string loadDataStatement(std::string_view table, const std::vector<StoredColumn> &columns);
+
+// Streams a source table's stored columns into a destination table in bulk: LOAD DATA LOCAL fed
+// from memory, in statements of up to 64 MiB, or, when the destination refuses LOCAL, multi-row
+// INSERTs sized to its max_allowed_packet. The rows source must be a connection of its own whose
+// results come as stored bytes (character_set_results = binary).
+class BulkLoad {
+public:
+    static constexpr size_t StatementBytes = 64 << 20;
+
+    struct Ends {
+        platform::Connection &rows;
+        platform::Connection &destination;
+        bool destinationNoBackslashEscapes;
+        unsigned long long destinationMaxPacket;
+    };
+    struct Ui {
+        platform::EventYield &yield;
+        ProgressIndicator &progress;
+        LogPane &log;
+    };
+
+    BulkLoad(const Ends &ends, const Ui &ui, std::string_view sourceTable, std::string_view targetTable,
+             const std::vector<StoredColumn> &columns, long long expectedRows);
+
+    // Sends every row. Throws platform::DbError (a warning of the load counts as an error).
+    void run();
+    long long rows() const { return rows_; }
+    size_t bytes() const { return bytes_; }
+    bool usedInserts() const { return usedInserts_; }
+
+private:
+    bool loadInBulk();
+    void insertInBatches();
+    bool nextRow(std::string &out, bool asInsertValues);
+    size_t produce(char *buffer, size_t size);
+    void moved();
+
+    Ends ends_;
+    Ui ui_;
+    std::string target_;
+    const std::vector<StoredColumn> &columns_;
+    double expected_;
+    platform::RecordSet record_;
+    std::string pending_;
+    size_t pendingAt_ = 0;
+    size_t statementBytes_ = 0;
+    long long rows_ = 0;
+    size_t bytes_ = 0;
+    bool usedInserts_ = false;
+};
+
+} // namespace transfer

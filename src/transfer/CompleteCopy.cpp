@@ -1,0 +1,345 @@
+#include "transfer/CompleteCopy.h"
+
+#include "app/Guard.h"
+#include "app/Pointer.h"
+#include "platform/DbConnection.h"
+#include "platform/DbError.h"
+#include "platform/Dialogs.h"
+#include "platform/EventYield.h"
+#include "platform/ProgramEnding.h"
+#include "platform/SqlQuoting.h"
+#include "sides/TableList.h"
+#include "sides/TableStatements.h"
+#include "transfer/BulkRows.h"
+#include "transfer/LogPane.h"
+#include "transfer/Progress.h"
+#include "transfer/RowCopy.h"
+#include "transfer/SchemaCopy.h"
+#include "transfer/Sessions.h"
+#include "transfer/TableDefinition.h"
+
+#include <QElapsedTimer>
+
+#include <utility>
+
+namespace transfer {
+
+QString completeCopySummary(const QStringList &copied, const QStringList &failed)
+{
+    const QString none = QStringLiteral("none");
+    return QStringLiteral("Copied complete: ") + (copied.isEmpty() ? none : copied.join(QStringLiteral(", ")))
+           + QStringLiteral(".\r\rNot copied: ") + (failed.isEmpty() ? none : failed.join(QStringLiteral(", ")))
+           + u'.';
+}
+
+namespace {
+
+constexpr int TimeoutSeconds = 5000;
+
+bool connectionLost(int number) { return number == 2006 || number == 2013 || number == 2055 || number == 1927; }
+
+std::string oneValue(platform::Connection &c, const std::string &query, int column = 0)
+{
+    platform::RecordSet r = c.execute(query);
+    if (r.eof())
+        throw platform::DbError(1146, "No answer to: " + query.substr(0, 80));
+    std::string value(r.value(column).bytes);
+    r.close();
+    return value;
+}
+
+std::pair<std::string, std::string> digest(platform::Connection &c, const std::string &statement)
+{
+    platform::RecordSet r = c.execute(statement);
+    std::pair<std::string, std::string> d{std::string(r.value(0).bytes), std::string(r.value(1).bytes)};
+    r.close();
+    return d;
+}
+
+class CompleteRunner {
+public:
+    CompleteRunner(const TransferEnds &ends, const TransferUi &ui)
+        : ends_(ends), ui_(ui), g_(ui.dialogs, ends.location), sink_(ui.log, ui.onSendFailure),
+          destination_(sink_.connection())
+    {
+    }
+
+    void run()
+    {
+        if (!connect())
+            return;
+        for (int position = ends_.source.count() - 1; position >= 0; --position) {
+            if (!ends_.source.isSelected(position))
+                continue;
+            if (!copyTable(ends_.source.text(position)))
+                break;
+        }
+        if (!lost_)
+            addForeignKeys();
+        if (!failed_.isEmpty())
+            ui_.dialogs.message(completeCopySummary(copied_, failed_));
+    }
+
+    const QStringList &leftAlone() const { return leftAlone_; }
+
+private:
+    bool connect()
+    {
+        for (platform::Connection *c : {&source_, &rows_, &destination_}) {
+            c->setCommandTimeout(TimeoutSeconds);
+            c->setConnectionTimeout(TimeoutSeconds);
+            c->setEventYield(&ui_.yield);
+        }
+        const auto open = [](platform::Connection &c, const sides::ConnectionProfile &p) {
+            c.open(sides::connectionString(p).toStdString());
+        };
+        return g_.attempt(110, [&] { open(source_, ends_.sourceProfile); })
+               && g_.attempt(110, [&] { open(rows_, ends_.sourceProfile); })
+               && g_.attempt(112, [&] { open(destination_, ends_.destinationProfile); })
+               && g_.attempt(114, [&] {
+                      prepareSourceSession(source_);
+                      // Table definitions in backquotes whatever the server's own mode.
+                      source_.execute("SET SESSION sql_mode = REPLACE(@@SESSION.sql_mode, 'ANSI_QUOTES', '')");
+                      prepareSourceSession(rows_);
+                      rows_.execute("SET SESSION character_set_results = binary"); // values as stored
+                      session_ = prepareDestinationSession(destination_);
+                      destination_.execute("SET SESSION foreign_key_checks = 0, unique_checks = 0");
+                      sink_.setStatementLimit(session_.maxAllowedPacket);
+                      sameDatabase_ = sameDatabase(source_, destination_);
+                  });
+    }
+
+    std::string quoted(platform::Connection &c, std::string_view text)
+    {
+        std::string s;
+        platform::appendStringLiteral(s, text, c.noBackslashEscapes());
+        return s;
+    }
+
+    bool isView(const std::string &table)
+    {
+        return oneValue(source_, "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
+                                 "AND TABLE_TYPE = 'VIEW' AND TABLE_NAME = "
+                                     + quoted(source_, table))
+               != "0";
+    }
+
+    // False when the run must end.
+    bool copyTable(const QString &name)
+    {
+        if (sameDatabase_) {
+            leftAlone_.prepend(name);
+            return true;
+        }
+        const bool overwrite = listHasTable(ends_.destination, name);
+        if (overwrite && !askOverwrite(name))
+            return true;
+        const std::string table = name.toStdString();
+        bool view = false;
+        if (!g_.attempt(124, [&] { view = isView(table); }))
+            return false;
+        if (view)
+            return copyView(name);
+
+        const std::string building = "tabulink_new_" + std::to_string(destination_.threadId()) + "_"
+                                     + std::to_string(++built_);
+        try {
+            copyWhole(table, building, overwrite);
+            removeListTable(ends_.destination, name);
+            ends_.destination.append(name);
+            copied_ << name;
+            return true;
+        } catch (const platform::ProgramEnding &) {
+            // Closing the window: nothing is left to serve, so the half-built table goes without waiting on them.
+            destination_.setEventYield(nullptr);
+            dropQuietly(building);
+            throw;
+        } catch (const platform::DbError &e) {
+            failed_ << name;
+            lost_ = connectionLost(e.number());
+            dropQuietly(building); // on whichever connection is still there
+            ui_.onSendFailure(
+                runtimeErrorText(e.number(), name + QStringLiteral(": ") + QString::fromUtf8(e.what())));
+            return !lost_;
+        } catch (const std::exception &e) {
+            failed_ << name;
+            dropQuietly(building);
+            ui_.onSendFailure(runtimeErrorText(0, name + QStringLiteral(": ") + QString::fromUtf8(e.what())));
+            return true;
+        }
+    }
+
+    bool askOverwrite(const QString &name)
+    {
+        const int answer = ui_.dialogs.message(QStringLiteral("Would you like to overwrite ") + name + u'?',
+                                               platform::YesNo, QStringLiteral("Overwrite?"));
+        return answer == platform::Yes;
+    }
+
+    void send(const std::string &statement)
+    {
+        ui_.log.appendEntry(statement);
+        destination_.execute(statement);
+    }
+
+    void copyWhole(const std::string &table, const std::string &building, bool overwrite)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        std::string showCreate = "SHOW CREATE TABLE ";
+        platform::appendBackquoted(showCreate, table);
+        const TableDefinition definition = splitForeignKeys(oneValue(source_, showCreate, 1));
+        send(renamedCreate(definition.create, table, building));
+
+        const std::vector<StoredColumn> columns = storedColumns(source_, table);
+        const long long expected = countRows(source_, table);
+        BulkLoad load({rows_, destination_, session_.noBackslashEscapes, session_.maxAllowedPacket},
+                      {ui_.yield, ui_.progress, ui_.log}, table, building, columns, expected);
+        load.run();
+
+        ui_.yield.yield();
+        const auto there = digest(source_, digestStatement(table, columns));
+        const auto here = digest(destination_, digestStatement(building, columns));
+        if (there != here)
+            throw platform::DbError(0, "the copy does not match the source (" + here.first + " rows here, "
+                                           + there.first + " there): it was not put in place");
+
+        std::string swap = "RENAME TABLE ";
+        std::string aside;
+        if (overwrite) {
+            aside = "tabulink_old_" + std::to_string(destination_.threadId()) + "_" + std::to_string(built_);
+            platform::appendBackquoted(swap, table);
+            swap += " TO ";
+            platform::appendBackquoted(swap, aside);
+            swap += ", ";
+        }
+        platform::appendBackquoted(swap, building);
+        swap += " TO ";
+        platform::appendBackquoted(swap, table);
+        send(swap);
+        if (overwrite)
+            send(sides::dropTableStatement(aside));
+        copyTriggers(table);
+        for (const std::string &foreignKey : definition.foreignKeys)
+            foreignKeys_.push_back(addForeignKeyStatement(table, foreignKey));
+
+        char line[256];
+        std::snprintf(line, sizeof line, ": %lld rows, %.1f MB, %.1f s, verified%s", load.rows(),
+                      static_cast<double>(load.bytes()) / 1e6, static_cast<double>(clock.elapsed()) / 1000.0,
+                      load.usedInserts() ? " (INSERT: the server refuses LOAD DATA LOCAL)" : "");
+        ui_.log.appendEntry("-- " + table + line);
+    }
+
+    void copyTriggers(const std::string &table)
+    {
+        platform::RecordSet names = source_.execute(
+            "SELECT TRIGGER_NAME FROM information_schema.TRIGGERS WHERE EVENT_OBJECT_SCHEMA = DATABASE() AND "
+            "EVENT_OBJECT_TABLE = "
+            + quoted(source_, table) + " ORDER BY ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORDER");
+        std::vector<std::string> triggers;
+        while (!names.eof()) {
+            triggers.emplace_back(names.value(0).bytes);
+            names.moveNext();
+        }
+        names.close();
+        for (const std::string &trigger : triggers) {
+            std::string show = "SHOW CREATE TRIGGER ";
+            platform::appendBackquoted(show, trigger);
+            send(withoutDefiner(oneValue(source_, show, 2)));
+        }
+    }
+
+    bool copyView(const QString &name)
+    {
+        // A view has no rows of its own: it arrives as the plain copy makes it, a table.
+        const std::string table = name.toStdString();
+        ui_.log.appendEntry("-- " + table + ": a view, copied as a table of its columns and rows");
+        std::vector<ColumnDefinition> columns;
+        if (!g_.attempt(124, [&] { columns = describeColumns(source_, table, ui_.yield); }))
+            return false;
+        const bool created = copySchema(sink_, table, columns, session_.types);
+        const bool read = g_.attempt(126, [&] {
+            const long long n = countRows(source_, table);
+            RowStream rows(source_, table, columns, session_.noBackslashEscapes);
+            copyRows(rows, sink_, table, n, ui_.yield, ui_.progress);
+        });
+        if (created) {
+            removeListTable(ends_.destination, name);
+            ends_.destination.append(name);
+        }
+        (created && read && sink_.sending() ? copied_ : failed_) << name;
+        return read;
+    }
+
+    void addForeignKeys()
+    {
+        for (const std::string &statement : foreignKeys_) {
+            try {
+                send(statement);
+            } catch (const platform::DbError &e) {
+                ui_.onSendFailure(runtimeErrorText(e.number(), QString::fromUtf8(e.what())));
+                failed_ << QString::fromStdString(statement);
+            }
+        }
+    }
+
+    void dropQuietly(const std::string &table)
+    {
+        try {
+            std::string drop = "DROP TABLE IF EXISTS ";
+            platform::appendBackquoted(drop, table);
+            destination_.execute(drop);
+        } catch (const std::exception &) {
+            // The failure being reported already says the table was not copied; a half-built
+            // table under the copy's own name is all that can be left.
+        }
+    }
+
+    const TransferEnds &ends_;
+    const TransferUi &ui_;
+    app::Guard g_;
+    platform::Connection source_;
+    platform::Connection rows_; // streams the rows, as stored bytes
+    StatementSink sink_;
+    platform::Connection &destination_;
+    DestinationSession session_;
+    bool sameDatabase_ = false;
+    bool lost_ = false;
+    int built_ = 0;
+    std::vector<std::string> foreignKeys_;
+    QStringList copied_;
+    QStringList failed_;
+    QStringList leftAlone_;
+};
+
+// Whatever way the run ends: default pointer and an empty bar.
+class RunEnding {
+public:
+    RunEnding(app::PointerControl &pointer, ProgressIndicator &progress) : busy_(pointer), progress_(progress) {}
+    ~RunEnding() { progress_.setValue(0); }
+
+private:
+    app::BusyPointerScope busy_;
+    ProgressIndicator &progress_;
+};
+
+} // namespace
+
+void runCompleteTransfer(const TransferEnds &ends, const TransferUi &ui)
+{
+    if (ends.source.currentIndex() == -1) {
+        ui.dialogs.message(PleaseSelectATableDot);
+        return;
+    }
+    QStringList leftAlone;
+    {
+        RunEnding ending(ui.pointer, ui.progress);
+        CompleteRunner runner(ends, ui);
+        runner.run();
+        leftAlone = runner.leftAlone();
+    }
+    if (!leftAlone.isEmpty())
+        ui.dialogs.message(sameDatabaseMessage(leftAlone));
+}
+
+} // namespace transfer

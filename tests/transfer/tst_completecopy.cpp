@@ -1,0 +1,267 @@
+// "Send Complete Table(s)" against the real servers: the whole table, in bulk, verified, swapped
+// in only when whole. Some cases change server-wide settings, so this suite runs alone.
+#include "platform/SqlQuoting.h"
+#include "support/Fakes.h"
+#include "support/Sandbox.h"
+#include "support/TestServices.h"
+#include "tables/Form2.h"
+#include "transfer/CompleteCopy.h"
+#include "ui_Form2.h"
+
+#include <QMenu>
+#include <QtTest>
+
+using namespace transfer;
+
+using sandbox::Cell;
+using sandbox::GlobalSetting;
+using sandbox::Rows;
+using sandbox::ScratchDatabase;
+
+namespace {
+
+struct Harness {
+    FakeDialogs dialogs;
+    FakeYield yield;
+    FakePointer pointer;
+    FakeProgress progress;
+    MemoryLogPane pane;
+    int supportEnabled = 0;
+    RuntimeErrorReport report{dialogs, pane, [this] { ++supportEnabled; }};
+    PlainTableList destination;
+
+    // A complete copy of the named tables, selected in the order given, top of the list first.
+    void copy(const ScratchDatabase &from, const ScratchDatabase &to, const QStringList &tables)
+    {
+        PlainTableList source(tables);
+        source.select(tables);
+        destination = PlainTableList(to.tables());
+        runCompleteTransfer({source, destination, from.profile(), to.profile(), QStringLiteral("in test ")},
+                            {dialogs, yield, pointer, progress, pane, report});
+    }
+};
+
+std::string showCreate(const ScratchDatabase &db, const std::string &table)
+{
+    return *db.query("SHOW CREATE TABLE " + platform::backquoted(QString::fromStdString(table)).toStdString())[0][1];
+}
+
+// Tables the copy is building, or moved aside: none may be left once a run is over.
+Rows leftovers(const ScratchDatabase &db)
+{
+    return db.query("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND "
+                    "TABLE_NAME LIKE 'tabulink\\\\_%'");
+}
+
+void createKeyedTable(const ScratchDatabase &db)
+{
+    db.exec("CREATE TABLE keyed (id INT NOT NULL AUTO_INCREMENT, code CHAR(4) NOT NULL, "
+            "name VARCHAR(40) CHARACTER SET latin1 NOT NULL DEFAULT 'nobody' COMMENT 'who', "
+            "made DATETIME DEFAULT '2000-01-01 00:00:00', n INT, PRIMARY KEY (id), UNIQUE KEY code (code), "
+            "KEY by_name (name, n)) ENGINE=InnoDB AUTO_INCREMENT=50 COMMENT='kept whole'");
+    db.exec("INSERT INTO keyed (code, name, n) VALUES ('a', 'Ó Briain', 1), ('b', DEFAULT, NULL), ('c', '', 3)");
+    db.exec("CREATE TRIGGER keyed_upper BEFORE INSERT ON keyed FOR EACH ROW SET NEW.code = UPPER(NEW.code)");
+}
+
+void createOldTable(const ScratchDatabase &db)
+{
+    db.exec("CREATE TABLE keyed (old INT)");
+    db.exec("INSERT INTO keyed VALUES (7), (8), (9)");
+}
+
+void verifyOldTableIntact(const ScratchDatabase &db)
+{
+    QCOMPARE(db.tables(), QStringList{QStringLiteral("keyed")});
+    QCOMPARE(db.query("SELECT old FROM keyed ORDER BY old"), (Rows{{Cell("7")}, {Cell("8")}, {Cell("9")}}));
+    QCOMPARE(leftovers(db), Rows{});
+}
+
+} // namespace
+
+class CompleteCopyTest : public QObject {
+    Q_OBJECT
+private slots:
+    void keyedTableArrivesWhole();
+    void foreignKeysInEitherOrder();
+    void lostSourceHalfwayKeepsTheOldTable();
+    void mutationBeforeVerificationIsCaught();
+    void destinationWithoutLocalInfileGetsInserts();
+    void viewGoesAsThePlainCopySendsIt();
+    void menusOfferBothSends();
+};
+
+void CompleteCopyTest::keyedTableArrivesWhole()
+{
+    ScratchDatabase one(1, QStringLiteral("cc1"));
+    ScratchDatabase two(2, QStringLiteral("cc2"));
+    createKeyedTable(one);
+    Harness h;
+    h.copy(one, two, {QStringLiteral("keyed")});
+    QVERIFY2(h.dialogs.messages.empty(), qPrintable(h.dialogs.texts().join(u'\n')));
+    QCOMPARE(showCreate(two, "keyed"), showCreate(one, "keyed")); // keys, defaults, charsets, AUTO_INCREMENT
+    const std::string rows = "SELECT id, HEX(code), HEX(name), made, n FROM keyed ORDER BY id";
+    QCOMPARE(two.query(rows), one.query(rows));
+    // The trigger came along, and works on the copy.
+    two.exec("INSERT INTO keyed (code) VALUES ('d')");
+    QCOMPARE(two.query("SELECT id, code FROM keyed WHERE code = 'D'"), (Rows{{Cell("53"), Cell("D")}}));
+    QVERIFY(two.query("SHOW CREATE TRIGGER keyed_upper")[0][2]->find("DEFINER=`root`") == std::string::npos);
+    // The log: the statement heads and a line for the table, never the rows.
+    QVERIFY(h.pane.contents.contains(QStringLiteral("LOAD DATA LOCAL INFILE")));
+    QVERIFY(h.pane.contents.contains(QStringLiteral("-- keyed: 3 rows, ")));
+    QVERIFY(h.pane.contents.contains(QStringLiteral(" verified\r\n")));
+    QVERIFY(!h.pane.contents.contains(QStringLiteral("Briain")));
+    QCOMPARE(leftovers(two), Rows{});
+    QCOMPARE(h.destination.names, QStringList{QStringLiteral("keyed")});
+    QCOMPARE(h.progress.current, 0.0);
+}
+
+void CompleteCopyTest::foreignKeysInEitherOrder()
+{
+    for (const QStringList &order : {QStringList{QStringLiteral("child"), QStringLiteral("parent")},
+                                     QStringList{QStringLiteral("parent"), QStringLiteral("child")}}) {
+        ScratchDatabase one(1, QStringLiteral("fk1"));
+        ScratchDatabase two(2, QStringLiteral("fk2"));
+        one.exec("CREATE TABLE parent (id INT PRIMARY KEY)");
+        one.exec("CREATE TABLE child (id INT PRIMARY KEY, parent_id INT, "
+                 "CONSTRAINT child_parent FOREIGN KEY (parent_id) REFERENCES parent (id) ON DELETE CASCADE)");
+        one.exec("INSERT INTO parent VALUES (1), (2)");
+        one.exec("INSERT INTO child VALUES (10, 1), (20, 2)");
+        Harness h;
+        h.copy(one, two, order);
+        QVERIFY2(h.dialogs.messages.empty(), qPrintable(h.dialogs.texts().join(u'\n')));
+        QCOMPARE(showCreate(two, "child"), showCreate(one, "child"));
+        two.exec("DELETE FROM parent WHERE id = 1"); // the constraint is live
+        QCOMPARE(two.query("SELECT id FROM child"), (Rows{{Cell("20")}}));
+    }
+}
+
+void CompleteCopyTest::lostSourceHalfwayKeepsTheOldTable()
+{
+    ScratchDatabase one(1, QStringLiteral("cclost1"));
+    ScratchDatabase two(2, QStringLiteral("cclost2"));
+    one.exec("CREATE TABLE keyed (id INT PRIMARY KEY, v MEDIUMTEXT)");
+    one.exec("INSERT INTO keyed SELECT seq, REPEAT('x', 20000) FROM seq_1_to_3000"); // 60 MB
+    createOldTable(two);
+    const std::string ownId = *one.query("SELECT CONNECTION_ID()")[0][0];
+    Harness h;
+    bool killed = false;
+    h.yield.hook = [&](int) {
+        if (killed || h.progress.current < 40)
+            return;
+        killed = true;
+        const auto stream = one.query("SELECT id FROM information_schema.processlist WHERE db = '"
+                                      + one.name().toStdString() + "' AND id <> " + ownId
+                                      + " AND info LIKE 'SELECT `id`%'");
+        QCOMPARE(stream.size(), size_t(1));
+        sandbox::execOnServer(1, "KILL CONNECTION " + *stream[0][0]);
+    };
+    h.copy(one, two, {QStringLiteral("keyed")});
+    QVERIFY(killed);
+    const QStringList texts = h.dialogs.texts();
+    QCOMPARE(texts.size(), 3); // the question, the failure, the summary
+    QVERIFY2(texts[1].startsWith(QStringLiteral("Run-time error: ")) && texts[1].contains(QStringLiteral("keyed: ")),
+             qPrintable(texts[1]));
+    QCOMPARE(texts[2], completeCopySummary({}, {QStringLiteral("keyed")}));
+    QCOMPARE(h.supportEnabled, 1);
+    verifyOldTableIntact(two);
+}
+
+void CompleteCopyTest::mutationBeforeVerificationIsCaught()
+{
+    ScratchDatabase one(1, QStringLiteral("ccmut1"));
+    ScratchDatabase two(2, QStringLiteral("ccmut2"));
+    createKeyedTable(one);
+    createOldTable(two);
+    Harness h;
+    bool changed = false;
+    // The first yield with every row sent is the one before the check: change one cell there.
+    h.yield.hook = [&](int) {
+        if (changed || h.progress.current < 100)
+            return;
+        changed = true;
+        const Rows building = leftovers(two);
+        QCOMPARE(building.size(), size_t(1));
+        two.exec("UPDATE `" + *building[0][0] + "` SET n = 99 WHERE id = 50");
+    };
+    h.copy(one, two, {QStringLiteral("keyed")});
+    QVERIFY(changed);
+    QVERIFY2(h.dialogs.texts().join(u'\n').contains(QStringLiteral("does not match the source")),
+             qPrintable(h.dialogs.texts().join(u'\n')));
+    QCOMPARE(h.dialogs.texts().last(), completeCopySummary({}, {QStringLiteral("keyed")}));
+    verifyOldTableIntact(two);
+}
+
+void CompleteCopyTest::destinationWithoutLocalInfileGetsInserts()
+{
+    GlobalSetting local(2, "local_infile", "0"); // as MySQL 8 ships
+    ScratchDatabase one(1, QStringLiteral("ccins1"));
+    ScratchDatabase two(2, QStringLiteral("ccins2"));
+    createKeyedTable(one);
+    one.exec("CREATE TABLE bytes (id INT PRIMARY KEY, b VARBINARY(300), t TEXT)");
+    std::string all = "INSERT INTO bytes VALUES (1, X'";
+    for (int i = 0; i < 256; ++i)
+        all += QByteArray(1, static_cast<char>(i)).toHex().toUpper().toStdString();
+    one.exec(all + "', 'tab\\there, line\\nthere, back\\\\slash'), (2, NULL, ''), (3, X'', NULL)");
+    Harness h;
+    h.copy(one, two, {QStringLiteral("keyed"), QStringLiteral("bytes")});
+    QVERIFY2(h.dialogs.messages.empty(), qPrintable(h.dialogs.texts().join(u'\n')));
+    QVERIFY(h.pane.contents.contains(QStringLiteral("INSERT INTO `tabulink_new")));
+    QVERIFY(h.pane.contents.contains(QStringLiteral("(INSERT: the server refuses LOAD DATA LOCAL)")));
+    QCOMPARE(showCreate(two, "keyed"), showCreate(one, "keyed"));
+    const std::string rows = "SELECT id, HEX(b), b IS NULL, HEX(t), t IS NULL FROM bytes ORDER BY id";
+    QCOMPARE(two.query(rows), one.query(rows));
+    QCOMPARE(two.query("SELECT HEX(name) FROM keyed ORDER BY id"), one.query("SELECT HEX(name) FROM keyed ORDER BY id"));
+}
+
+void CompleteCopyTest::viewGoesAsThePlainCopySendsIt()
+{
+    ScratchDatabase one(1, QStringLiteral("ccview1"));
+    ScratchDatabase two(2, QStringLiteral("ccview2"));
+    one.exec("CREATE TABLE base (v INT)");
+    one.exec("INSERT INTO base VALUES (1), (2)");
+    one.exec("CREATE VIEW doubled AS SELECT v * 2 AS w FROM base");
+    Harness h;
+    h.copy(one, two, {QStringLiteral("doubled")});
+    QVERIFY2(h.dialogs.messages.empty(), qPrintable(h.dialogs.texts().join(u'\n')));
+    QVERIFY(h.pane.contents.contains(QStringLiteral("-- doubled: a view")));
+    QVERIFY(h.pane.contents.contains(QStringLiteral("CREATE TABLE `doubled`(`w` BIGINT(12))")));
+    QCOMPARE(two.query("SELECT w FROM doubled ORDER BY w"), (Rows{{Cell("2")}, {Cell("4")}}));
+}
+
+void CompleteCopyTest::menusOfferBothSends()
+{
+    ScratchDatabase one(1, QStringLiteral("ccmenu1"));
+    ScratchDatabase two(2, QStringLiteral("ccmenu2"));
+    createKeyedTable(one);
+    TestServices t;
+    const ProfilesFrom profiles = sandbox::sidesOn(one, two);
+    tableswindow::Form2 form(t.services, profiles, [] {});
+    for (int side : {1, 2}) {
+        const QString to = side == 1 ? QStringLiteral("MySQL #2") : QStringLiteral("MySQL #1");
+        std::unique_ptr<QMenu> menu(form.sendMenu(side));
+        QCOMPARE(menu->actions().size(), 2);
+        QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Send Table(s) to ") + to);
+        QCOMPARE(menu->actions()[1]->text(), QStringLiteral("Send Complete Table(s) to ") + to);
+    }
+    for (QWidget *w : {static_cast<QWidget *>(form.ui().List1), static_cast<QWidget *>(form.ui().PushButton3),
+                       static_cast<QWidget *>(form.ui().List2), static_cast<QWidget *>(form.ui().PushButton8)})
+        QCOMPARE(w->contextMenuPolicy(), Qt::CustomContextMenu);
+    QVERIFY(form.ui().PushButton3->toolTip().contains(QStringLiteral("Right-click")));
+    QVERIFY(form.ui().PushButton8->toolTip().contains(QStringLiteral("Right-click")));
+    // The complete entry of side #1 copies the selected table whole.
+    form.ui().List1->addItem(QStringLiteral("keyed"));
+    form.PushButton1_Click();
+    form.ui().List1->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    std::unique_ptr<QMenu> menu(form.sendMenu(1));
+    menu->actions()[1]->trigger();
+    QVERIFY2(t.dialogs.messages.empty(), qPrintable(t.dialogs.texts().join(u'\n')));
+    QCOMPARE(showCreate(two, "keyed"), showCreate(one, "keyed"));
+    QCOMPARE(form.ui().List2->count(), 1);
+    // The plain entry does what the button does: the overwrite question, then columns and rows only.
+    menu->actions()[0]->trigger();
+    QCOMPARE(t.dialogs.texts().last(), QStringLiteral("Would you like to overwrite keyed?"));
+    QVERIFY(showCreate(two, "keyed").find("PRIMARY KEY") == std::string::npos);
+}
+
+QTEST_MAIN(CompleteCopyTest)
+#include "tst_completecopy.moc"
