@@ -3,6 +3,7 @@
 // memory growth of each, and the longest gap between two handled window events, also while the
 // destination holds a global read lock for 5 s in the middle of the copy.
 //   TABULINK_BENCH_ROWS=200000 bench_stream   (a quicker run: 200,000 and 20,000 rows)
+#include "BenchSupport.h"
 #include "app/Services.h"
 #include "platform/DbConnection.h"
 #include "platform/QtEventYield.h"
@@ -23,24 +24,6 @@ using namespace tableswindow;
 
 namespace {
 
-long long statusKb(const char *field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(static_cast<int>(qstrlen(field))).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
-
-void resetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
-
 constexpr int RowBytes = 1000;
 
 void fill(const sandbox::ScratchDatabase &db, long long rows)
@@ -53,36 +36,6 @@ void fill(const sandbox::ScratchDatabase &db, long long rows)
                 + std::to_string(from) + "_to_" + std::to_string(to));
     }
 }
-
-// The longest time between two runs of a 5 ms timer: how long the windows went unserved.
-class GapMeter {
-public:
-    GapMeter()
-    {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const qint64 now = clock_.elapsed();
-            const qint64 gap = now - last_;
-            last_ = now;
-            longest_ = std::max(longest_, gap);
-            if (stalled_)
-                longestStalled_ = std::max(longestStalled_, gap);
-        });
-        clock_.start();
-        timer_.start();
-    }
-    void setStalled(bool stalled) { stalled_ = stalled; }
-    // The benchmark's own blocking call just now is not the program's gap.
-    void skip() { last_ = clock_.elapsed(); }
-    qint64 longest() const { return longest_; }
-    qint64 longestStalled() const { return longestStalled_; }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 last_ = 0, longest_ = 0, longestStalled_ = 0;
-    bool stalled_ = false;
-};
 
 void copyOnce(long long rows)
 {
@@ -140,8 +93,8 @@ void copyOnce(long long rows)
                 t.dialogs.messages.empty() ? "" : ", with messages!");
     std::printf("  peak memory growth: %.1f MB (target below %.1f MB)\n", growthMb, limitMb);
     std::printf("  longest gap between window events: %lld ms, %lld ms while the destination was locked "
-                "(target below 100 ms)\n",
-                static_cast<long long>(gaps.longest()), static_cast<long long>(gaps.longestStalled()));
+                "(target below 100 ms); gaps of 100 ms or more: %d\n",
+                static_cast<long long>(gaps.longest()), static_cast<long long>(gaps.longestStalled()), gaps.over100());
 }
 
 } // namespace

@@ -180,6 +180,42 @@ unsigned int Connection::loadLocal(std::string_view statement, const LocalData &
     return mysql_warning_count(m);
 }
 
+void Connection::sendQuery(std::string_view sql)
+{
+    MYSQL *m = requireOpen();
+    int failed = 0;
+    wait_.run(
+        m, [&] { return mysql_send_query_start(&failed, m, sql.data(), static_cast<unsigned long>(sql.size())); },
+        [&](int events) { return mysql_send_query_cont(&failed, m, events); });
+    if (failed != 0)
+        throwFrom(m);
+}
+
+RecordSet Connection::readResult()
+{
+    MYSQL *m = requireOpen();
+    my_bool failed = 0;
+    wait_.run(
+        m, [&] { return mysql_read_query_result_start(&failed, m); },
+        [&](int events) { return mysql_read_query_result_cont(&failed, m, events); });
+    if (failed != 0)
+        throwFrom(m);
+    return storedResult(m);
+}
+
+RecordSet Connection::storedResult(MYSQL *m)
+{
+    if (mysql_field_count(m) == 0)
+        return {};
+    MYSQL_RES *res = nullptr;
+    wait_.run(
+        m, [&] { return mysql_store_result_start(&res, m); },
+        [&](int events) { return mysql_store_result_cont(&res, m, events); });
+    if (!res)
+        throwFrom(m);
+    return RecordSet(m, res, true, wait_);
+}
+
 RecordSet Connection::execute(std::string_view sql)
 {
     MYSQL *m = requireOpen();

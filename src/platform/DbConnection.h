@@ -39,6 +39,11 @@ public:
     // Runs one statement; a statement with a result gives a record set positioned on its first row.
     RecordSet execute(std::string_view sql);
 
+    // A statement sent now whose result is read later, so the server works on it meanwhile. Only
+    // readResult() may follow on this connection.
+    void sendQuery(std::string_view sql);
+    RecordSet readResult();
+
     // Fills up to size bytes of the buffer and returns how many; 0 at the end. May throw: the load
     // then fails with that error, which never passes through the client library itself.
     using LocalData = std::function<size_t(char *buffer, size_t size)>;
@@ -58,6 +63,7 @@ private:
     };
     st_mysql *requireOpen() const;
     void runQuery(st_mysql *m, std::string_view sql);
+    RecordSet storedResult(st_mysql *m);
     void release();
 
     ServerWait wait_;

@@ -5,6 +5,7 @@
 
 #include <mysql.h>
 
+#include <exception>
 #include <utility>
 
 namespace platform {
@@ -117,9 +118,9 @@ RecordSet::~RecordSet() { abandon(); }
 
 void RecordSet::abandon() noexcept
 {
-    // Given up with rows still to come (an error or the program's end is unwinding): freeing
-    // would read them all first, so the connection is cut instead.
-    if (result_ && !buffered_ && row_ != nullptr)
+    // Given up with rows still to come while an error or the program's end unwinds: freeing would
+    // read them all first, so the connection is cut instead. Otherwise freeing reads the rest.
+    if (result_ && !buffered_ && row_ != nullptr && std::uncaught_exceptions() > 0)
         mariadb_cancel(connection_);
     result_.reset();
     row_ = nullptr;

@@ -20,7 +20,8 @@ struct FieldValue {
 // The rows of one statement's result, read forward from the first to the last.
 // With a client-side cursor all rows are fetched at once and recordCount() is known;
 // otherwise rows stream from the server as they are read, and a stream given up before its last
-// row takes its connection with it (the server would otherwise have to send every remaining row).
+// row while an exception unwinds takes its connection with it (rather than wait for every
+// remaining row).
 class RecordSet {
 public:
     RecordSet() = default; // a statement without rows

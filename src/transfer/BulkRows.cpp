@@ -111,8 +111,8 @@ std::string digestStatement(std::string_view table, const std::vector<StoredColu
         row += ", IFNULL(" + value + ", 'N')";
     }
     row += ')';
-    std::string s = "SELECT COUNT(*), IFNULL(SUM(CAST(CONV(LEFT(MD5(" + row
-                    + "), 16), 16, 10) AS UNSIGNED)), 0) FROM ";
+    // A sum of per-row checksums: the same whatever order the rows come in, and cheap for the server.
+    std::string s = "SELECT COUNT(*), IFNULL(SUM(CRC32(" + row + ")), 0) FROM ";
     platform::appendBackquoted(s, table);
     return s;
 }

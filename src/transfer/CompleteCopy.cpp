@@ -102,8 +102,8 @@ private:
                       source_.execute("SET SESSION sql_mode = REPLACE(@@SESSION.sql_mode, 'ANSI_QUOTES', '')");
                       prepareSourceSession(rows_);
                       rows_.execute("SET SESSION character_set_results = binary"); // values as stored
-                      session_ = prepareDestinationSession(destination_);
-                      destination_.execute("SET SESSION foreign_key_checks = 0, unique_checks = 0");
+                      session_ = prepareDestinationSession(destination_,
+                                                           "SESSION foreign_key_checks = 0, SESSION unique_checks = 0");
                       sink_.setStatementLimit(session_.maxAllowedPacket);
                       sameDatabase_ = sameDatabase(source_, destination_);
                   });
@@ -158,12 +158,14 @@ private:
             failed_ << name;
             lost_ = connectionLost(e.number());
             dropQuietly(building); // on whichever connection is still there
+            settleSource();
             ui_.onSendFailure(
                 runtimeErrorText(e.number(), name + QStringLiteral(": ") + QString::fromUtf8(e.what())));
             return !lost_;
         } catch (const std::exception &e) {
             failed_ << name;
             dropQuietly(building);
+            settleSource();
             ui_.onSendFailure(runtimeErrorText(0, name + QStringLiteral(": ") + QString::fromUtf8(e.what())));
             return true;
         }
@@ -195,10 +197,13 @@ private:
         const long long expected = countRows(source_, table);
         BulkLoad load({rows_, destination_, session_.noBackslashEscapes, session_.maxAllowedPacket},
                       {ui_.yield, ui_.progress, ui_.log}, table, building, columns, expected);
+        // The source's figures are worked out while the rows travel.
+        source_.sendQuery(digestStatement(table, columns));
+        sourceDigestPending_ = true;
         load.run();
 
         ui_.yield.yield();
-        const auto there = digest(source_, digestStatement(table, columns));
+        const auto there = pendingSourceDigest();
         const auto here = digest(destination_, digestStatement(building, columns));
         if (there != here)
             throw platform::DbError(0, "the copy does not match the source (" + here.first + " rows here, "
@@ -228,6 +233,27 @@ private:
                       static_cast<double>(load.bytes()) / 1e6, static_cast<double>(clock.elapsed()) / 1000.0,
                       load.usedInserts() ? " (INSERT: the server refuses LOAD DATA LOCAL)" : "");
         ui_.log.appendEntry("-- " + table + line);
+    }
+
+    std::pair<std::string, std::string> pendingSourceDigest()
+    {
+        sourceDigestPending_ = false;
+        platform::RecordSet r = source_.readResult();
+        std::pair<std::string, std::string> d{std::string(r.value(0).bytes), std::string(r.value(1).bytes)};
+        r.close();
+        return d;
+    }
+
+    // After a failed table the source's answer is still on its way; it must be read before anything else.
+    void settleSource()
+    {
+        if (!sourceDigestPending_)
+            return;
+        try {
+            pendingSourceDigest();
+        } catch (const platform::DbError &) {
+            // The failure being reported already covers this table.
+        }
     }
 
     void copyTriggers(const std::string &table)
@@ -305,6 +331,7 @@ private:
     DestinationSession session_;
     bool sameDatabase_ = false;
     bool lost_ = false;
+    bool sourceDigestPending_ = false;
     int built_ = 0;
     std::vector<std::string> foreignKeys_;
     QStringList copied_;

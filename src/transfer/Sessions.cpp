@@ -68,21 +68,26 @@ std::string destinationMode(const std::string &current)
 
 void prepareSourceSession(platform::Connection &source) { source.execute("SET time_zone = '+00:00'"); }
 
-DestinationSession prepareDestinationSession(platform::Connection &destination)
+DestinationSession prepareDestinationSession(platform::Connection &destination, std::string_view extraSettings)
 {
-    destination.execute("SET time_zone = '+00:00'");
-    const std::string mode = destinationMode(singleValue(destination, "SELECT @@SESSION.sql_mode"));
-    destination.execute("SET SESSION sql_mode = '" + mode + "'");
+    // Few round trips: over a slow link each one costs as much as many rows.
+    platform::RecordSet current = destination.execute("SELECT @@SESSION.sql_mode, @@max_allowed_packet");
+    const std::string mode = destinationMode(std::string(current.value(0).bytes));
     DestinationSession session;
+    session.maxAllowedPacket = std::stoull(std::string(current.value(1).bytes));
+    current.close();
+    std::string settings = "SET time_zone = '+00:00', SESSION sql_mode = '" + mode + "'";
+    if (!extraSettings.empty())
+        settings += ", " + std::string(extraSettings);
     try {
-        destination.execute("SET SESSION explicit_defaults_for_timestamp = 1");
+        destination.execute(settings + ", SESSION explicit_defaults_for_timestamp = 1");
     } catch (const platform::DbError &) {
         // Read-only (MySQL 5.7) or unknown (older): the created columns say NULL themselves.
+        destination.execute(settings);
         session.types.timestampNeedsNull = true;
     }
     session.noBackslashEscapes = destination.noBackslashEscapes();
     session.types.noBackslashEscapes = session.noBackslashEscapes;
-    session.maxAllowedPacket = std::stoull(singleValue(destination, "SELECT @@max_allowed_packet"));
     return session;
 }
 
@@ -97,19 +102,27 @@ bool sameDatabase(platform::Connection &source, platform::Connection &destinatio
         throw platform::DbError(0, "Could not take the lock that tells whether both logins reach one server.");
     std::string quotedThere;
     platform::appendStringLiteral(quotedThere, name, destination.noBackslashEscapes());
-    const std::optional<std::string> holder = optionalValue(destination, "SELECT IS_USED_LOCK(" + quotedThere + ")");
+    // Who holds the lock there, which database that session is in, and how that server compares names.
+    platform::RecordSet there = destination.execute("SELECT IS_USED_LOCK(" + quotedThere
+                                                    + "), DATABASE(), @@lower_case_table_names");
+    const auto optional = [](const platform::FieldValue &v) {
+        return v.isNull ? std::optional<std::string>() : std::optional<std::string>(std::string(v.bytes));
+    };
+    const std::optional<std::string> holder = optional(there.value(0));
+    const std::optional<std::string> thereDatabase = optional(there.value(1));
+    const std::string caseRule(there.value(2).bytes);
+    there.close();
     singleValue(source, "SELECT RELEASE_LOCK(" + quoted + ")");
     if (!holder || *holder != std::to_string(source.threadId()))
         return false;
 
     const std::optional<std::string> here = optionalValue(source, "SELECT DATABASE()");
-    const std::optional<std::string> there = optionalValue(destination, "SELECT DATABASE()");
-    if (!here || !there)
-        return here == there;
+    if (!here || !thereDatabase)
+        return here == thereDatabase;
     // 1 and 2: the server finds databases whatever the letter case of their names.
-    if (singleValue(destination, "SELECT @@lower_case_table_names") == "0")
-        return *here == *there;
-    return QString::fromStdString(*here).toLower() == QString::fromStdString(*there).toLower();
+    if (caseRule == "0")
+        return *here == *thereDatabase;
+    return QString::fromStdString(*here).toLower() == QString::fromStdString(*thereDatabase).toLower();
 }
 
 } // namespace transfer

@@ -2,6 +2,10 @@
 
 #include "transfer/SqlText.h"
 
+#include <string_view>
+
+#include <string_view>
+
 namespace platform {
 class Connection;
 }
@@ -21,7 +25,8 @@ void prepareSourceSession(platform::Connection &source);
 // UTC; zero dates allowed, since tables hold them; strict mode added, so a value that does not fit
 // its column is refused instead of being stored changed; TIMESTAMP columns that take NULL like
 // any other column. Throws platform::DbError.
-DestinationSession prepareDestinationSession(platform::Connection &destination);
+// extraSettings ("SESSION unique_checks = 0, …") go in the same SET.
+DestinationSession prepareDestinationSession(platform::Connection &destination, std::string_view extraSettings = {});
 
 // True when both sessions are on one server (a lock one takes is seen by the other) and in one
 // database, the names compared as that server compares them. Throws platform::DbError.
