@@ -1,5 +1,6 @@
 // "Send Complete Table(s)" against the real servers: the whole table, in bulk, verified, swapped
 // in only when whole. Some cases change server-wide settings, so this suite runs alone.
+#include "platform/ProgramEnding.h"
 #include "platform/SqlQuoting.h"
 #include "support/Fakes.h"
 #include "support/Sandbox.h"
@@ -84,6 +85,7 @@ private slots:
     void keyedTableArrivesWhole();
     void foreignKeysInEitherOrder();
     void lostSourceHalfwayKeepsTheOldTable();
+    void closingDuringTheLoadEndsItCleanly();
     void mutationBeforeVerificationIsCaught();
     void destinationWithoutLocalInfileGetsInserts();
     void viewGoesAsThePlainCopySendsIt();
@@ -163,6 +165,24 @@ void CompleteCopyTest::lostSourceHalfwayKeepsTheOldTable()
              qPrintable(texts[1]));
     QCOMPARE(texts[2], completeCopySummary({}, {QStringLiteral("keyed")}));
     QCOMPARE(h.supportEnabled, 1);
+    verifyOldTableIntact(two);
+}
+
+void CompleteCopyTest::closingDuringTheLoadEndsItCleanly()
+{
+    ScratchDatabase one(1, QStringLiteral("ccclose1"));
+    ScratchDatabase two(2, QStringLiteral("ccclose2"));
+    one.exec("CREATE TABLE keyed (id INT PRIMARY KEY, v VARCHAR(100))");
+    one.exec("INSERT INTO keyed SELECT seq, REPEAT('v', 100) FROM seq_1_to_20000");
+    createOldTable(two);
+    Harness h;
+    // The window is closed while the rows are being fed to the destination's LOAD DATA.
+    h.yield.hook = [&](int) {
+        if (h.progress.current >= 50)
+            throw platform::ProgramEnding();
+    };
+    QVERIFY_THROWS_EXCEPTION(platform::ProgramEnding, h.copy(one, two, {QStringLiteral("keyed")}));
+    QVERIFY(h.pane.contents.contains(QStringLiteral("LOAD DATA LOCAL INFILE")));
     verifyOldTableIntact(two);
 }
 
