@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
   libmariadb-dev mariadb-server mariadb-client
   fonts-liberation xvfb xauth
+  dpkg-dev file appstream desktop-file-utils
 )
 
 missing=()
