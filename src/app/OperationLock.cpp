@@ -72,6 +72,13 @@ bool OperationLock::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Shortcut:
     case QEvent::Wheel:
     case QEvent::ContextMenu:
+    // No way around the lock: dropping, pasting (the middle click is a press above) and input methods.
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::InputMethod:
+    case QEvent::TouchBegin:
+    case QEvent::TabletPress:
         return isWatched(watched);
     default:
         return false;

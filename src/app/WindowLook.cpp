@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPixmap>
+#include <QtEndian>
 #include <QRadioButton>
 
 #include <stdexcept>
@@ -43,6 +44,16 @@ void useSystemColours(QWidget *window)
     }
 }
 
+QPoint cursorHotspot(const QByteArray &fileStart)
+{
+    // ICONDIR (reserved, type 2 for a cursor, count), then the first entry: width, height, colours,
+    // reserved, and where an icon has planes and bit count, a cursor has its hotspot.
+    if (fileStart.size() < 14 || qFromLittleEndian<quint16>(fileStart.constData() + 2) != 2)
+        return {-1, -1};
+    return {qFromLittleEndian<quint16>(fileStart.constData() + 10),
+            qFromLittleEndian<quint16>(fileStart.constData() + 12)};
+}
+
 void loadHandPointer(WindowPointer &pointer, const QString &programFolder)
 {
     const QString path = handPointerPath(programFolder);
@@ -51,7 +62,9 @@ void loadHandPointer(WindowPointer &pointer, const QString &programFolder)
     QPixmap picture;
     if (!picture.load(path))
         throw std::runtime_error("Invalid picture: " + path.toStdString());
-    pointer.setCustomPicture(QCursor(picture));
+    QFile file(path);
+    const QPoint hotspot = file.open(QIODevice::ReadOnly) ? cursorHotspot(file.read(14)) : QPoint(-1, -1);
+    pointer.setCustomPicture(QCursor(picture, hotspot.x(), hotspot.y()));
 }
 
 bool applyOptionalSkin(QWidget *window, const QString &programFolder)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <QString>
 
 class QWidget;
@@ -22,6 +23,10 @@ void loadHandPointer(WindowPointer &pointer, const QString &programFolder);
 bool applyOptionalSkin(QWidget *window, const QString &programFolder);
 
 QString handPointerPath(const QString &programFolder);
+
+// The hotspot a .CUR file stores for its first picture; (-1, -1), the picture's middle, for a
+// file that is not a cursor.
+QPoint cursorHotspot(const QByteArray &fileStart);
 QString skinPath(const QString &programFolder);
 
 } // namespace look

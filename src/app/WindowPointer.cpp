@@ -1,27 +1,20 @@
 #include "app/WindowPointer.h"
 
-#include <QApplication>
-
 namespace app {
 
-WindowPointer::~WindowPointer()
-{
-    if (value_ == pointer::Busy)
-        QApplication::restoreOverrideCursor();
-}
+WindowPointer::~WindowPointer() = default;
 
 void WindowPointer::set(int value)
 {
     if (value == value_)
         return;
-    if (value_ == pointer::Busy)
-        QApplication::restoreOverrideCursor();
     value_ = value;
     if (!window_)
         return;
     switch (value) {
     case pointer::Busy:
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        // The window's own: a box the operation opens keeps its arrow, where the user must act.
+        window_->setCursor(Qt::WaitCursor);
         break;
     case pointer::Custom:
         window_->setCursor(custom_.value_or(QCursor(Qt::ArrowCursor)));

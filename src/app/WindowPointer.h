@@ -10,8 +10,8 @@
 
 namespace app {
 
-// A window's pointer setting: 0 the arrow, 11 the hourglass (over the whole program, so it shows
-// over text boxes too), 99 the window's custom picture (the arrow when none was loaded).
+// A window's pointer setting: 0 the arrow, 11 the hourglass (over this window only, not over the
+// boxes its operation opens), 99 the window's custom picture (the arrow when none was loaded).
 class WindowPointer : public PointerControl {
 public:
     explicit WindowPointer(QWidget *window) : window_(window) {}

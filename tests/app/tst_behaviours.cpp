@@ -15,6 +15,8 @@
 
 #include <QDir>
 #include <QImage>
+#include <QLineEdit>
+#include <QMimeData>
 
 #include <QtTest>
 
@@ -78,6 +80,8 @@ private slots:
     void skinTakesSystemColoursAndItsStyleSheet();
     void systemColoursLeaveListsTextsAndButtons();
     void operationLockIsFreeAfterAnyWayOut();
+    void hourglassBelongsToItsWindow();
+    void lockRefusesDropsAndInputMethods();
 };
 
 void BehavioursTest::titleCutsAtTheLastSpace()
@@ -195,10 +199,62 @@ void BehavioursTest::invalidPointerFileIsReportedOnceAndLoadGoesOn()
 void BehavioursTest::validPointerFileBecomesTheHand()
 {
     TestServices t;
-    writeFile(t.programFolder.filePath(QStringLiteral("HAND-M.CUR")), cursorFile());
+    QByteArray file = cursorFile();
+    file[10] = 5; // the hotspot the cursor file stores: (5, 9)
+    file[11] = 0;
+    file[12] = 9;
+    file[13] = 0;
+    writeFile(t.programFolder.filePath(QStringLiteral("HAND-M.CUR")), file);
     std::unique_ptr<Form2> form(makeForm2(t));
     QVERIFY(t.dialogs.messages.empty());
     QVERIFY(form->pointer().hasCustomPicture());
+    form->pointer().set(pointer::Custom);
+    QCOMPARE(form->cursor().hotSpot(), QPoint(5, 9));
+}
+
+void BehavioursTest::hourglassBelongsToItsWindow()
+{
+    TestServices t;
+    std::unique_ptr<Form2> form(makeForm2(t));
+    form->pointer().set(pointer::Busy);
+    QCOMPARE(form->cursor().shape(), Qt::WaitCursor);
+    QVERIFY(!QApplication::overrideCursor()); // a box opened now keeps its own arrow
+    form->pointer().set(pointer::Default);
+    QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+}
+
+void BehavioursTest::lockRefusesDropsAndInputMethods()
+{
+    OperationLock lock;
+    QWidget window;
+    auto *edit = new QLineEdit(&window);
+    lock.watch(&window);
+    window.show();
+    const auto compose = [&] {
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("ü"));
+        QApplication::sendEvent(edit, &commit);
+    };
+    const auto drop = [&] {
+        QMimeData data;
+        data.setText(QStringLiteral("dropped"));
+        QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(edit, &enter);
+        QDragMoveEvent move(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(edit, &move);
+        QDropEvent event(QPointF(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(edit, &event);
+    };
+    lock.run([&] {
+        compose();
+        drop();
+    });
+    QCOMPARE(edit->text(), QString());
+    // Outside an operation both go through.
+    compose();
+    QCOMPARE(edit->text(), QStringLiteral("ü"));
+    drop();
+    QVERIFY(edit->text().contains(QStringLiteral("dropped")));
 }
 
 void BehavioursTest::withoutSkinTheConnectionWindowStaysWhite()
