@@ -1,0 +1,171 @@
+// Every button of the table manager that touches a server, clicked in the real window against the
+// real servers: each works on its own side, with its own login, its own location when it fails,
+// and sends exactly what its side sends. Reads the servers' general log, so it runs alone.
+#include "support/Fakes.h"
+#include "support/Sandbox.h"
+#include "support/TestServices.h"
+#include "tables/Form2.h"
+#include "ui_Form2.h"
+
+#include <QtTest>
+
+using sandbox::Cell;
+using sandbox::GlobalSetting;
+using sandbox::Rows;
+using sandbox::ScratchDatabase;
+using tableswindow::Form2;
+
+namespace {
+
+QStringList texts(QListWidget *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+void selectOnly(QListWidget *list, const QString &name)
+{
+    for (int i = 0; i < list->count(); ++i)
+        list->item(i)->setSelected(list->item(i)->text() == name);
+    list->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+}
+
+// Side #1 on one database of server 1, side #2 on one of server 2, each with tables a and b.
+struct Window {
+    ScratchDatabase one{1, QStringLiteral("btn1")};
+    ScratchDatabase two{2, QStringLiteral("btn2")};
+    sides::ConnectionProfile first = one.profile();
+    sides::ConnectionProfile second = two.profile();
+    ProfilesFrom profiles{[this](int side) { return side == 1 ? first : second; }};
+    TestServices t;
+    Form2 form{t.services, profiles, [] {}};
+
+    Window()
+    {
+        for (const ScratchDatabase *db : {&one, &two}) {
+            db->exec("CREATE TABLE a (v INT)");
+            db->exec("INSERT INTO a VALUES (1)");
+            db->exec("CREATE TABLE b (v INT)");
+        }
+        form.ui().List1->addItems({QStringLiteral("a"), QStringLiteral("b")});
+        form.ui().List2->addItems({QStringLiteral("a"), QStringLiteral("b")});
+        form.show();
+    }
+    void click(QPushButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+};
+
+} // namespace
+
+class ButtonsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void deleteButtonsDropOnTheirOwnSide();
+    void renameButtonsRenameOnTheirOwnSide();
+    void sendButtonsCopyTheirOwnWay();
+    void eachButtonNamesItselfWhenItsLoginFails_data();
+    void eachButtonNamesItselfWhenItsLoginFails();
+};
+
+void ButtonsTest::deleteButtonsDropOnTheirOwnSide()
+{
+    GlobalSetting output(2, "log_output", "'TABLE'");
+    GlobalSetting general(2, "general_log", "1");
+    sandbox::execOnServer(2, "TRUNCATE TABLE mysql.general_log");
+    Window w;
+    selectOnly(w.form.ui().List1, QStringLiteral("a"));
+    w.click(w.form.ui().PushButton4);
+    QCOMPARE(w.one.tables(), QStringList{QStringLiteral("b")});
+    QCOMPARE(w.two.tables(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    QCOMPARE(texts(w.form.ui().List1), QStringList{QStringLiteral("b")});
+
+    selectOnly(w.form.ui().List2, QStringLiteral("b"));
+    w.click(w.form.ui().PushButton9);
+    QCOMPARE(w.two.tables(), QStringList{QStringLiteral("a")});
+    QCOMPARE(texts(w.form.ui().List2), QStringList{QStringLiteral("a")});
+    QCOMPARE(w.one.tables(), QStringList{QStringLiteral("b")});
+    QVERIFY(w.t.dialogs.messages.empty());
+    // The second server received side #2's drop, once (it trims the closing semicolon before it
+    // logs a statement; dropTableStatement's test shows that side #2 writes one).
+    QCOMPARE(w.two.query("SELECT CONVERT(argument USING utf8mb4) FROM mysql.general_log WHERE command_type = "
+                         "'Query' AND CONVERT(argument USING utf8mb4) LIKE 'DROP TABLE `b`%'"),
+             (Rows{{Cell("DROP TABLE `b`")}}));
+}
+
+void ButtonsTest::renameButtonsRenameOnTheirOwnSide()
+{
+    Window w;
+    selectOnly(w.form.ui().List1, QStringLiteral("a"));
+    w.t.dialogs.inputs = {QStringLiteral("a_one")};
+    w.click(w.form.ui().PushButton5);
+    QCOMPARE(w.one.tables(), (QStringList{QStringLiteral("a_one"), QStringLiteral("b")}));
+    QCOMPARE(w.two.tables(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+
+    selectOnly(w.form.ui().List2, QStringLiteral("b"));
+    w.t.dialogs.inputs = {QStringLiteral("b_two")};
+    w.click(w.form.ui().PushButton10);
+    QCOMPARE(w.two.tables(), (QStringList{QStringLiteral("a"), QStringLiteral("b_two")}));
+    QCOMPARE(w.t.dialogs.prompts, (QStringList{QStringLiteral("Enter new name of a:"),
+                                               QStringLiteral("Enter new name of b:")}));
+    QCOMPARE(texts(w.form.ui().List1), (QStringList{QStringLiteral("b"), QStringLiteral("a_one")}));
+    QCOMPARE(texts(w.form.ui().List2), (QStringList{QStringLiteral("a"), QStringLiteral("b_two")}));
+}
+
+void ButtonsTest::sendButtonsCopyTheirOwnWay()
+{
+    Window w;
+    w.one.exec("CREATE TABLE only_one (v VARCHAR(5))");
+    w.one.exec("INSERT INTO only_one VALUES ('1to2')");
+    w.form.ui().List1->addItem(QStringLiteral("only_one"));
+    selectOnly(w.form.ui().List1, QStringLiteral("only_one"));
+    w.click(w.form.ui().PushButton3);
+    QCOMPARE(w.two.query("SELECT v FROM only_one"), (Rows{{Cell("1to2")}}));
+
+    w.two.exec("CREATE TABLE only_two (v VARCHAR(5))");
+    w.two.exec("INSERT INTO only_two VALUES ('2to1')");
+    w.form.ui().List2->addItem(QStringLiteral("only_two"));
+    selectOnly(w.form.ui().List2, QStringLiteral("only_two"));
+    w.click(w.form.ui().PushButton8);
+    QCOMPARE(w.one.query("SELECT v FROM only_two"), (Rows{{Cell("2to1")}}));
+    QVERIFY(w.t.dialogs.messages.empty());
+    QVERIFY(texts(w.form.ui().List1).contains(QStringLiteral("only_two")));
+    QVERIFY(w.form.logPane().text().contains(QStringLiteral("INSERT INTO `only_two` VALUES('2to1')")));
+}
+
+void ButtonsTest::eachButtonNamesItselfWhenItsLoginFails_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("side");
+    QTest::addColumn<int>("line");
+    QTest::newRow("PushButton3") << QStringLiteral("PushButton3") << 1 << 110;
+    QTest::newRow("PushButton8") << QStringLiteral("PushButton8") << 2 << 110;
+    QTest::newRow("PushButton4") << QStringLiteral("PushButton4") << 1 << 116;
+    QTest::newRow("PushButton9") << QStringLiteral("PushButton9") << 2 << 116;
+    QTest::newRow("PushButton5") << QStringLiteral("PushButton5") << 1 << 136;
+    QTest::newRow("PushButton10") << QStringLiteral("PushButton10") << 2 << 136;
+}
+
+void ButtonsTest::eachButtonNamesItselfWhenItsLoginFails()
+{
+    QFETCH(QString, button);
+    QFETCH(int, side);
+    QFETCH(int, line);
+    Window w;
+    // Only the button's own side has a wrong password: a failure shows it read that side's login.
+    (side == 1 ? w.first : w.second).password = QStringLiteral("wrong");
+    selectOnly(side == 1 ? w.form.ui().List1 : w.form.ui().List2, QStringLiteral("a"));
+    w.t.dialogs.inputs = {QStringLiteral("renamed")};
+    w.click(w.form.findChild<QPushButton *>(button));
+    QVERIFY(!w.t.dialogs.messages.empty());
+    const QString report = w.t.dialogs.messages.back().text;
+    QVERIFY2(report.contains(QStringLiteral("in Tabulink2021/08/31.Form2.%1_Click at line %2").arg(button).arg(line)),
+             qPrintable(report));
+    QVERIFY(report.contains(QStringLiteral("Access denied")));
+    // Nothing changed on either side.
+    QCOMPARE(w.one.tables(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    QCOMPARE(w.two.tables(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+}
+
+QTEST_MAIN(ButtonsTest)
+#include "tst_buttons.moc"
