@@ -70,10 +70,12 @@ void LogText::append(std::string_view utf8)
     const size_t base = size();
     text_.append(utf8);
     for (size_t at = utf8.find('\n'); at != std::string_view::npos; at = utf8.find('\n', at + 1)) {
-        noteLineLength(lineStarts_.back(), base + at);
-        lineStarts_.push_back(base + at + 1);
+        noteLineLength(lastLineStart_, base + at);
+        lastLineStart_ = base + at + 1;
+        if (lineCount_++ % Stride == 0)
+            checkpoints_.push_back(lastLineStart_);
     }
-    noteLineLength(lineStarts_.back(), size());
+    noteLineLength(lastLineStart_, size());
     if (text_.size() > MemoryBytes)
         spill();
 }
@@ -92,8 +94,12 @@ void LogText::removeLastCharacter()
     if (text_[cut] == '\n' && cut > 0 && text_[cut - 1] == '\r')
         --cut;
     text_.resize(cut);
-    while (lineStarts_.size() > 1 && lineStarts_.back() > size())
-        lineStarts_.pop_back();
+    if (lastLineStart_ > size()) { // a line break went
+        --lineCount_;
+        while (checkpoints_.size() > 1 && checkpoints_.back() > size())
+            checkpoints_.pop_back();
+        lastLineStart_ = lineStart(lineCount_ - 1);
+    }
 }
 
 void LogText::clear()
@@ -101,16 +107,42 @@ void LogText::clear()
     file_.reset();
     spilled_ = 0;
     text_.clear();
-    lineStarts_.assign(1, 0);
+    checkpoints_.assign(1, 0);
+    lineCount_ = 1;
+    lastLineStart_ = 0;
     longest_ = 0;
 }
 
 std::string LogText::bytes() const { return range(0, size()); }
 
+size_t LogText::lineBreakFrom(size_t offset) const
+{
+    constexpr size_t Block = 64 << 10;
+    while (offset < spilled_) {
+        const std::string block = range(offset, std::min(spilled_, offset + Block));
+        const size_t at = block.find('\n');
+        if (at != std::string::npos)
+            return offset + at;
+        offset += block.size();
+        if (block.empty())
+            return size();
+    }
+    const size_t at = text_.find('\n', offset - spilled_);
+    return at == std::string::npos ? size() : spilled_ + at;
+}
+
+size_t LogText::lineStart(size_t i) const
+{
+    size_t start = checkpoints_[i / Stride];
+    for (size_t k = 0; k < i % Stride; ++k)
+        start = lineBreakFrom(start) + 1;
+    return start;
+}
+
 std::string LogText::line(size_t i) const
 {
-    const size_t start = lineStarts_[i];
-    size_t end = i + 1 < lineStarts_.size() ? lineStarts_[i + 1] - 1 : size();
+    const size_t start = lineStart(i);
+    size_t end = i + 1 < lineCount_ ? lineBreakFrom(start) : size();
     if (end > start && at(end - 1) == '\r')
         --end;
     return range(start, end);

@@ -80,6 +80,20 @@ void LogPaneTest::longLogMovesToDiskAndReadsBackTheSame()
     QCOMPARE(log.line(0), std::string("INSERT INTO `t` VALUES('🦊 ü', 'line"));
     QCOMPARE(log.line(1), std::string("break')"));
     QCOMPARE(log.line(log.lineCount() - 1), std::string("tail"));
+    // Lines anywhere, from disk or memory, read as they were written.
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; start <= expected.size(); start = end + 1) {
+        end = expected.find('\n', start);
+        if (end == std::string::npos)
+            end = expected.size();
+        std::string line = expected.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    QCOMPARE(lines.size(), log.lineCount());
+    for (size_t i : {size_t(63), size_t(64), size_t(65), size_t(1001), lines.size() / 2, lines.size() - 2})
+        QCOMPARE(log.line(i), lines[i]);
     // Backspace reaches back into the part on disk: the four letters, the CR LF as one, then the ')'.
     for (int i = 0; i < 6; ++i)
         log.removeLastCharacter();
