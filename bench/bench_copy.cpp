@@ -1,5 +1,6 @@
 // Copying a 100,000-row table between the two sandbox servers through the real copy code,
 // against a bare Connector/C loop that sends the same INSERT statements. Prints rates and memory.
+#include "BenchSupport.h"
 #include "platform/DbConnection.h"
 #include "platform/QtEventYield.h"
 #include "support/Sandbox.h"
@@ -28,24 +29,6 @@ using namespace tableswindow;
 using namespace transfer;
 
 namespace {
-
-long long statusKb(const char *field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(static_cast<int>(qstrlen(field))).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
-
-void resetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
 
 constexpr int Rows = 100000;
 

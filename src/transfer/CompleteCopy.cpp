@@ -1,7 +1,6 @@
 #include "transfer/CompleteCopy.h"
 
 #include "app/Guard.h"
-#include "app/Pointer.h"
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
 #include "platform/Dialogs.h"
@@ -339,34 +338,15 @@ private:
     QStringList leftAlone_;
 };
 
-// Whatever way the run ends: default pointer and an empty bar.
-class RunEnding {
-public:
-    RunEnding(app::PointerControl &pointer, ProgressIndicator &progress) : busy_(pointer), progress_(progress) {}
-    ~RunEnding() { progress_.setValue(0); }
-
-private:
-    app::BusyPointerScope busy_;
-    ProgressIndicator &progress_;
-};
-
 } // namespace
 
 void runCompleteTransfer(const TransferEnds &ends, const TransferUi &ui)
 {
-    if (ends.source.currentIndex() == -1) {
-        ui.dialogs.message(PleaseSelectATableDot);
-        return;
-    }
-    QStringList leftAlone;
-    {
-        RunEnding ending(ui.pointer, ui.progress);
+    runSelectedTables(ends, ui, [&] {
         CompleteRunner runner(ends, ui);
         runner.run();
-        leftAlone = runner.leftAlone();
-    }
-    if (!leftAlone.isEmpty())
-        ui.dialogs.message(sameDatabaseMessage(leftAlone));
+        return runner.leftAlone();
+    });
 }
 
 } // namespace transfer

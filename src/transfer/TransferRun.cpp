@@ -188,7 +188,7 @@ private:
 
 } // namespace
 
-void runTransfer(const TransferEnds &ends, const TransferUi &ui)
+void runSelectedTables(const TransferEnds &ends, const TransferUi &ui, const std::function<QStringList()> &run)
 {
     if (ends.source.currentIndex() == -1) {
         ui.dialogs.message(PleaseSelectATableDot);
@@ -197,12 +197,19 @@ void runTransfer(const TransferEnds &ends, const TransferUi &ui)
     QStringList leftAlone;
     {
         RunEnding ending(ui.pointer, ui.progress);
-        TransferRunner runner(ends, ui);
-        runner.run();
-        leftAlone = runner.leftAlone();
+        leftAlone = run();
     }
     if (!leftAlone.isEmpty())
         ui.dialogs.message(sameDatabaseMessage(leftAlone));
+}
+
+void runTransfer(const TransferEnds &ends, const TransferUi &ui)
+{
+    runSelectedTables(ends, ui, [&] {
+        TransferRunner runner(ends, ui);
+        runner.run();
+        return runner.leftAlone();
+    });
 }
 
 } // namespace transfer

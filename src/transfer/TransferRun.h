@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace app {
 class PointerControl;
 }
@@ -51,6 +53,10 @@ QString sameDatabaseMessage(const QStringList &tables);
 // After a failed overwrite: the old table is back, or (when even that failed) where it is kept.
 QString overwriteUndoneMessage(const QString &table);
 QString overwriteNotUndoneMessage(const QString &table, const QString &aside);
+
+// What every run does around its tables: the selection check, the hourglass and the bar back to 0
+// however it ends, and the box naming the tables run() left alone as the same database's.
+void runSelectedTables(const TransferEnds &ends, const TransferUi &ui, const std::function<QStringList()> &run);
 
 // Copies each selected table, last list entry first: its columns, then every row, asking before
 // it replaces a table of the same name. A replaced table is moved aside until its copy is complete,

@@ -2,6 +2,7 @@
 // in only when whole. Some cases change server-wide settings, so this suite runs alone.
 #include "platform/ProgramEnding.h"
 #include "platform/SqlQuoting.h"
+#include "support/CopyHarness.h"
 #include "support/Fakes.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
@@ -21,14 +22,7 @@ using sandbox::ScratchDatabase;
 
 namespace {
 
-struct Harness {
-    FakeDialogs dialogs;
-    FakeYield yield;
-    FakePointer pointer;
-    FakeProgress progress;
-    MemoryLogPane pane;
-    int supportEnabled = 0;
-    RuntimeErrorReport report{dialogs, pane, [this] { ++supportEnabled; }};
+struct Harness : CopyHarness {
     PlainTableList destination;
 
     // A complete copy of the named tables, selected in the order given, top of the list first.
@@ -37,8 +31,7 @@ struct Harness {
         PlainTableList source(tables);
         source.select(tables);
         destination = PlainTableList(to.tables());
-        runCompleteTransfer({source, destination, from.profile(), to.profile(), QStringLiteral("in test ")},
-                            {dialogs, yield, pointer, progress, pane, report});
+        runCompleteTransfer({source, destination, from.profile(), to.profile(), QStringLiteral("in test ")}, ui());
     }
 };
 

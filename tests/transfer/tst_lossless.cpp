@@ -1,5 +1,6 @@
 // Copies into servers set up the way hosted and older servers often are: nothing may be lost or
 // silently changed. Each test changes a server-wide setting, so this suite runs alone.
+#include "support/CopyHarness.h"
 #include "support/Fakes.h"
 #include "support/Sandbox.h"
 #include "platform/ProgramEnding.h"
@@ -18,14 +19,7 @@ namespace {
 
 const QString Location = QStringLiteral("in test ");
 
-struct Harness {
-    FakeDialogs dialogs;
-    FakeYield yield;
-    FakePointer pointer;
-    FakeProgress progress;
-    MemoryLogPane pane;
-    int supportEnabled = 0;
-    RuntimeErrorReport report{dialogs, pane, [this] { ++supportEnabled; }};
+struct Harness : CopyHarness {
     PlainTableList destination;
 
     // Copies the named tables of from into to, the destination list showing what to already has.
@@ -34,10 +28,8 @@ struct Harness {
         PlainTableList source(tables);
         source.select(tables);
         destination = PlainTableList(to.tables());
-        runTransfer({source, destination, from.profile(), to.profile(), Location},
-                    {dialogs, yield, pointer, progress, pane, report});
+        runTransfer({source, destination, from.profile(), to.profile(), Location}, ui());
     }
-    QString lastLogLine() const { return pane.contents.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).last(); }
 };
 
 std::string md5Of(const ScratchDatabase &db, const std::string &table)

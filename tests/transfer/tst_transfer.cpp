@@ -2,6 +2,7 @@
 #include "app/Pointer.h"
 #include "connect/Form1.h"
 #include "platform/DbConnection.h"
+#include "support/CopyHarness.h"
 #include "support/Fakes.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
@@ -21,19 +22,12 @@ namespace {
 
 const QString Location = QStringLiteral("in Tabulink2021/08/31.Form2.PushButton3_Click ");
 
-struct Harness {
-    FakeDialogs dialogs;
-    FakeYield yield;
-    FakePointer pointer;
-    FakeProgress progress;
-    MemoryLogPane pane;
-    int supportEnabled = 0;
-    RuntimeErrorReport report{dialogs, pane, [this] { ++supportEnabled; }};
+struct Harness : CopyHarness {
 
     void run(PlainTableList &source, PlainTableList &destination, const ConnectionProfile &from,
              const ConnectionProfile &to)
     {
-        runTransfer({source, destination, from, to, Location}, {dialogs, yield, pointer, progress, pane, report});
+        runTransfer({source, destination, from, to, Location}, ui());
     }
     QStringList logLines() const
     {
