@@ -112,15 +112,14 @@ void Form2::selectAll(sides::TableList &list, bool selected, const QString &hand
     operation(handler, [&](app::Guard &g) { g(100, [&] { tableops::setAllSelected(list, selected); }); });
 }
 
-void Form2::sendTables(int fromSide, const QString &handler)
+void Form2::sendTables(int fromSide, const QString &handler, TransferKind run)
 {
     operation(handler, [&](app::Guard &) {
         const bool fromOne = fromSide == 1;
         const transfer::TransferEnds ends{fromOne ? list1_ : list2_, fromOne ? list2_ : list1_,
                                           profiles_.profile(fromOne ? 1 : 2), profiles_.profile(fromOne ? 2 : 1),
                                           location(handler)};
-        transfer::runTransfer(ends, {services_.dialogs, services_.yield, pointer_, progress_, *ui_->Text1,
-                                     runtimeErrorReport_});
+        run(ends, {services_.dialogs, services_.yield, pointer_, progress_, *ui_->Text1, runtimeErrorReport_});
     });
 }
 
@@ -155,24 +154,17 @@ void Form2::offerSendMenus()
 
 void Form2::sendCompleteTables(int fromSide)
 {
-    const QString handler =
-        fromSide == 1 ? QStringLiteral("PushButton3_Complete") : QStringLiteral("PushButton8_Complete");
-    operation(handler, [&](app::Guard &) {
-        const bool fromOne = fromSide == 1;
-        const transfer::TransferEnds ends{fromOne ? list1_ : list2_, fromOne ? list2_ : list1_,
-                                          profiles_.profile(fromOne ? 1 : 2), profiles_.profile(fromOne ? 2 : 1),
-                                          location(handler)};
-        transfer::runCompleteTransfer(ends, {services_.dialogs, services_.yield, pointer_, progress_, *ui_->Text1,
-                                             runtimeErrorReport_});
-    });
+    sendTables(fromSide,
+               fromSide == 1 ? QStringLiteral("PushButton3_Complete") : QStringLiteral("PushButton8_Complete"),
+               transfer::runCompleteTransfer);
 }
 
 void Form2::PushButton1_Click() { selectAll(list1_, true, QStringLiteral("PushButton1_Click")); }
 void Form2::PushButton2_Click() { selectAll(list1_, false, QStringLiteral("PushButton2_Click")); }
 void Form2::PushButton6_Click() { selectAll(list2_, true, QStringLiteral("PushButton6_Click")); }
 void Form2::PushButton7_Click() { selectAll(list2_, false, QStringLiteral("PushButton7_Click")); }
-void Form2::PushButton3_Click() { sendTables(1, QStringLiteral("PushButton3_Click")); }
-void Form2::PushButton8_Click() { sendTables(2, QStringLiteral("PushButton8_Click")); }
+void Form2::PushButton3_Click() { sendTables(1, QStringLiteral("PushButton3_Click"), transfer::runTransfer); }
+void Form2::PushButton8_Click() { sendTables(2, QStringLiteral("PushButton8_Click"), transfer::runTransfer); }
 
 void Form2::changeTables(int side, TableChange change, const QString &handler)
 {

@@ -16,7 +16,9 @@ struct Services;
 } // namespace app
 namespace transfer {
 class LogPane;
-}
+struct TransferEnds;
+struct TransferUi;
+} // namespace transfer
 namespace Ui {
 class Form2;
 }
@@ -80,7 +82,8 @@ private:
     void watchHover();
     void operation(const QString &handler, const std::function<void(app::Guard &)> &body);
     void selectAll(sides::TableList &list, bool selected, const QString &handler);
-    void sendTables(int fromSide, const QString &handler);
+    using TransferKind = void (*)(const transfer::TransferEnds &, const transfer::TransferUi &);
+    void sendTables(int fromSide, const QString &handler, TransferKind run);
     void offerSendMenus();
     void changeTables(int side, TableChange change, const QString &handler);
 

@@ -5,6 +5,7 @@
 #include "platform/SqlQuoting.h"
 #include "transfer/LogPane.h"
 #include "transfer/Progress.h"
+#include "transfer/SqlText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -83,13 +84,7 @@ std::string selectStoredStatement(std::string_view table, const std::vector<Stor
 {
     std::string s = "SELECT ";
     for (const StoredColumn &c : columns) {
-        if (c.dataType == "float") {
-            s += '(';
-            platform::appendBackquoted(s, c.name);
-            s += " + 0e0)";
-        } else {
-            platform::appendBackquoted(s, c.name);
-        }
+        appendSelectedColumn(s, c.name, c.dataType == "float");
         s += ", ";
     }
     s.resize(s.size() - 2);

@@ -33,8 +33,6 @@ QString completeCopySummary(const QStringList &copied, const QStringList &failed
 
 namespace {
 
-constexpr int TimeoutSeconds = 5000;
-
 bool connectionLost(int number) { return number == 2006 || number == 2013 || number == 2055 || number == 1927; }
 
 std::string oneValue(platform::Connection &c, const std::string &query, int column = 0)
@@ -84,17 +82,9 @@ public:
 private:
     bool connect()
     {
-        for (platform::Connection *c : {&source_, &rows_, &destination_}) {
-            c->setCommandTimeout(TimeoutSeconds);
-            c->setConnectionTimeout(TimeoutSeconds);
-            c->setEventYield(&ui_.yield);
-        }
-        const auto open = [](platform::Connection &c, const sides::ConnectionProfile &p) {
-            c.open(sides::connectionString(p).toStdString());
-        };
-        return g_.attempt(110, [&] { open(source_, ends_.sourceProfile); })
-               && g_.attempt(110, [&] { open(rows_, ends_.sourceProfile); })
-               && g_.attempt(112, [&] { open(destination_, ends_.destinationProfile); })
+        return g_.attempt(110, [&] { openForCopy(source_, ends_.sourceProfile, ui_.yield); })
+               && g_.attempt(110, [&] { openForCopy(rows_, ends_.sourceProfile, ui_.yield); })
+               && g_.attempt(112, [&] { openForCopy(destination_, ends_.destinationProfile, ui_.yield); })
                && g_.attempt(114, [&] {
                       prepareSourceSession(source_);
                       // Table definitions in backquotes whatever the server's own mode.

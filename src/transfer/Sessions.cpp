@@ -3,6 +3,7 @@
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
 #include "platform/SqlQuoting.h"
+#include "sides/ConnectionProfile.h"
 
 #include <QString>
 
@@ -65,6 +66,16 @@ std::string destinationMode(const std::string &current)
 }
 
 } // namespace
+
+void openForCopy(platform::Connection &connection, const sides::ConnectionProfile &profile,
+                 platform::EventYield &yield)
+{
+    constexpr int TimeoutSeconds = 5000;
+    connection.setCommandTimeout(TimeoutSeconds);
+    connection.setConnectionTimeout(TimeoutSeconds);
+    connection.setEventYield(&yield);
+    connection.open(sides::connectionString(profile).toStdString());
+}
 
 void prepareSourceSession(platform::Connection &source) { source.execute("SET time_zone = '+00:00'"); }
 

@@ -8,6 +8,10 @@
 
 namespace platform {
 class Connection;
+class EventYield;
+} // namespace platform
+namespace sides {
+struct ConnectionProfile;
 }
 
 namespace transfer {
@@ -18,6 +22,11 @@ struct DestinationSession {
     bool noBackslashEscapes = false;
     unsigned long long maxAllowedPacket = 0;
 };
+
+// Opens a connection of a copy: the long time-outs a copy sets (5000 s, so slow links and long
+// statements are not cut short), the windows served while it waits. Throws platform::DbError.
+void openForCopy(platform::Connection &connection, const sides::ConnectionProfile &profile,
+                 platform::EventYield &yield);
 
 // UTC, so TIMESTAMPs are read as they are stored.
 void prepareSourceSession(platform::Connection &source);

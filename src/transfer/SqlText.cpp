@@ -49,6 +49,17 @@ std::string withTable(std::string_view head, std::string_view table)
 std::string describeStatement(std::string_view table) { return withTable("DESCRIBE ", table); }
 std::string selectAllStatement(std::string_view table) { return withTable("SELECT * FROM ", table); }
 
+void appendSelectedColumn(std::string &out, std::string_view name, bool isFloat)
+{
+    if (!isFloat) {
+        platform::appendBackquoted(out, name);
+        return;
+    }
+    out += '(';
+    platform::appendBackquoted(out, name);
+    out += " + 0e0)";
+}
+
 std::string selectRowsStatement(std::string_view table, const std::vector<ColumnDefinition> &columns)
 {
     const bool hasFloat = std::any_of(columns.begin(), columns.end(),
@@ -57,13 +68,7 @@ std::string selectRowsStatement(std::string_view table, const std::vector<Column
         return selectAllStatement(table);
     std::string s = "SELECT ";
     for (const ColumnDefinition &c : columns) {
-        if (c.type.starts_with("FLOAT")) {
-            s += '(';
-            platform::appendBackquoted(s, c.name);
-            s += " + 0e0)";
-        } else {
-            platform::appendBackquoted(s, c.name);
-        }
+        appendSelectedColumn(s, c.name, c.type.starts_with("FLOAT"));
         s += ", ";
     }
     s.resize(s.size() - 2);

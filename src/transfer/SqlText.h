@@ -19,6 +19,9 @@ std::string upperCaseOutsideQuotes(std::string_view type);
 
 std::string describeStatement(std::string_view table);
 std::string selectAllStatement(std::string_view table);
+// `a`, or for a FLOAT (`f` + 0e0): a column as a copy reads it.
+void appendSelectedColumn(std::string &out, std::string_view name, bool isFloat);
+
 // SELECT * FROM `t` — except that a FLOAT column is read widened to DOUBLE, because the server's
 // text form of a FLOAT keeps only six digits and would not give back the same value.
 std::string selectRowsStatement(std::string_view table, const std::vector<ColumnDefinition> &columns);

@@ -56,8 +56,6 @@ QString sameDatabaseMessage(const QStringList &tables)
 
 namespace {
 
-constexpr int TimeoutSeconds = 5000;
-
 class TransferRunner {
 public:
     TransferRunner(const TransferEnds &ends, const TransferUi &ui)
@@ -85,16 +83,8 @@ public:
 private:
     bool connect()
     {
-        for (platform::Connection *c : {&source_, &destination_}) {
-            c->setCommandTimeout(TimeoutSeconds);
-            c->setConnectionTimeout(TimeoutSeconds);
-            c->setEventYield(&ui_.yield);
-        }
-        const auto open = [](platform::Connection &c, const sides::ConnectionProfile &p) {
-            c.open(sides::connectionString(p).toStdString());
-        };
-        return g_.attempt(110, [&] { open(source_, ends_.sourceProfile); })
-               && g_.attempt(112, [&] { open(destination_, ends_.destinationProfile); })
+        return g_.attempt(110, [&] { openForCopy(source_, ends_.sourceProfile, ui_.yield); })
+               && g_.attempt(112, [&] { openForCopy(destination_, ends_.destinationProfile, ui_.yield); })
                && g_.attempt(114, [&] {
                       prepareSourceSession(source_);
                       session_ = prepareDestinationSession(destination_);
