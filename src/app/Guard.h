@@ -10,6 +10,25 @@
 
 namespace app {
 
+// Sees each numbered step just before it runs; a throw from here counts as that step's failure.
+// Lets a test fail a step that nothing real can make fail, and read which steps ran.
+class StepWatch {
+public:
+    virtual ~StepWatch() = default;
+    virtual void entering(const QString &location, int line) = 0;
+};
+
+// Watches every guarded step while it exists; one at a time.
+class WatchingSteps {
+public:
+    explicit WatchingSteps(StepWatch &watch);
+    ~WatchingSteps();
+    WatchingSteps(const WatchingSteps &) = delete;
+    WatchingSteps &operator=(const WatchingSteps &) = delete;
+
+    static StepWatch *current();
+};
+
 // Runs the numbered steps of one user operation. A step that fails is reported with the
 // operation's location and the step's number, and the operation goes on with its next step:
 //
@@ -33,6 +52,8 @@ public:
     bool attempt(int line, Step &&step)
     {
         try {
+            if (StepWatch *watch = WatchingSteps::current())
+                watch->entering(location_, line);
             step();
             return true;
         } catch (const platform::ProgramEnding &) {

@@ -119,14 +119,12 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::loadSettings(app::Guard &g, int firstLine)
+void Form1::loadSettings(app::Guard &g, int line)
 {
+    // One step: the ten boxes share its number, and each still fails on its own.
     const app::SettingsStore store(services_.settings);
-    int line = firstLine;
-    for (const Box &box : boxes()) {
+    for (const Box &box : boxes())
         g(line, [&] { box.edit->setText(store.read(box.key, box.defaultValue)); });
-        line += 2;
-    }
 }
 
 void Form1::Form_Load()
@@ -140,17 +138,17 @@ void Form1::Form_Load()
         g(108, [&] { app::maybeOpenHomePage(services_.random, services_.shell); });
         g(110, [&] { app::look::loadHandPointer(pointer_, services_.programFolder); });
         loadSettings(g, 112);
-        g(132, [&] {
+        g(114, [&] {
             tableManager_ = makeTableManager_(*this, [this] { show(); });
         });
         const auto cannotConnect = [&](int side) {
             return !tableops::canConnectToMySQL(sides::connectionString(profile(side)), &services_.yield);
         };
-        if (g.when(134, [&] { return cannotConnect(1); }))
+        if (g.when(116, [&] { return cannotConnect(1); }))
             return;
-        if (g.when(136, [&] { return cannotConnect(2); }))
+        if (g.when(118, [&] { return cannotConnect(2); }))
             return;
-        g(138, [&] { runNext(); });
+        g(120, [&] { runNext(); });
     });
 }
 
@@ -173,7 +171,7 @@ void Form1::runNext()
         g(110, [&] { tableManager_->showManager(); });
         g(112, [&] { hide(); });
     }
-    g(116, [&] { pointer_.set(app::pointer::Default); });
+    g(114, [&] { pointer_.set(app::pointer::Default); });
 }
 
 void Form1::PushButton2_Click() { services_.lock.run([&] { runNext(); }); }

@@ -53,7 +53,7 @@ private:
         QString defaultValue;
     };
     std::vector<Box> boxes() const;
-    void loadSettings(app::Guard &g, int firstLine);
+    void loadSettings(app::Guard &g, int line);
     void rememberTyping();
     void watchHover();
     void runNext();

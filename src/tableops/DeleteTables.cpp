@@ -7,32 +7,37 @@
 #include "sides/TableList.h"
 #include "sides/TableStatements.h"
 
+#include <optional>
+
 namespace tableops {
 
 void deleteTables(const TableSide &side, bool withSemicolon, platform::Dialogs &dialogs, app::PointerControl &pointer)
 {
     app::Guard g(dialogs, side.location);
     sides::TableList &list = side.list;
+    platform::Connection connection;
+    g(100, [&] { connection.setEventYield(side.yield); });
     if (g.when(102, [&] { return list.currentIndex() == -1; })) {
-        g(104, [&] { dialogs.message(PleaseSelectATable); });
+        g(102, [&] { dialogs.message(PleaseSelectATable); });
         return;
     }
-    app::BusyPointerScope busy(pointer);
+    std::optional<app::BusyPointerScope> busy;
+    g(104, [&] { busy.emplace(pointer); });
     for (int i = list.count() - 1; i >= 0; --i) {
-        if (!g.when(112, [&] { return list.isSelected(i); }))
+        if (!g.when(106, [&] { return list.isSelected(i); }))
             continue;
         const QString table = list.text(i);
-        platform::Connection connection;
-        connection.setEventYield(side.yield);
-        if (!g.attempt(116, [&] { connection.open(sides::connectionString(side.profile()).toStdString()); }))
+        // An entry leaves the list only when its table has gone: a failed open or DROP keeps it.
+        if (!g.attempt(108, [&] { connection.open(sides::connectionString(side.profile()).toStdString()); }))
             continue;
-        const bool dropped = g.attempt(118, [&] {
+        const bool dropped = g.attempt(110, [&] {
             connection.execute(sides::dropTableStatement(table.toStdString(), withSemicolon));
         });
-        g(120, [&] { connection.close(); });
+        g(112, [&] { connection.close(); });
         if (dropped)
-            g(122, [&] { list.removeAt(i); });
+            g(112, [&] { list.removeAt(i); });
     }
+    g(114, [&] { busy.reset(); }); // a throw resets it too
 }
 
 } // namespace tableops

@@ -7,47 +7,53 @@
 #include "sides/TableList.h"
 #include "sides/TableStatements.h"
 
+#include <optional>
+
 namespace tableops {
 
 void renameTable(const TableSide &side, platform::Dialogs &dialogs, app::PointerControl &pointer)
 {
     app::Guard g(dialogs, side.location);
     sides::TableList &list = side.list;
+    platform::Connection connection;
+    g(100, [&] { connection.setEventYield(side.yield); });
     if (g.when(102, [&] { return list.currentIndex() == -1; })) {
-        g(104, [&] { dialogs.message(PleaseSelectATable); });
+        g(102, [&] { dialogs.message(PleaseSelectATable); });
         return;
     }
     QString oldName;
     int oldIndex = -1;
     int selectedCount = 0;
     for (int i = 0; i < list.count(); ++i) {
-        if (g.when(110, [&] { return list.isSelected(i); })) {
+        if (g.when(104, [&] { return list.isSelected(i); })) {
             oldName = list.text(i);
             oldIndex = i;
             ++selectedCount;
         }
     }
-    if (selectedCount != 1) {
-        g(120, [&] { dialogs.message(PleaseSelectJustOne); });
+    if (g.when(106, [&] { return selectedCount != 1; })) {
+        g(106, [&] { dialogs.message(PleaseSelectJustOne); });
         return;
     }
     QString newName;
-    g(126, [&] { newName = dialogs.input(QStringLiteral("Enter new name of ") + oldName + u':', oldName); });
-    if (newName.isEmpty())
+    g(108, [&] { newName = dialogs.input(QStringLiteral("Enter new name of ") + oldName + u':', oldName); });
+    if (g.when(110, [&] { return newName.isEmpty(); }))
         return;
 
-    app::BusyPointerScope busy(pointer);
-    const std::string statement = sides::renameTableStatement(oldName.toStdString(), newName.toStdString());
-    platform::Connection connection;
-    connection.setEventYield(side.yield);
-    if (!g.attempt(136, [&] { connection.open(sides::connectionString(side.profile()).toStdString()); }))
+    std::optional<app::BusyPointerScope> busy;
+    g(112, [&] { busy.emplace(pointer); });
+    std::string statement;
+    g(114, [&] { statement = sides::renameTableStatement(oldName.toStdString(), newName.toStdString()); });
+    // The list changes only when the server has renamed the table.
+    if (!g.attempt(116, [&] { connection.open(sides::connectionString(side.profile()).toStdString()); }))
         return;
-    const bool renamed = g.attempt(138, [&] { connection.execute(statement); });
-    g(140, [&] { connection.close(); });
+    const bool renamed = g.attempt(118, [&] { connection.execute(statement); });
+    g(120, [&] { connection.close(); });
     if (!renamed)
         return;
-    g(142, [&] { list.removeAt(oldIndex); });
-    g(144, [&] { list.append(newName); });
+    g(122, [&] { list.removeAt(oldIndex); });
+    g(124, [&] { list.append(newName); });
+    g(126, [&] { busy.reset(); }); // an early return resets it too
 }
 
 } // namespace tableops

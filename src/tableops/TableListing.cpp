@@ -16,8 +16,8 @@ void addTablesToMySQLList(sides::TableList &list, const QString &connectionStrin
     platform::RecordSet tables;
     long long n = 0;
 
+    g(100, [&] { connection.setEventYield(&yield); });
     g(102, [&] { connection.setCursorLocation(platform::Connection::ClientCursor); });
-    connection.setEventYield(&yield);
     // Steps that need the connection or its result are skipped when it is missing: one failure, one report.
     const bool opened = g.attempt(104, [&] { connection.open(connectionString.toStdString()); });
     if (opened)
@@ -26,21 +26,22 @@ void addTablesToMySQLList(sides::TableList &list, const QString &connectionStrin
     g(108, [&] { list.clear(); });
     if (tables.isOpen())
         g(110, [&] { n = tables.recordCount(); });
+    // One step line: the yield, the name and the move share its number.
     for (long long i = 1; i <= n; ++i) {
-        yield.yield();
-        const bool added = g.attempt(114, [&] {
+        g(112, [&] { yield.yield(); });
+        const bool added = g.attempt(112, [&] {
             const platform::FieldValue name = tables.value(0);
             list.append(QString::fromUtf8(name.bytes.data(), static_cast<qsizetype>(name.bytes.size())));
         });
-        if (!g.attempt(116, [&] { tables.moveNext(); }) || !added)
+        if (!g.attempt(112, [&] { tables.moveNext(); }) || !added)
             break;
     }
     if (tables.isOpen())
-        g(120, [&] { tables.close(); });
+        g(114, [&] { tables.close(); });
     if (opened)
-        g(122, [&] { connection.close(); });
-    if (g.when(124, [&] { return list.count() > 0; }))
-        g(126, [&] { list.setCurrentIndex(0); });
+        g(114, [&] { connection.close(); });
+    if (g.when(116, [&] { return list.count() > 0; }))
+        g(116, [&] { list.setCurrentIndex(0); });
 }
 
 bool canConnectToMySQL(const QString &connectionString, platform::EventYield *yield)

@@ -194,7 +194,9 @@ void Form2::PushButton11_Click()
 void Form2::PushButton12_Click()
 {
     operation(QStringLiteral("PushButton12_Click"), [&](app::Guard &g) {
-        g(100, [&] { app::copyTextToClipboard(services_.clipboard, ui_->Text1->text()); });
+        QString text;
+        g(100, [&] { text = ui_->Text1->text(); });
+        g(102, [&] { app::copyTextToClipboard(services_.clipboard, text); });
     });
 }
 

@@ -55,9 +55,8 @@ std::pair<std::string, std::string> digest(platform::Connection &c, const std::s
 
 class CompleteRunner {
 public:
-    CompleteRunner(const TransferEnds &ends, const TransferUi &ui)
-        : ends_(ends), ui_(ui), g_(ui.dialogs, ends.location), sink_(ui.log, ui.onSendFailure),
-          destination_(sink_.connection())
+    CompleteRunner(const TransferEnds &ends, const TransferUi &ui, app::Guard &g)
+        : ends_(ends), ui_(ui), g_(g), sink_(ui.log, ui.onSendFailure), destination_(sink_.connection())
     {
     }
 
@@ -66,9 +65,11 @@ public:
         if (!connect())
             return;
         for (int position = ends_.source.count() - 1; position >= 0; --position) {
-            if (!ends_.source.isSelected(position))
+            if (g_.when(114, [&] { return !ends_.source.isSelected(position); }))
                 continue;
-            if (!copyTable(ends_.source.text(position)))
+            QString name;
+            g_(116, [&] { name = ends_.source.text(position); });
+            if (!copyTable(name))
                 break;
         }
         if (!lost_)
@@ -82,10 +83,14 @@ public:
 private:
     bool connect()
     {
-        return g_.attempt(110, [&] { openForCopy(source_, ends_.sourceProfile, ui_.yield); })
-               && g_.attempt(110, [&] { openForCopy(rows_, ends_.sourceProfile, ui_.yield); })
-               && g_.attempt(112, [&] { openForCopy(destination_, ends_.destinationProfile, ui_.yield); })
-               && g_.attempt(114, [&] {
+        g_(104, [&] {
+            for (platform::Connection *c : {&source_, &rows_, &destination_})
+                setCopyTimeouts(*c, ui_.yield);
+        });
+        return g_.attempt(106, [&] { openForCopy(source_, ends_.sourceProfile); })
+               && g_.attempt(106, [&] { openForCopy(rows_, ends_.sourceProfile); })
+               && g_.attempt(106, [&] { openForCopy(destination_, ends_.destinationProfile); })
+               && g_.attempt(106, [&] {
                       prepareSourceSession(source_);
                       // Table definitions in backquotes whatever the server's own mode.
                       source_.execute("SET SESSION sql_mode = REPLACE(@@SESSION.sql_mode, 'ANSI_QUOTES', '')");
@@ -125,7 +130,7 @@ private:
             return true;
         const std::string table = name.toStdString();
         bool view = false;
-        if (!g_.attempt(124, [&] { view = isView(table); }))
+        if (!g_.attempt(120, [&] { view = isView(table); }))
             return false;
         if (view)
             return copyView(name);
@@ -270,10 +275,10 @@ private:
         const std::string table = name.toStdString();
         ui_.log.appendEntry("-- " + table + ": a view, copied as a table of its columns and rows");
         std::vector<ColumnDefinition> columns;
-        if (!g_.attempt(124, [&] { columns = describeColumns(source_, table, ui_.yield); }))
+        if (!g_.attempt(120, [&] { columns = describeColumns(source_, table, ui_.yield); }))
             return false;
         const bool created = copySchema(sink_, table, columns, session_.types);
-        const bool read = g_.attempt(126, [&] {
+        const bool read = g_.attempt(122, [&] {
             const long long n = countRows(source_, table);
             RowStream rows(source_, table, columns, session_.noBackslashEscapes);
             copyRows(rows, sink_, table, n, ui_.yield, ui_.progress);
@@ -312,7 +317,7 @@ private:
 
     const TransferEnds &ends_;
     const TransferUi &ui_;
-    app::Guard g_;
+    app::Guard &g_;
     platform::Connection source_;
     platform::Connection rows_; // streams the rows, as stored bytes
     StatementSink sink_;
@@ -332,8 +337,8 @@ private:
 
 void runCompleteTransfer(const TransferEnds &ends, const TransferUi &ui)
 {
-    runSelectedTables(ends, ui, [&] {
-        CompleteRunner runner(ends, ui);
+    runSelectedTables(ends, ui, [&](app::Guard &g) {
+        CompleteRunner runner(ends, ui, g);
         runner.run();
         return runner.leftAlone();
     });

@@ -67,13 +67,16 @@ std::string destinationMode(const std::string &current)
 
 } // namespace
 
-void openForCopy(platform::Connection &connection, const sides::ConnectionProfile &profile,
-                 platform::EventYield &yield)
+void setCopyTimeouts(platform::Connection &connection, platform::EventYield &yield)
 {
     constexpr int TimeoutSeconds = 5000;
     connection.setCommandTimeout(TimeoutSeconds);
     connection.setConnectionTimeout(TimeoutSeconds);
     connection.setEventYield(&yield);
+}
+
+void openForCopy(platform::Connection &connection, const sides::ConnectionProfile &profile)
+{
     connection.open(sides::connectionString(profile).toStdString());
 }
 

@@ -23,10 +23,11 @@ struct DestinationSession {
     unsigned long long maxAllowedPacket = 0;
 };
 
-// Opens a connection of a copy: the long time-outs a copy sets (5000 s, so slow links and long
-// statements are not cut short), the windows served while it waits. Throws platform::DbError.
-void openForCopy(platform::Connection &connection, const sides::ConnectionProfile &profile,
-                 platform::EventYield &yield);
+// Readies a connection of a copy: the long time-outs a copy sets (5000 s, so slow links and long
+// statements are not cut short), the windows served while it waits.
+void setCopyTimeouts(platform::Connection &connection, platform::EventYield &yield);
+// Opens it from the profile. Throws platform::DbError.
+void openForCopy(platform::Connection &connection, const sides::ConnectionProfile &profile);
 
 // UTC, so TIMESTAMPs are read as they are stored.
 void prepareSourceSession(platform::Connection &source);

@@ -58,9 +58,8 @@ namespace {
 
 class TransferRunner {
 public:
-    TransferRunner(const TransferEnds &ends, const TransferUi &ui)
-        : ends_(ends), ui_(ui), g_(ui.dialogs, ends.location), sink_(ui.log, ui.onSendFailure),
-          destination_(sink_.connection())
+    TransferRunner(const TransferEnds &ends, const TransferUi &ui, app::Guard &g)
+        : ends_(ends), ui_(ui), g_(g), sink_(ui.log, ui.onSendFailure), destination_(sink_.connection())
     {
     }
 
@@ -69,13 +68,15 @@ public:
         if (!connect())
             return;
         for (int position = ends_.source.count() - 1; position >= 0; --position) {
-            if (!ends_.source.isSelected(position))
+            if (g_.when(114, [&] { return !ends_.source.isSelected(position); }))
                 continue;
-            if (!copyTable(ends_.source.text(position)))
+            QString name;
+            g_(116, [&] { name = ends_.source.text(position); });
+            if (!copyTable(name))
                 return;
         }
-        g_(140, [&] { source_.close(); });
-        g_(142, [&] { destination_.close(); });
+        g_(126, [&] { source_.close(); });
+        g_(126, [&] { destination_.close(); });
     }
 
     const QStringList &leftAlone() const { return leftAlone_; }
@@ -83,9 +84,13 @@ public:
 private:
     bool connect()
     {
-        return g_.attempt(110, [&] { openForCopy(source_, ends_.sourceProfile, ui_.yield); })
-               && g_.attempt(112, [&] { openForCopy(destination_, ends_.destinationProfile, ui_.yield); })
-               && g_.attempt(114, [&] {
+        g_(104, [&] {
+            setCopyTimeouts(source_, ui_.yield);
+            setCopyTimeouts(destination_, ui_.yield);
+        });
+        return g_.attempt(106, [&] { openForCopy(source_, ends_.sourceProfile); })
+               && g_.attempt(106, [&] { openForCopy(destination_, ends_.destinationProfile); })
+               && g_.attempt(106, [&] {
                       prepareSourceSession(source_);
                       session_ = prepareDestinationSession(destination_);
                       sink_.setStatementLimit(session_.maxAllowedPacket);
@@ -108,9 +113,9 @@ private:
         bool created = false;
         bool read = false;
         std::vector<ColumnDefinition> columns;
-        if (g_.attempt(124, [&] { columns = describeColumns(source_, table, ui_.yield); })) {
+        if (g_.attempt(120, [&] { columns = describeColumns(source_, table, ui_.yield); })) {
             created = copySchema(sink_, table, columns, session_.types);
-            read = g_.attempt(126, [&] {
+            read = g_.attempt(122, [&] {
                 const long long n = countRows(source_, table);
                 RowStream rows(source_, table, columns, session_.noBackslashEscapes);
                 copyRows(rows, sink_, table, n, ui_.yield, ui_.progress);
@@ -120,7 +125,7 @@ private:
             settleOverwrite(name, *old, created && read && sink_.sending(), created);
         // The list shows the table whenever it now exists in the destination, even half filled.
         else if (created)
-            ends_.destination.append(name);
+            g_(124, [&] { ends_.destination.append(name); });
         return read;
     }
 
@@ -135,7 +140,7 @@ private:
                                                platform::YesNo, QStringLiteral("Overwrite?"));
         if (answer != platform::Yes)
             return false;
-        if (g_.attempt(120, [&] { old.emplace(destination_, name.toStdString()); }))
+        if (g_.attempt(118, [&] { old.emplace(destination_, name.toStdString()); }))
             removeListTable(ends_.destination, name);
         return true;
     }
@@ -144,19 +149,19 @@ private:
     void settleOverwrite(const QString &name, TableSetAside &old, bool complete, bool created)
     {
         if (complete) {
-            g_(128, [&] { old.dropOld(); });
-            ends_.destination.append(name);
+            g_(124, [&] { old.dropOld(); });
+            g_(124, [&] { ends_.destination.append(name); });
             return;
         }
         const QString aside = QString::fromStdString(old.asideName());
-        const bool restored = g_.attempt(130, [&] { old.putBack(created); });
-        ends_.destination.append(restored ? name : aside);
+        const bool restored = g_.attempt(124, [&] { old.putBack(created); });
+        g_(124, [&] { ends_.destination.append(restored ? name : aside); });
         ui_.dialogs.message(restored ? overwriteUndoneMessage(name) : overwriteNotUndoneMessage(name, aside));
     }
 
     const TransferEnds &ends_;
     const TransferUi &ui_;
-    app::Guard g_;
+    app::Guard &g_;
     platform::Connection source_;
     StatementSink sink_;
     platform::Connection &destination_; // the sink's
@@ -168,17 +173,37 @@ private:
 // Whatever way the run ends: default pointer and an empty bar.
 class RunEnding {
 public:
-    RunEnding(app::PointerControl &pointer, ProgressIndicator &progress) : busy_(pointer), progress_(progress) {}
-    ~RunEnding() { progress_.setValue(0); }
+    RunEnding(app::PointerControl &pointer, ProgressIndicator &progress) : pointer_(pointer), progress_(progress) {}
+    ~RunEnding() { end(); }
+    RunEnding(const RunEnding &) = delete;
+    RunEnding &operator=(const RunEnding &) = delete;
+
+    void start()
+    {
+        pointer_.set(app::pointer::Busy);
+        busy_ = true;
+    }
+    void end()
+    {
+        if (ended_)
+            return;
+        ended_ = true;
+        if (busy_)
+            pointer_.set(app::pointer::Default);
+        progress_.setValue(0);
+    }
 
 private:
-    app::BusyPointerScope busy_;
+    app::PointerControl &pointer_;
     ProgressIndicator &progress_;
+    bool busy_ = false;
+    bool ended_ = false;
 };
 
 } // namespace
 
-void runSelectedTables(const TransferEnds &ends, const TransferUi &ui, const std::function<QStringList()> &run)
+void runSelectedTables(const TransferEnds &ends, const TransferUi &ui,
+                       const std::function<QStringList(app::Guard &)> &run)
 {
     if (ends.source.currentIndex() == -1) {
         ui.dialogs.message(PleaseSelectATableDot);
@@ -186,8 +211,11 @@ void runSelectedTables(const TransferEnds &ends, const TransferUi &ui, const std
     }
     QStringList leftAlone;
     {
+        app::Guard g(ui.dialogs, ends.location);
         RunEnding ending(ui.pointer, ui.progress);
-        leftAlone = run();
+        g(102, [&] { ending.start(); });
+        leftAlone = run(g);
+        g(128, [&] { ending.end(); });
     }
     if (!leftAlone.isEmpty())
         ui.dialogs.message(sameDatabaseMessage(leftAlone));
@@ -195,8 +223,8 @@ void runSelectedTables(const TransferEnds &ends, const TransferUi &ui, const std
 
 void runTransfer(const TransferEnds &ends, const TransferUi &ui)
 {
-    runSelectedTables(ends, ui, [&] {
-        TransferRunner runner(ends, ui);
+    runSelectedTables(ends, ui, [&](app::Guard &g) {
+        TransferRunner runner(ends, ui, g);
         runner.run();
         return runner.leftAlone();
     });

@@ -9,8 +9,9 @@
 #include <functional>
 
 namespace app {
+class Guard;
 class PointerControl;
-}
+} // namespace app
 namespace platform {
 class Dialogs;
 class EventYield;
@@ -56,7 +57,9 @@ QString overwriteNotUndoneMessage(const QString &table, const QString &aside);
 
 // What every run does around its tables: the selection check, the hourglass and the bar back to 0
 // however it ends, and the box naming the tables run() left alone as the same database's.
-void runSelectedTables(const TransferEnds &ends, const TransferUi &ui, const std::function<QStringList()> &run);
+// run() numbers its steps on the guard it is given.
+void runSelectedTables(const TransferEnds &ends, const TransferUi &ui,
+                       const std::function<QStringList(app::Guard &)> &run);
 
 // Copies each selected table, last list entry first: its columns, then every row, asking before
 // it replaces a table of the same name. A replaced table is moved aside until its copy is complete,

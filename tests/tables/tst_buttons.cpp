@@ -138,12 +138,12 @@ void ButtonsTest::eachButtonNamesItselfWhenItsLoginFails_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("side");
     QTest::addColumn<int>("line");
-    QTest::newRow("PushButton3") << QStringLiteral("PushButton3") << 1 << 110;
-    QTest::newRow("PushButton8") << QStringLiteral("PushButton8") << 2 << 110;
-    QTest::newRow("PushButton4") << QStringLiteral("PushButton4") << 1 << 116;
-    QTest::newRow("PushButton9") << QStringLiteral("PushButton9") << 2 << 116;
-    QTest::newRow("PushButton5") << QStringLiteral("PushButton5") << 1 << 136;
-    QTest::newRow("PushButton10") << QStringLiteral("PushButton10") << 2 << 136;
+    QTest::newRow("PushButton3") << QStringLiteral("PushButton3") << 1 << 106;
+    QTest::newRow("PushButton8") << QStringLiteral("PushButton8") << 2 << 106;
+    QTest::newRow("PushButton4") << QStringLiteral("PushButton4") << 1 << 108;
+    QTest::newRow("PushButton9") << QStringLiteral("PushButton9") << 2 << 108;
+    QTest::newRow("PushButton5") << QStringLiteral("PushButton5") << 1 << 116;
+    QTest::newRow("PushButton10") << QStringLiteral("PushButton10") << 2 << 116;
 }
 
 void ButtonsTest::eachButtonNamesItselfWhenItsLoginFails()

@@ -183,7 +183,7 @@ void TransferTest::differentlyCasedNameIsAskedAbout()
     // the copy goes on.
     QCOMPARE(h.dialogs.messages.size(), size_t(2));
     QVERIFY(h.dialogs.messages[1].text.contains(QStringLiteral("Users' doesn't exist")));
-    QVERIFY(h.dialogs.messages[1].text.contains(Location + QStringLiteral("at line 120")));
+    QVERIFY(h.dialogs.messages[1].text.contains(Location + QStringLiteral("at line 118")));
     QCOMPARE(destination.names, (QStringList{QStringLiteral("users"), QStringLiteral("Users")}));
     QCOMPARE(two.query("SELECT id FROM users")[0][0], sandbox::Cell("9"));
     QCOMPARE(two.query("SELECT id FROM Users")[0][0], sandbox::Cell("5"));
