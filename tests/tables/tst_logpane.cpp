@@ -3,6 +3,8 @@
 #include "tables/LogText.h"
 #include "tables/LogView.h"
 
+#include <QClipboard>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -18,7 +20,33 @@ private slots:
     void logTextIndexesItsLines();
     void longLogMovesToDiskAndReadsBackTheSame();
     void viewShowsEntriesOnceEventsAreHandled();
+    void caretEditsAnywhereAndTheClipboardKeysWork();
+    void mouseSetsTheCaretAndSelects();
+    void longLinesWrapInsteadOfScrollingSideways();
+    void editsAnywhereInALongLogKeepItsLines();
 };
+
+namespace {
+
+// The pane with three lines in it, laid out and focused.
+struct ShownPane {
+    LogView pane;
+    ShownPane(const QString &text, QSize size = {300, 120})
+    {
+        pane.resize(size);
+        pane.setPlainText(text);
+        pane.show();
+        pane.setFocus();
+        QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    }
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, int times = 1)
+    {
+        for (int i = 0; i < times; ++i)
+            QTest::keyClick(&pane, key, modifiers);
+    }
+};
+
+} // namespace
 
 void LogPaneTest::paneKeepsTypedTextAndEndsEveryLineWithCrLf()
 {
@@ -28,6 +56,8 @@ void LogPaneTest::paneKeepsTypedTextAndEndsEveryLineWithCrLf()
     pane.appendEntry("first");
     pane.appendEntry("second");
     QCOMPARE(pane.text(), QStringLiteral("my notefirst\r\nsecond\r\n"));
+    QCOMPARE(pane.caret(), size_t(7)); // a copy's entries do not move the caret
+    QTest::keyClick(&pane, Qt::Key_End, Qt::ControlModifier);
     QTest::keyClick(&pane, Qt::Key_Backspace);
     QTest::keyClick(&pane, Qt::Key_Backspace); // the CR LF went as one, then the "d"
     QKeyEvent accented(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("ç"));
@@ -50,7 +80,6 @@ void LogPaneTest::logTextIndexesItsLines()
     QCOMPARE(std::string(log.line(1)), std::string("b')"));
     QCOMPARE(std::string(log.line(2)), std::string("CREATE TABLE `u`(`x` INT)"));
     QCOMPARE(std::string(log.line(3)), std::string());
-    QCOMPARE(log.longestLineBytes(), size_t(25));
     log.append("🦊");
     log.removeLastCharacter(); // the whole four-byte character
     QCOMPARE(log.bytes(), std::string("INSERT INTO `t` VALUES('a\nb')\r\nCREATE TABLE `u`(`x` INT)\r\n"));
@@ -115,6 +144,166 @@ void LogPaneTest::viewShowsEntriesOnceEventsAreHandled()
     QCOMPARE(pane.verticalScrollBar()->maximum(), 0); // not yet laid out: appends stay cheap
     QTRY_VERIFY(pane.verticalScrollBar()->maximum() > 40);
     QCOMPARE(pane.log().lineCount(), size_t(51));
+}
+
+void LogPaneTest::caretEditsAnywhereAndTheClipboardKeysWork()
+{
+    ShownPane w(QStringLiteral("CREATE TABLE `t`\r\nINSERT 1\r\nINSERT 2\r\n"));
+    // Into the middle of the second line: typing, Delete and Backspace work there.
+    w.key(Qt::Key_Home, Qt::ControlModifier);
+    w.key(Qt::Key_Down);
+    w.key(Qt::Key_Right, Qt::NoModifier, 6);
+    QTest::keyClicks(&w.pane, QStringLiteral("ED"));
+    QCOMPARE(w.pane.text(), QStringLiteral("CREATE TABLE `t`\r\nINSERTED 1\r\nINSERT 2\r\n"));
+    w.key(Qt::Key_Delete);
+    w.key(Qt::Key_Backspace);
+    QCOMPARE(w.pane.text(), QStringLiteral("CREATE TABLE `t`\r\nINSERTE1\r\nINSERT 2\r\n"));
+    // Deleting at a line's end joins the lines; Return splits them again with CR LF.
+    w.key(Qt::Key_End);
+    w.key(Qt::Key_Delete);
+    QCOMPARE(w.pane.text(), QStringLiteral("CREATE TABLE `t`\r\nINSERTE1INSERT 2\r\n"));
+    w.key(Qt::Key_Return);
+    QCOMPARE(w.pane.text(), QStringLiteral("CREATE TABLE `t`\r\nINSERTE1\r\nINSERT 2\r\n"));
+
+    // Shift selects; Ctrl+C copies, Ctrl+X cuts, Ctrl+V pastes where the caret is.
+    w.key(Qt::Key_End, Qt::ShiftModifier);
+    QCOMPARE(w.pane.selectedText(), QStringLiteral("INSERT 2"));
+    w.key(Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("INSERT 2"));
+    w.key(Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(w.pane.text(), QStringLiteral("CREATE TABLE `t`\r\nINSERTE1\r\n\r\n"));
+    w.key(Qt::Key_Home, Qt::ControlModifier);
+    w.key(Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(w.pane.text(), QStringLiteral("INSERT 2CREATE TABLE `t`\r\nINSERTE1\r\n\r\n"));
+    // Typing replaces a selection; Ctrl+A takes everything.
+    w.key(Qt::Key_Left, Qt::ShiftModifier, 8);
+    QTest::keyClicks(&w.pane, QStringLiteral("-- "));
+    QCOMPARE(w.pane.text(), QStringLiteral("-- CREATE TABLE `t`\r\nINSERTE1\r\n\r\n"));
+    w.key(Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(w.pane.selectedText(), w.pane.text());
+    w.key(Qt::Key_Backspace);
+    QCOMPARE(w.pane.text(), QString());
+    // Characters of several bytes go as one, wherever the caret is.
+    w.pane.setPlainText(QStringLiteral("a🦊ü\r\nb"));
+    w.key(Qt::Key_Home, Qt::ControlModifier);
+    w.key(Qt::Key_Right, Qt::NoModifier, 2);
+    w.key(Qt::Key_Backspace);
+    QCOMPARE(w.pane.text(), QStringLiteral("aü\r\nb"));
+    w.key(Qt::Key_Right, Qt::ShiftModifier, 2); // ü and the line break
+    QCOMPARE(w.pane.selectedText(), QStringLiteral("ü\r\n"));
+}
+
+void LogPaneTest::mouseSetsTheCaretAndSelects()
+{
+    ShownPane w(QStringLiteral("first line\r\nsecond line\r\nthird line\r\n"));
+    const int row = w.pane.fontMetrics().lineSpacing();
+    QWidget *area = w.pane.viewport();
+    // A click at the start of the second row, a drag to the end of the third.
+    QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(3, 2 + row + row / 2));
+    QCOMPARE(w.pane.caret(), size_t(12));
+    QTest::mousePress(area, Qt::LeftButton, {}, QPoint(3, 2 + row + row / 2));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(area->width() - 4, 2 + 2 * row + row / 2), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(area, &drag);
+    QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(area->width() - 4, 2 + 2 * row + row / 2));
+    QCOMPARE(w.pane.selectedText(), QStringLiteral("second line\r\nthird line"));
+    // Shift and a click move the selection's free end; a double click takes a word.
+    QTest::mouseClick(area, Qt::LeftButton, Qt::ShiftModifier, QPoint(3, 2 + row / 2));
+    QCOMPARE(w.pane.selectedText(), QStringLiteral("first line\r\n"));
+    QTest::mouseDClick(area, Qt::LeftButton, {}, QPoint(3 + w.pane.fontMetrics().horizontalAdvance(QStringLiteral("sec")),
+                                                        2 + row + row / 2));
+    QCOMPARE(w.pane.selectedText(), QStringLiteral("second"));
+    // A click below the text puts the caret at its end.
+    QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(10, area->height() - 2));
+    QCOMPARE(w.pane.caret(), w.pane.log().size());
+}
+
+void LogPaneTest::longLinesWrapInsteadOfScrollingSideways()
+{
+    const QString row = QStringLiteral("INSERT INTO `t` VALUES('");
+    QString value;
+    for (int i = 0; i < 200; ++i)
+        value += QStringLiteral("word%1 ").arg(i);
+    ShownPane w(row + value + QStringLiteral("')\r\nnext"), QSize(260, 100));
+    QCOMPARE(w.pane.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QVERIFY(!w.pane.horizontalScrollBar()->isVisible());
+    QCOMPARE(w.pane.viewport()->palette().color(QPalette::Base), QColor(Qt::white));
+    // Down moves a row within the wrapped line, not to the next line.
+    w.key(Qt::Key_Home, Qt::ControlModifier);
+    w.key(Qt::Key_Down);
+    const size_t secondRow = w.pane.caret();
+    QVERIFY(secondRow > 0 && secondRow < static_cast<size_t>(row.size() + value.size()));
+    // End stays on its row; every row of the line fits the pane's width.
+    w.key(Qt::Key_Home, Qt::ControlModifier);
+    w.key(Qt::Key_End);
+    QVERIFY(w.pane.caret() < secondRow);
+    QVERIFY(w.pane.caretRect().right() <= w.pane.viewport()->width());
+    // Moving the caret down the wrapped rows scrolls the pane to keep it in view.
+    w.key(Qt::Key_Down, Qt::NoModifier, 40);
+    QVERIFY(!w.pane.caretRect().isEmpty());
+    QVERIFY(w.pane.caret() > secondRow);
+    // A line of megabytes, as a logged BLOB makes, is laid out only where it is in view.
+    w.pane.clear();
+    w.pane.appendEntry(std::string(3 << 20, 'x'));
+    w.pane.appendEntry("after");
+    QTest::qWait(150);
+    w.key(Qt::Key_End, Qt::ControlModifier);
+    w.key(Qt::Key_Up, Qt::NoModifier, 2);
+    QVERIFY(w.pane.caret() > size_t(3 << 20) - 200 && w.pane.caret() < size_t(3 << 20));
+    QVERIFY(!w.pane.caretRect().isEmpty());
+    QVERIFY(!w.pane.grab().isNull());
+}
+
+void LogPaneTest::editsAnywhereInALongLogKeepItsLines()
+{
+    // A log mostly on disk, edited at random places; after each edit it must read back, line by
+    // line and offset by offset, as the same edits made to a plain string.
+    LogText log;
+    std::string model;
+    const std::string row = "INSERT INTO `t` VALUES('🦊', 'a\nb')\r\n";
+    while (model.size() < 2 * LogText::MemoryBytes + 1000) {
+        log.append(row);
+        model += row;
+    }
+    QRandomGenerator random(20261209);
+    const auto lineStarts = [&] {
+        std::vector<size_t> starts{0};
+        for (size_t at = model.find('\n'); at != std::string::npos; at = model.find('\n', at + 1))
+            starts.push_back(at + 1);
+        return starts;
+    };
+    for (int edit = 0; edit < 300; ++edit) {
+        const size_t at = random.bounded(static_cast<quint64>(model.size() + 1));
+        if (random.bounded(3) == 0) {
+            const size_t length = std::min<size_t>(model.size() - at, random.bounded(300));
+            log.erase(at, at + length);
+            model.erase(at, length);
+        } else {
+            std::string piece = random.bounded(2) ? "typed" : std::string(random.bounded(200), '\n') + "x\r\n";
+            log.insert(at, piece);
+            model.insert(at, piece);
+        }
+        if (edit % 50 != 49)
+            continue;
+        QCOMPARE(log.size(), model.size());
+        const std::vector<size_t> starts = lineStarts();
+        QCOMPARE(log.lineCount(), starts.size());
+        for (int probe = 0; probe < 200; ++probe) {
+            const size_t line = random.bounded(static_cast<quint64>(starts.size()));
+            QCOMPARE(log.lineStart(line), starts[line]);
+            const size_t offset = random.bounded(static_cast<quint64>(model.size() + 1));
+            const size_t expected =
+                static_cast<size_t>(std::upper_bound(starts.begin(), starts.end(), offset) - starts.begin()) - 1;
+            QCOMPARE(log.lineOf(offset), expected);
+        }
+        QCOMPARE(log.lastLineStart(), starts.back());
+    }
+    QVERIFY(log.bytes() == model);
+    // Appends after the edits still land at the end and start their lines.
+    log.append("tail\r\nend");
+    model += "tail\r\nend";
+    QVERIFY(log.bytes() == model);
+    QCOMPARE(log.line(log.lineCount() - 1), std::string("end"));
 }
 
 QTEST_MAIN(LogPaneTest)
