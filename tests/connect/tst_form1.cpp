@@ -3,6 +3,7 @@
 #include "connect/Form1.h"
 #include "connect/HelpText.h"
 #include "tableops/TestConnection.h"
+#include "support/Lists.h"
 #include "support/Profiles.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
@@ -28,14 +29,6 @@ void typeSide(Form1 &form, int side, const ConnectionProfile &p)
         typeProfile(ui.Text1, ui.Text2, ui.Text3, ui.Text4, ui.Text9, p);
     else
         typeProfile(ui.Text5, ui.Text6, ui.Text7, ui.Text8, ui.Text10, p);
-}
-
-QStringList listTexts(QListWidget *list)
-{
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
-    return out;
 }
 
 } // namespace

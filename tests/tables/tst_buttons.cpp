@@ -2,6 +2,7 @@
 // real servers: each works on its own side, with its own login, its own location when it fails,
 // and sends exactly what its side sends. Reads the servers' general log, so it runs alone.
 #include "support/Fakes.h"
+#include "support/Lists.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
 #include "tables/Form2.h"
@@ -16,21 +17,6 @@ using sandbox::ScratchDatabase;
 using tableswindow::Form2;
 
 namespace {
-
-QStringList texts(QListWidget *list)
-{
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
-    return out;
-}
-
-void selectOnly(QListWidget *list, const QString &name)
-{
-    for (int i = 0; i < list->count(); ++i)
-        list->item(i)->setSelected(list->item(i)->text() == name);
-    list->setCurrentRow(0, QItemSelectionModel::NoUpdate);
-}
 
 // Side #1 on one database of server 1, side #2 on one of server 2, each with tables a and b.
 struct Window {
@@ -78,12 +64,12 @@ void ButtonsTest::deleteButtonsDropOnTheirOwnSide()
     w.click(w.form.ui().PushButton4);
     QCOMPARE(w.one.tables(), QStringList{QStringLiteral("b")});
     QCOMPARE(w.two.tables(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
-    QCOMPARE(texts(w.form.ui().List1), QStringList{QStringLiteral("b")});
+    QCOMPARE(listTexts(w.form.ui().List1), QStringList{QStringLiteral("b")});
 
     selectOnly(w.form.ui().List2, QStringLiteral("b"));
     w.click(w.form.ui().PushButton9);
     QCOMPARE(w.two.tables(), QStringList{QStringLiteral("a")});
-    QCOMPARE(texts(w.form.ui().List2), QStringList{QStringLiteral("a")});
+    QCOMPARE(listTexts(w.form.ui().List2), QStringList{QStringLiteral("a")});
     QCOMPARE(w.one.tables(), QStringList{QStringLiteral("b")});
     QVERIFY(w.t.dialogs.messages.empty());
     // The second server received side #2's drop, once (it trims the closing semicolon before it
@@ -108,8 +94,8 @@ void ButtonsTest::renameButtonsRenameOnTheirOwnSide()
     QCOMPARE(w.two.tables(), (QStringList{QStringLiteral("a"), QStringLiteral("b_two")}));
     QCOMPARE(w.t.dialogs.prompts, (QStringList{QStringLiteral("Enter new name of a:"),
                                                QStringLiteral("Enter new name of b:")}));
-    QCOMPARE(texts(w.form.ui().List1), (QStringList{QStringLiteral("b"), QStringLiteral("a_one")}));
-    QCOMPARE(texts(w.form.ui().List2), (QStringList{QStringLiteral("a"), QStringLiteral("b_two")}));
+    QCOMPARE(listTexts(w.form.ui().List1), (QStringList{QStringLiteral("b"), QStringLiteral("a_one")}));
+    QCOMPARE(listTexts(w.form.ui().List2), (QStringList{QStringLiteral("a"), QStringLiteral("b_two")}));
 }
 
 void ButtonsTest::sendButtonsCopyTheirOwnWay()
@@ -129,7 +115,7 @@ void ButtonsTest::sendButtonsCopyTheirOwnWay()
     w.click(w.form.ui().PushButton8);
     QCOMPARE(w.one.query("SELECT v FROM only_two"), (Rows{{Cell("2to1")}}));
     QVERIFY(w.t.dialogs.messages.empty());
-    QVERIFY(texts(w.form.ui().List1).contains(QStringLiteral("only_two")));
+    QVERIFY(listTexts(w.form.ui().List1).contains(QStringLiteral("only_two")));
     QVERIFY(w.form.logPane().text().contains(QStringLiteral("INSERT INTO `only_two` VALUES('2to1')")));
 }
 

@@ -21,7 +21,7 @@ using namespace transfer;
 
 namespace {
 
-QStringList listTexts(QListWidget *list)
+QStringList sortedTexts(QListWidget *list)
 {
     QStringList out;
     for (int i = 0; i < list->count(); ++i)
@@ -162,8 +162,8 @@ void Form2Test::switchThenNextShowsFreshLists()
     QVERIFY(form2->isHidden());
     form1.PushButton2_Click();
     QVERIFY(form2->isVisible());
-    QCOMPARE(listTexts(form2->ui().List1), (QStringList{QStringLiteral("a"), QStringLiteral("c")}));
-    QCOMPARE(listTexts(form2->ui().List2), QStringList{QStringLiteral("b")});
+    QCOMPARE(sortedTexts(form2->ui().List1), (QStringList{QStringLiteral("a"), QStringLiteral("c")}));
+    QCOMPARE(sortedTexts(form2->ui().List2), QStringList{QStringLiteral("b")});
 }
 
 void Form2Test::copyToClipboardTakesThePane()
@@ -289,7 +289,7 @@ void Form2Test::closingDuringACopyEndsItQuietly()
     QTRY_COMPARE(one.query("SELECT COUNT(*) FROM information_schema.processlist WHERE db = '"
                            + one.name().toStdString() + "'")[0][0],
                  sandbox::Cell("1"));
-    QCOMPARE(listTexts(form.ui().List2), QStringList{QStringLiteral("b")}); // b was done before the close
+    QCOMPARE(sortedTexts(form.ui().List2), QStringList{QStringLiteral("b")}); // b was done before the close
     form.PushButton6_Click(); // nothing starts once the program is ending
     QCOMPARE(selectedCount(form.ui().List2), 0);
 }

@@ -6,6 +6,7 @@
 // step's number while the handler goes on with the step after it.
 #include "app/Guard.h"
 #include "connect/Form1.h"
+#include "support/Lists.h"
 #include "support/Profiles.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
@@ -133,13 +134,6 @@ public:
 private:
     bool armed_ = false;
 };
-
-void selectOnly(QListWidget *list, const QString &name)
-{
-    for (int i = 0; i < list->count(); ++i)
-        list->item(i)->setSelected(list->item(i)->text() == name);
-    list->setCurrentRow(0, QItemSelectionModel::NoUpdate);
-}
 
 // Both logins stored, tables a and b on each side and c on side #2 only.
 struct World {
