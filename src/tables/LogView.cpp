@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextLine>
@@ -579,6 +580,31 @@ void LogView::copySelection()
         QGuiApplication::clipboard()->setText(selectedText());
 }
 
+void LogView::cutSelection()
+{
+    copySelection();
+    if (hasSelection())
+        replaceSelection({});
+}
+
+void LogView::paste() { replaceSelection(QGuiApplication::clipboard()->text().toStdString()); }
+
+void LogView::contextMenuEvent(QContextMenuEvent *event)
+{
+    // What a text box offers on a right click.
+    QMenu menu(this);
+    const bool selected = hasSelection();
+    menu.addAction(QStringLiteral("Cut"), QKeySequence::Cut, this, &LogView::cutSelection)->setEnabled(selected);
+    menu.addAction(QStringLiteral("Copy"), QKeySequence::Copy, this, &LogView::copySelection)->setEnabled(selected);
+    menu.addAction(QStringLiteral("Paste"), QKeySequence::Paste, this, &LogView::paste)
+        ->setEnabled(!QGuiApplication::clipboard()->text().isEmpty());
+    menu.addAction(QStringLiteral("Delete"), this, [this] { replaceSelection({}); })->setEnabled(selected);
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Select All"), QKeySequence::SelectAll, this, &LogView::selectAll)
+        ->setEnabled(log_.size() > 0);
+    menu.exec(event->globalPos());
+}
+
 void LogView::keyPressEvent(QKeyEvent *event)
 {
     struct Move {
@@ -626,11 +652,9 @@ void LogView::keyPressEvent(QKeyEvent *event)
     } else if (event->matches(QKeySequence::Copy)) {
         copySelection();
     } else if (event->matches(QKeySequence::Cut)) {
-        copySelection();
-        if (hasSelection())
-            replaceSelection({});
+        cutSelection();
     } else if (event->matches(QKeySequence::Paste)) {
-        replaceSelection(QGuiApplication::clipboard()->text().toStdString());
+        paste();
     } else if (event->key() == Qt::Key_Backspace) {
         eraseBackward();
     } else if (event->matches(QKeySequence::Delete)) {

@@ -47,6 +47,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -100,6 +101,8 @@ private:
     void eraseForward();
     bool hasSelection() const { return caret_ != anchor_; }
     void copySelection();
+    void cutSelection();
+    void paste();
 
     void scheduleRefresh();
     void refresh();

@@ -4,6 +4,7 @@
 #include "tables/LogView.h"
 
 #include <QClipboard>
+#include <QMenu>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QtTest>
@@ -24,6 +25,7 @@ private slots:
     void mouseSetsTheCaretAndSelects();
     void longLinesWrapInsteadOfScrollingSideways();
     void editsAnywhereInALongLogKeepItsLines();
+    void rightClickOffersWhatATextBoxDoes();
 };
 
 namespace {
@@ -304,6 +306,32 @@ void LogPaneTest::editsAnywhereInALongLogKeepItsLines()
     model += "tail\r\nend";
     QVERIFY(log.bytes() == model);
     QCOMPARE(log.line(log.lineCount() - 1), std::string("end"));
+}
+
+void LogPaneTest::rightClickOffersWhatATextBoxDoes()
+{
+    ShownPane w(QStringLiteral("INSERT 1\r\n"));
+    w.key(Qt::Key_Home, Qt::ControlModifier);
+    w.key(Qt::Key_Right, Qt::ShiftModifier, 6);
+    QGuiApplication::clipboard()->clear();
+    QStringList offered;
+    QTimer::singleShot(0, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        for (QAction *a : menu->actions())
+            if (!a->isSeparator())
+                offered << a->text() + (a->isEnabled() ? QString() : QStringLiteral(" (off)"));
+        for (QAction *a : menu->actions())
+            if (a->text() == QLatin1String("Cut"))
+                a->trigger();
+        menu->close();
+    });
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), w.pane.viewport()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(w.pane.viewport(), &click);
+    QCOMPARE(offered, (QStringList{QStringLiteral("Cut"), QStringLiteral("Copy"), QStringLiteral("Paste (off)"),
+                                   QStringLiteral("Delete"), QStringLiteral("Select All")}));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("INSERT"));
+    QCOMPARE(w.pane.text(), QStringLiteral(" 1\r\n"));
 }
 
 QTEST_MAIN(LogPaneTest)
