@@ -661,6 +661,9 @@ void LogView::keyPressEvent(QKeyEvent *event)
         eraseForward();
     } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         replaceSelection("\r\n");
+    } else if ((event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)
+               && event->modifiers() == Qt::ControlModifier) {
+        scrollRows(event->key() == Qt::Key_Up ? -1 : 1); // the view moves, the caret stays
     } else if (!event->text().isEmpty() && event->text().at(0).isPrint()
                && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
         replaceSelection(event->text().toStdString());

@@ -26,6 +26,7 @@ private slots:
     void longLinesWrapInsteadOfScrollingSideways();
     void editsAnywhereInALongLogKeepItsLines();
     void rightClickOffersWhatATextBoxDoes();
+    void anyKeysKeepTheCaretInViewAndOnACharacter();
 };
 
 namespace {
@@ -332,6 +333,49 @@ void LogPaneTest::rightClickOffersWhatATextBoxDoes()
                                    QStringLiteral("Delete"), QStringLiteral("Select All")}));
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("INSERT"));
     QCOMPARE(w.pane.text(), QStringLiteral(" 1\r\n"));
+}
+
+void LogPaneTest::anyKeysKeepTheCaretInViewAndOnACharacter()
+{
+    // Wrapped rows, a line of many stretches, characters of 1 to 4 bytes, bytes that are not
+    // UTF-8, as a log of binary values holds; then keys at random, with a copy appending between.
+    ShownPane w(QString(), QSize(220, 90));
+    w.pane.appendEntry("CREATE TABLE `t` (`v` BLOB, `w` TEXT) -- ü 🦊 ∑");
+    w.pane.appendEntry("INSERT INTO `t` VALUES(_binary'\xff\xfe\x80\xc3', 'x')");
+    w.pane.appendEntry(std::string(20000, 'y') + "é");
+    w.pane.appendEntry("");
+    const Qt::Key keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up,        Qt::Key_Down,   Qt::Key_Home,
+                            Qt::Key_End,  Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Delete, Qt::Key_Backspace,
+                            Qt::Key_Return, Qt::Key_A};
+    const Qt::KeyboardModifiers modifiers[] = {Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier};
+    QRandomGenerator random(9122026);
+    bool viewMovedAlone = false;
+    for (int i = 0; i < 1500; ++i) {
+        const Qt::Key key = keys[random.bounded(static_cast<int>(std::size(keys)))];
+        const Qt::KeyboardModifiers modifier = modifiers[random.bounded(3)];
+        if (key == Qt::Key_A && modifier == Qt::ControlModifier)
+            continue; // select all then Delete would leave little to move in
+        if (i % 100 == 0)
+            w.pane.appendEntry("INSERT INTO `t` VALUES('" + std::to_string(i) + "')");
+        const size_t caretBefore = w.pane.caret();
+        const size_t sizeBefore = w.pane.log().size();
+        QTest::keyClick(&w.pane, key, modifier);
+        const size_t caret = w.pane.caret();
+        QVERIFY(caret <= w.pane.log().size());
+        // On a character's start: never inside a CR LF, never inside a character of several bytes.
+        if (caret > 0)
+            QCOMPARE(w.pane.log().nextCharacter(w.pane.log().previousCharacter(caret)), caret);
+        // Ctrl+Up and Ctrl+Down move the view alone; the caret may then stay out of view until
+        // it moves or the text changes.
+        if (modifier == Qt::ControlModifier && (key == Qt::Key_Up || key == Qt::Key_Down))
+            viewMovedAlone = true;
+        else if (caret != caretBefore || w.pane.log().size() != sizeBefore)
+            viewMovedAlone = false;
+        if (!viewMovedAlone)
+            QVERIFY2(!w.pane.caretRect().isEmpty(), qPrintable(QString::number(i)));
+        QCOMPARE(w.pane.selectedText().toUtf8().isEmpty(), w.pane.caret() == w.pane.anchor());
+    }
+    QVERIFY(!w.pane.grab().isNull());
 }
 
 QTEST_MAIN(LogPaneTest)
