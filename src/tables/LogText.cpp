@@ -191,20 +191,42 @@ void LogText::splitAt(size_t offset)
 
 void LogText::insert(size_t offset, std::string_view utf8)
 {
-    offset = std::min(offset, size_);
-    if (offset == size_) {
+    if (offset >= size_) {
         append(utf8);
         return;
     }
-    if (utf8.empty())
+    if (!utf8.empty())
+        insertStretch(offset, Stretch{Piece{store_.append(utf8), utf8.size()}});
+}
+
+LogText::Stretch LogText::stretch(size_t start, size_t end) const
+{
+    Stretch out;
+    end = std::min(end, size_);
+    while (start < end) {
+        const size_t i = pieceAt(start);
+        const size_t within = start - pieceStarts_[i];
+        const size_t length = std::min(pieces_[i].length - within, end - start);
+        out.push_back(Piece{pieces_[i].stored + within, length});
+        start += length;
+    }
+    return out;
+}
+
+void LogText::insertStretch(size_t offset, const Stretch &pieces)
+{
+    offset = std::min(offset, size_);
+    size_t length = 0;
+    for (const Piece &p : pieces)
+        length += p.length;
+    if (length == 0)
         return;
     size_t line = lineOf(offset);
     splitAt(offset);
-    const size_t stored = store_.append(utf8);
-    const size_t i = pieceAt(offset); // the piece that starts at offset
-    pieces_.insert(pieces_.begin() + static_cast<std::ptrdiff_t>(i), Piece{stored, utf8.size()});
+    const size_t at = offset == size_ ? pieces_.size() : pieceAt(offset); // the piece that starts at offset
+    pieces_.insert(pieces_.begin() + static_cast<std::ptrdiff_t>(at), pieces.begin(), pieces.end());
     reindexPieces();
-    size_ += utf8.size();
+    size_ += length;
 
     // Later line starts move; the lines the insert brings get marks of their own.
     const auto after = std::upper_bound(marks_.begin(), marks_.end(), offset,
@@ -212,16 +234,23 @@ void LogText::insert(size_t offset, std::string_view utf8)
     std::vector<LineMark> added;
     size_t lastMarked = (after - 1)->line;
     size_t breaks = 0;
-    for (size_t at = utf8.find('\n'); at != std::string_view::npos; at = utf8.find('\n', at + 1)) {
-        ++breaks;
-        ++line;
-        if (line - lastMarked >= Stride) {
-            added.push_back(LineMark{line, offset + at + 1});
-            lastMarked = line;
+    size_t position = offset;
+    for (const Piece &p : pieces) {
+        for (size_t done = 0; done < p.length;) {
+            const std::string_view part = store_.span(p.stored + done, p.length - done);
+            for (size_t k = part.find('\n'); k != std::string_view::npos; k = part.find('\n', k + 1)) {
+                ++breaks;
+                if (++line - lastMarked >= Stride) {
+                    added.push_back(LineMark{line, position + k + 1});
+                    lastMarked = line;
+                }
+            }
+            done += part.size();
+            position += part.size();
         }
     }
     for (auto m = after; m != marks_.end(); ++m) {
-        m->offset += utf8.size();
+        m->offset += length;
         m->line += breaks;
     }
     marks_.insert(after, added.begin(), added.end());
@@ -234,10 +263,7 @@ void LogText::erase(size_t start, size_t end)
     end = std::min(end, size_);
     if (start >= end)
         return;
-    if (start == 0 && end == size_) {
-        clear();
-        return;
-    }
+    // Even erasing everything keeps the store: an undo may put it back. Only clear() drops it.
     const size_t breaks = countLineBreaks(start, end);
     splitAt(start);
     splitAt(end);

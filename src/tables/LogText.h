@@ -48,11 +48,21 @@ class LogText {
 public:
     static constexpr size_t MemoryBytes = ByteStore::MemoryBytes;
 
+    struct Piece {
+        size_t stored; // where in the store
+        size_t length;
+    };
+    // A stretch of the text as the store holds it: enough to put it back after an erase, at no
+    // cost in memory, since the store keeps every byte until the log is cleared.
+    using Stretch = std::vector<Piece>;
+
     LogText() { clear(); }
 
     void append(std::string_view utf8);
     void insert(size_t offset, std::string_view utf8);
     void erase(size_t start, size_t end);
+    Stretch stretch(size_t start, size_t end) const;
+    void insertStretch(size_t offset, const Stretch &pieces);
     void removeLastCharacter();
     void clear();
 
@@ -74,10 +84,6 @@ public:
     size_t previousCharacter(size_t offset) const;
 
 private:
-    struct Piece {
-        size_t stored; // where in the store
-        size_t length;
-    };
     struct LineMark {
         size_t line;
         size_t offset; // where that line starts
@@ -91,8 +97,6 @@ private:
     size_t lineBreakFrom(size_t offset) const;
     size_t countLineBreaks(size_t start, size_t end) const;
     char at(size_t offset) const { return span(offset, 1)[0]; }
-    // After bytes were added at the end: index the lines they began.
-    void indexTail(size_t from);
 
     static constexpr size_t Stride = 64;
 

@@ -98,6 +98,7 @@ QString LogView::text() const
 void LogView::clear()
 {
     log_.clear();
+    undo_ = {};
     caret_ = anchor_ = 0;
     top_ = {0, 0};
     forgetLayouts();
@@ -543,10 +544,18 @@ void LogView::moveByWord(int direction, bool keepAnchor)
         setCaret(direction > 0 ? log_.nextCharacter(caret_) : log_.previousCharacter(caret_), keepAnchor);
 }
 
-void LogView::replaceSelection(const std::string &utf8)
+void LogView::replaceSelection(const std::string &utf8, Edit kind)
 {
     const size_t start = std::min(caret_, anchor_);
     const size_t end = std::max(caret_, anchor_);
+    if (start == end && utf8.empty())
+        return;
+    const bool goesOnTyping = kind == Edit::Typing && undo_.possible && undo_.typing && start == end
+                              && start == undo_.offset + undo_.inserted;
+    if (goesOnTyping)
+        undo_.inserted += utf8.size();
+    else
+        undo_ = {true, kind == Edit::Typing, start, log_.stretch(start, end), utf8.size()};
     log_.erase(start, end);
     log_.insert(start, utf8);
     // Keep the top where it was in the text.
@@ -555,6 +564,29 @@ void LogView::replaceSelection(const std::string &utf8)
     forgetLayouts();
     top_ = {paragraphAt(top_.paragraph).start, 0};
     caret_ = anchor_ = start + utf8.size();
+    goalX_ = -1;
+    ensureCaretVisible();
+    viewport()->update();
+}
+
+void LogView::undo()
+{
+    if (!undo_.possible)
+        return;
+    // What the edit put in goes, what it took out comes back; undoing again redoes the edit.
+    const size_t start = std::min(undo_.offset, log_.size());
+    const size_t end = std::min(start + undo_.inserted, log_.size());
+    const LogText::Stretch inserted = log_.stretch(start, end);
+    size_t restored = 0;
+    for (const LogText::Piece &p : undo_.removed)
+        restored += p.length;
+    log_.erase(start, end);
+    log_.insertStretch(start, undo_.removed);
+    undo_ = {true, false, start, inserted, restored};
+    forgetLayouts();
+    top_ = {paragraphAt(std::min(top_.paragraph, log_.size())).start, 0};
+    anchor_ = start;
+    caret_ = start + restored;
     goalX_ = -1;
     ensureCaretVisible();
     viewport()->update();
@@ -594,6 +626,8 @@ void LogView::contextMenuEvent(QContextMenuEvent *event)
     // What a text box offers on a right click.
     QMenu menu(this);
     const bool selected = hasSelection();
+    menu.addAction(QStringLiteral("Undo"), QKeySequence::Undo, this, &LogView::undo)->setEnabled(canUndo());
+    menu.addSeparator();
     menu.addAction(QStringLiteral("Cut"), QKeySequence::Cut, this, &LogView::cutSelection)->setEnabled(selected);
     menu.addAction(QStringLiteral("Copy"), QKeySequence::Copy, this, &LogView::copySelection)->setEnabled(selected);
     menu.addAction(QStringLiteral("Paste"), QKeySequence::Paste, this, &LogView::paste)
@@ -664,9 +698,11 @@ void LogView::keyPressEvent(QKeyEvent *event)
     } else if ((event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)
                && event->modifiers() == Qt::ControlModifier) {
         scrollRows(event->key() == Qt::Key_Up ? -1 : 1); // the view moves, the caret stays
+    } else if (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
+        undo();
     } else if (!event->text().isEmpty() && event->text().at(0).isPrint()
                && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
-        replaceSelection(event->text().toStdString());
+        replaceSelection(event->text().toStdString(), Edit::Typing);
     } else {
         QAbstractScrollArea::keyPressEvent(event);
         return;
@@ -677,7 +713,7 @@ void LogView::keyPressEvent(QKeyEvent *event)
 void LogView::inputMethodEvent(QInputMethodEvent *event)
 {
     if (!event->commitString().isEmpty())
-        replaceSelection(event->commitString().toStdString());
+        replaceSelection(event->commitString().toStdString(), Edit::Typing);
     event->accept();
 }
 

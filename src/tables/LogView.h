@@ -34,6 +34,9 @@ public:
     QString selectedText() const;
     void setCaret(size_t offset, bool keepAnchor = false);
     void selectAll();
+    // Takes back the last edit, or the last undo, as a text box's one level of undo does.
+    void undo();
+    bool canUndo() const { return undo_.possible; }
     // Where the caret is drawn, in the viewport; empty when it is out of view.
     QRect caretRect();
 
@@ -96,7 +99,8 @@ private:
     void moveVertically(int rows, bool keepAnchor);
     void moveToRowEdge(bool end, bool keepAnchor);
     void moveByWord(int direction, bool keepAnchor);
-    void replaceSelection(const std::string &utf8);
+    enum class Edit { Typing, Other };
+    void replaceSelection(const std::string &utf8, Edit kind = Edit::Other);
     void eraseBackward();
     void eraseForward();
     bool hasSelection() const { return caret_ != anchor_; }
@@ -117,6 +121,13 @@ private:
     size_t caret_ = 0;
     size_t anchor_ = 0;
     int goalX_ = -1; // the column Up and Down keep to
+    struct Undo {
+        bool possible = false;
+        bool typing = false;   // typed characters in a row undo as one
+        size_t offset = 0;
+        LogText::Stretch removed; // what the edit took out
+        size_t inserted = 0;      // how many bytes it put in at offset
+    } undo_;
     bool syncingBar_ = false;
 };
 

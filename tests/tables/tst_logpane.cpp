@@ -27,6 +27,7 @@ private slots:
     void editsAnywhereInALongLogKeepItsLines();
     void rightClickOffersWhatATextBoxDoes();
     void anyKeysKeepTheCaretInViewAndOnACharacter();
+    void undoTakesBackTheLastEditAndThenRedoesIt();
 };
 
 namespace {
@@ -329,7 +330,7 @@ void LogPaneTest::rightClickOffersWhatATextBoxDoes()
     });
     QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), w.pane.viewport()->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(w.pane.viewport(), &click);
-    QCOMPARE(offered, (QStringList{QStringLiteral("Cut"), QStringLiteral("Copy"), QStringLiteral("Paste (off)"),
+    QCOMPARE(offered, (QStringList{QStringLiteral("Undo (off)"), QStringLiteral("Cut"), QStringLiteral("Copy"), QStringLiteral("Paste (off)"),
                                    QStringLiteral("Delete"), QStringLiteral("Select All")}));
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("INSERT"));
     QCOMPARE(w.pane.text(), QStringLiteral(" 1\r\n"));
@@ -376,6 +377,47 @@ void LogPaneTest::anyKeysKeepTheCaretInViewAndOnACharacter()
         QCOMPARE(w.pane.selectedText().toUtf8().isEmpty(), w.pane.caret() == w.pane.anchor());
     }
     QVERIFY(!w.pane.grab().isNull());
+}
+
+void LogPaneTest::undoTakesBackTheLastEditAndThenRedoesIt()
+{
+    ShownPane w(QStringLiteral("INSERT 1\r\nINSERT 2\r\n"));
+    w.key(Qt::Key_Home, Qt::ControlModifier);
+    w.key(Qt::Key_Right, Qt::NoModifier, 6);
+    QTest::keyClicks(&w.pane, QStringLiteral("ED"));
+    w.pane.appendEntry("INSERT 3"); // a copy goes on meanwhile
+    // Typing in a row undoes as one; undoing again puts it back.
+    w.key(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w.pane.text(), QStringLiteral("INSERT 1\r\nINSERT 2\r\nINSERT 3\r\n"));
+    w.key(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w.pane.text(), QStringLiteral("INSERTED 1\r\nINSERT 2\r\nINSERT 3\r\n"));
+    // A cut comes back selected.
+    w.key(Qt::Key_Home, Qt::ControlModifier);
+    w.key(Qt::Key_Down, Qt::ShiftModifier, 2);
+    w.key(Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(w.pane.text(), QStringLiteral("INSERT 3\r\n"));
+    w.key(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w.pane.text(), QStringLiteral("INSERTED 1\r\nINSERT 2\r\nINSERT 3\r\n"));
+    QCOMPARE(w.pane.selectedText(), QStringLiteral("INSERTED 1\r\nINSERT 2\r\n"));
+
+    // Deleting a log of megabytes, mostly on disk, and taking it back gives every byte again.
+    w.pane.clear();
+    QVERIFY(!w.pane.canUndo());
+    std::string expected;
+    for (int i = 0; expected.size() < 3 * LogText::MemoryBytes; ++i) {
+        const std::string entry = "INSERT INTO `t` VALUES(" + std::to_string(i) + ", 'ü')";
+        w.pane.appendEntry(entry);
+        expected += entry + "\r\n";
+    }
+    const size_t lines = w.pane.log().lineCount();
+    w.key(Qt::Key_A, Qt::ControlModifier);
+    w.key(Qt::Key_Delete);
+    QCOMPARE(w.pane.log().size(), size_t(0));
+    QCOMPARE(w.pane.log().lineCount(), size_t(1));
+    w.key(Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(w.pane.log().bytes() == expected);
+    QCOMPARE(w.pane.log().lineCount(), lines);
+    QCOMPARE(w.pane.log().line(lines / 2), "INSERT INTO `t` VALUES(" + std::to_string(lines / 2) + ", 'ü')");
 }
 
 QTEST_MAIN(LogPaneTest)
