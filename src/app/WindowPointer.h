@@ -7,6 +7,8 @@
 #include <QWidget>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace app {
 
@@ -24,7 +26,13 @@ public:
     bool hasCustomPicture() const { return custom_.has_value(); }
 
 private:
+    // Controls with a pointer of their own (a text box's I-beam) show the hourglass too while it
+    // is set, and get their own back after.
+    void coverOwnPointers();
+    void uncoverOwnPointers();
+
     QPointer<QWidget> window_;
+    std::vector<std::pair<QPointer<QWidget>, QCursor>> covered_;
     std::optional<QCursor> custom_;
     int value_ = pointer::Default;
 };

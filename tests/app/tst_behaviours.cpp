@@ -216,11 +216,21 @@ void BehavioursTest::hourglassBelongsToItsWindow()
 {
     TestServices t;
     std::unique_ptr<Form2> form(makeForm2(t));
+    QWidget *pane = form->ui().Text1->viewport();
+    QCOMPARE(pane->cursor().shape(), Qt::IBeamCursor);
     form->pointer().set(pointer::Busy);
     QCOMPARE(form->cursor().shape(), Qt::WaitCursor);
+    QCOMPARE(pane->cursor().shape(), Qt::WaitCursor); // over the log pane's text too
     QVERIFY(!QApplication::overrideCursor()); // a box opened now keeps its own arrow
     form->pointer().set(pointer::Default);
     QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(pane->cursor().shape(), Qt::IBeamCursor);
+    // The connection window's boxes have an I-beam of their own; the hourglass covers them as well.
+    Form1 first(t.services, Form2::factory(t.services));
+    first.pointer().set(pointer::Busy);
+    QCOMPARE(first.ui().Text1->cursor().shape(), Qt::WaitCursor);
+    first.pointer().set(pointer::Default);
+    QCOMPARE(first.ui().Text1->cursor().shape(), Qt::IBeamCursor);
 }
 
 void BehavioursTest::lockRefusesDropsAndInputMethods()
