@@ -1,6 +1,10 @@
 #pragma once
 // What the benchmarks measure alike: resident memory and how long the windows go unserved.
 
+#include "app/Services.h"
+#include "platform/QtEventYield.h"
+#include "support/TestServices.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
@@ -9,7 +13,17 @@
 
 namespace {
 
-long long statusKb(const char *field)
+// The tests' doubles for boxes, clipboard, shell and draw, with the program's own event yield, so
+// the windows are served while a copy waits as they are in use.
+struct ServedServices {
+    TestServices t;
+    platform::QtEventYield yield{[this] { return t.lock.ending(); }};
+    app::Services services{t.services.dialogs, t.services.clipboard,    t.services.shell,
+                           yield,              t.services.random,       t.services.settings,
+                           t.services.lock,    t.services.programFolder, t.services.endProgram};
+};
+
+inline long long statusKb(const char *field)
 {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
@@ -20,7 +34,7 @@ long long statusKb(const char *field)
     return -1;
 }
 
-void resetPeak()
+inline void resetPeak()
 {
     QFile f(QStringLiteral("/proc/self/clear_refs"));
     if (f.open(QIODevice::WriteOnly))

@@ -5,7 +5,6 @@
 //   TABULINK_BENCH_ROWS=100000 bench_complete   (a quicker run)
 #include "BenchSupport.h"
 #include "app/Services.h"
-#include "platform/QtEventYield.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
 #include "tables/Form2.h"
@@ -64,12 +63,10 @@ struct Result {
 
 Result completeCopy(const sandbox::ScratchDatabase &from, const sandbox::ScratchDatabase &to)
 {
-    TestServices t;
-    platform::QtEventYield yield([&t] { return t.lock.ending(); });
-    app::Services services{t.services.dialogs, t.services.clipboard, t.services.shell, yield, t.services.random,
-                           t.services.settings, t.services.lock, t.services.programFolder, t.services.endProgram};
+    ServedServices served;
+    TestServices &t = served.t;
     const ProfilesFrom profiles = sandbox::sidesOn(from, to);
-    Form2 form(services, profiles, [] {});
+    Form2 form(served.services, profiles, [] {});
     form.show();
     form.ui().List1->addItem(QStringLiteral("t"));
     form.PushButton1_Click();

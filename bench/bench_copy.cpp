@@ -2,7 +2,6 @@
 // against a bare Connector/C loop that sends the same INSERT statements. Prints rates and memory.
 #include "BenchSupport.h"
 #include "platform/DbConnection.h"
-#include "platform/QtEventYield.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
 #include "tables/Form2.h"
@@ -105,13 +104,10 @@ int main(int argc, char *argv[])
         return t;
     };
     // The program: through the table manager window, as a click on "Send Table(s) to MySQL #2".
-    TestServices t;
-    platform::QtEventYield yield([&t] { return t.lock.ending(); });
-    app::Services services = t.services;
-    app::Services withRealYield{services.dialogs, services.clipboard, services.shell, yield, services.random,
-                                     services.settings, services.lock, services.programFolder, services.endProgram};
+    ServedServices served;
+    TestServices &t = served.t;
     const ProfilesFrom profiles = sandbox::sidesOn(source, destination);
-    Form2 form(withRealYield, profiles, [] {});
+    Form2 form(served.services, profiles, [] {});
     form.show();
     form.ui().List1->addItem(QStringLiteral("orders"));
     form.ui().List1->setCurrentRow(0);

@@ -1,4 +1,5 @@
 // Appending to the log pane must cost the same at the hundred-thousandth line as at the first.
+#include "BenchSupport.h"
 #include "support/TestServices.h"
 #include "tables/Form2.h"
 #include "ui_Form2.h"
@@ -8,7 +9,6 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include <QFile>
 
 #include <cstdio>
 #include <functional>
@@ -19,18 +19,6 @@ using namespace sides;
 using namespace tableswindow;
 using namespace transfer;
 
-namespace {
-long long rssKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -54,7 +42,7 @@ int main(int argc, char *argv[])
     while (warm.elapsed() < 200)
         QCoreApplication::processEvents();
     form.logPane().clear();
-    const long long rssBefore = rssKb();
+    const long long rssBefore = statusKb("VmRSS:");
     std::vector<double> blockMs;
     QElapsedTimer total;
     total.start();
@@ -74,7 +62,7 @@ int main(int argc, char *argv[])
         blockMs.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }
     QCoreApplication::processEvents();
-    const long long rssAfter = rssKb();
+    const long long rssAfter = statusKb("VmRSS:");
     const QString all = form.logPane().text();
     std::printf("log pane: %d appends in %.2f s, pane holds %lld characters\n", Lines, total.elapsed() / 1000.0,
                 static_cast<long long>(all.size()));

@@ -6,7 +6,6 @@
 #include "BenchSupport.h"
 #include "app/Services.h"
 #include "platform/DbConnection.h"
-#include "platform/QtEventYield.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
 #include "tables/Form2.h"
@@ -47,12 +46,10 @@ void copyOnce(long long rows)
     std::printf("%lld rows of %d bytes (%.2f GB) made in %.0f s\n", rows, RowBytes, rows * RowBytes / 1e9,
                 setup.elapsed() / 1000.0);
 
-    TestServices t;
-    platform::QtEventYield yield([&t] { return t.lock.ending(); });
-    app::Services services{t.services.dialogs, t.services.clipboard, t.services.shell, yield, t.services.random,
-                           t.services.settings, t.services.lock, t.services.programFolder, t.services.endProgram};
+    ServedServices served;
+    TestServices &t = served.t;
     const ProfilesFrom profiles = sandbox::sidesOn(source, destination);
-    Form2 form(services, profiles, [] {});
+    Form2 form(served.services, profiles, [] {});
     form.show();
     form.ui().List1->addItem(QStringLiteral("big"));
     form.ui().List1->setCurrentRow(0);

@@ -11,16 +11,24 @@
 
 namespace tableops {
 
+bool startTableChange(app::Guard &g, const TableSide &side, platform::Connection &connection,
+                      platform::Dialogs &dialogs)
+{
+    g(100, [&] { connection.setEventYield(side.yield); });
+    if (g.when(102, [&] { return side.list.currentIndex() == -1; })) {
+        g(102, [&] { dialogs.message(PleaseSelectATable); });
+        return false;
+    }
+    return true;
+}
+
 void deleteTables(const TableSide &side, bool withSemicolon, platform::Dialogs &dialogs, app::PointerControl &pointer)
 {
     app::Guard g(dialogs, side.location);
     sides::TableList &list = side.list;
     platform::Connection connection;
-    g(100, [&] { connection.setEventYield(side.yield); });
-    if (g.when(102, [&] { return list.currentIndex() == -1; })) {
-        g(102, [&] { dialogs.message(PleaseSelectATable); });
+    if (!startTableChange(g, side, connection, dialogs))
         return;
-    }
     std::optional<app::BusyPointerScope> busy;
     g(104, [&] { busy.emplace(pointer); });
     for (int i = list.count() - 1; i >= 0; --i) {

@@ -7,9 +7,11 @@
 #include <functional>
 
 namespace app {
+class Guard;
 class PointerControl;
-}
+} // namespace app
 namespace platform {
+class Connection;
 class Dialogs;
 class EventYield;
 } // namespace platform
@@ -28,6 +30,11 @@ struct TableSide {
     QString location;                                 // of the side's error report
     platform::EventYield *yield = nullptr;            // serves the windows while the server works
 };
+
+// The first two steps of a drop and of a rename: ready the side's connection (100); with no current
+// entry, say "Please select a table" (102). False when the run ends there.
+bool startTableChange(app::Guard &g, const TableSide &side, platform::Connection &connection,
+                      platform::Dialogs &dialogs);
 
 // Drops the selected tables of the side, bottom of the list first, each on a connection of its own.
 // An entry leaves the list only when its table was dropped.

@@ -16,11 +16,8 @@ void renameTable(const TableSide &side, platform::Dialogs &dialogs, app::Pointer
     app::Guard g(dialogs, side.location);
     sides::TableList &list = side.list;
     platform::Connection connection;
-    g(100, [&] { connection.setEventYield(side.yield); });
-    if (g.when(102, [&] { return list.currentIndex() == -1; })) {
-        g(102, [&] { dialogs.message(PleaseSelectATable); });
+    if (!startTableChange(g, side, connection, dialogs))
         return;
-    }
     QString oldName;
     int oldIndex = -1;
     int selectedCount = 0;

@@ -291,12 +291,6 @@ void LogText::erase(size_t start, size_t end)
     lastLineStart_ = lineStart(lineCount_ - 1);
 }
 
-void LogText::removeLastCharacter()
-{
-    if (size_ > 0)
-        erase(previousCharacter(size_), size_);
-}
-
 size_t LogText::lineBreakFrom(size_t offset) const
 {
     while (offset < size_) {

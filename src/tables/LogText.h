@@ -63,7 +63,6 @@ public:
     void erase(size_t start, size_t end);
     Stretch stretch(size_t start, size_t end) const;
     void insertStretch(size_t offset, const Stretch &pieces);
-    void removeLastCharacter();
     void clear();
 
     size_t size() const { return size_; }

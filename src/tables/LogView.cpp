@@ -95,20 +95,15 @@ QString LogView::text() const
     return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-void LogView::clear()
-{
-    log_.clear();
-    undo_ = {};
-    caret_ = anchor_ = 0;
-    top_ = {0, 0};
-    forgetLayouts();
-    refresh();
-}
+void LogView::clear() { setPlainText({}); }
 
 void LogView::setPlainText(const QString &text)
 {
-    clear();
+    log_.clear();
     log_.append(text.toStdString());
+    undo_ = {};
+    caret_ = anchor_ = 0;
+    top_ = {0, 0};
     forgetLayouts();
     refresh();
 }
@@ -350,8 +345,8 @@ void LogView::scheduleRefresh()
 void LogView::refresh()
 {
     refreshScheduled_ = false;
-    top_.paragraph = std::min(top_.paragraph, log_.size());
-    top_ = {paragraphAt(top_.paragraph).start, std::min(top_.row, paragraphAt(top_.paragraph).rows() - 1)};
+    const Paragraph &top = paragraphAt(std::min(top_.paragraph, log_.size()));
+    top_ = {top.start, std::min(top_.row, top.rows() - 1)};
     syncScrollBar();
     viewport()->update();
 }

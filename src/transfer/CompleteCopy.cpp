@@ -64,14 +64,7 @@ public:
     {
         if (!connect())
             return;
-        for (int position = ends_.source.count() - 1; position >= 0; --position) {
-            if (g_.when(114, [&] { return !ends_.source.isSelected(position); }))
-                continue;
-            QString name;
-            g_(116, [&] { name = ends_.source.text(position); });
-            if (!copyTable(name))
-                break;
-        }
+        walkSelectedTables(g_, ends_.source, [&](const QString &name) { return copyTable(name); });
         if (!lost_)
             addForeignKeys();
         if (!failed_.isEmpty())

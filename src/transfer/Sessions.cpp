@@ -4,6 +4,7 @@
 #include "platform/DbError.h"
 #include "platform/SqlQuoting.h"
 #include "sides/ConnectionProfile.h"
+#include "transfer/TextParts.h"
 
 #include <QString>
 
@@ -35,30 +36,17 @@ std::optional<std::string> optionalValue(platform::Connection &c, const std::str
     return value;
 }
 
-std::vector<std::string> splitFlags(const std::string &mode)
-{
-    std::vector<std::string> flags;
-    size_t start = 0;
-    while (start <= mode.size()) {
-        size_t comma = mode.find(',', start);
-        if (comma == std::string::npos)
-            comma = mode.size();
-        if (comma > start)
-            flags.push_back(mode.substr(start, comma - start));
-        start = comma + 1;
-    }
-    return flags;
-}
-
 std::string destinationMode(const std::string &current)
 {
     std::string mode;
     bool strict = false;
-    for (const std::string &flag : splitFlags(current)) {
-        if (flag == "NO_ZERO_DATE" || flag == "NO_ZERO_IN_DATE")
+    for (const std::string_view flag : splitAt(current, ',')) {
+        if (flag.empty() || flag == "NO_ZERO_DATE" || flag == "NO_ZERO_IN_DATE")
             continue;
         strict = strict || flag == "STRICT_ALL_TABLES";
-        mode += (mode.empty() ? "" : ",") + flag;
+        if (!mode.empty())
+            mode += ',';
+        mode += flag;
     }
     if (!strict)
         mode += (mode.empty() ? "" : ",") + std::string("STRICT_ALL_TABLES");

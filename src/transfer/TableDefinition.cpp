@@ -1,26 +1,13 @@
 #include "transfer/TableDefinition.h"
 
 #include "platform/SqlQuoting.h"
+#include "transfer/TextParts.h"
 
 #include <stdexcept>
 
 namespace transfer {
 
 namespace {
-
-std::vector<std::string_view> lines(std::string_view text)
-{
-    std::vector<std::string_view> out;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        out.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return out;
-}
 
 std::string_view withoutTrailingComma(std::string_view line)
 {
@@ -51,7 +38,7 @@ bool isForeignKey(std::string_view item)
 
 TableDefinition splitForeignKeys(std::string_view showCreateTable)
 {
-    const std::vector<std::string_view> all = lines(showCreateTable);
+    const std::vector<std::string_view> all = splitAt(showCreateTable, '\n');
     TableDefinition definition;
     if (all.size() < 3) {
         definition.create = showCreateTable;

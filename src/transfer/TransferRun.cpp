@@ -67,14 +67,8 @@ public:
     {
         if (!connect())
             return;
-        for (int position = ends_.source.count() - 1; position >= 0; --position) {
-            if (g_.when(114, [&] { return !ends_.source.isSelected(position); }))
-                continue;
-            QString name;
-            g_(116, [&] { name = ends_.source.text(position); });
-            if (!copyTable(name))
-                return;
-        }
+        if (!walkSelectedTables(g_, ends_.source, [&](const QString &name) { return copyTable(name); }))
+            return;
         g_(126, [&] { source_.close(); });
         g_(126, [&] { destination_.close(); });
     }
@@ -201,6 +195,19 @@ private:
 };
 
 } // namespace
+
+bool walkSelectedTables(app::Guard &g, const sides::TableList &source, const std::function<bool(const QString &)> &copy)
+{
+    for (int position = source.count() - 1; position >= 0; --position) {
+        if (g.when(114, [&] { return !source.isSelected(position); }))
+            continue;
+        QString name;
+        g(116, [&] { name = source.text(position); });
+        if (!copy(name))
+            return false;
+    }
+    return true;
+}
 
 void runSelectedTables(const TransferEnds &ends, const TransferUi &ui,
                        const std::function<QStringList(app::Guard &)> &run)

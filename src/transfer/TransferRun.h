@@ -61,6 +61,10 @@ QString overwriteNotUndoneMessage(const QString &table, const QString &aside);
 void runSelectedTables(const TransferEnds &ends, const TransferUi &ui,
                        const std::function<QStringList(app::Guard &)> &run);
 
+// Hands each selected entry's name to copy, last list entry first, until copy says to stop
+// (false); false when it did.
+bool walkSelectedTables(app::Guard &g, const sides::TableList &source, const std::function<bool(const QString &)> &copy);
+
 // Copies each selected table, last list entry first: its columns, then every row, asking before
 // it replaces a table of the same name. A replaced table is moved aside until its copy is complete,
 // and put back when the copy fails.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/Fakes.h"
+#include "support/Sandbox.h"
 #include "transfer/TransferRun.h"
 
 // Doubles for all a copy reaches outside itself through: boxes, yield, pointer, bar and log pane,
@@ -14,6 +15,20 @@ struct CopyHarness {
     int supportEnabled = 0;
     transfer::RuntimeErrorReport report{dialogs, pane, [this] { ++supportEnabled; }};
 
+    PlainTableList destination;
+
     transfer::TransferUi ui() { return {dialogs, yield, pointer, progress, pane, report}; }
+
+    using Run = void (*)(const transfer::TransferEnds &, const transfer::TransferUi &);
+    // Runs a copy of the named tables, selected, top of the list first, from one scratch database
+    // into another, the destination list showing what the destination already has.
+    void copy(const sandbox::ScratchDatabase &from, const sandbox::ScratchDatabase &to, const QStringList &tables,
+              Run run = transfer::runTransfer, const QString &location = QStringLiteral("in test "))
+    {
+        PlainTableList source(tables);
+        source.select(tables);
+        destination = PlainTableList(to.tables());
+        run({source, destination, from.profile(), to.profile(), location}, ui());
+    }
     QString lastLogLine() const { return pane.contents.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).last(); }
 };

@@ -85,9 +85,9 @@ void LogPaneTest::logTextIndexesItsLines()
     QCOMPARE(std::string(log.line(2)), std::string("CREATE TABLE `u`(`x` INT)"));
     QCOMPARE(std::string(log.line(3)), std::string());
     log.append("🦊");
-    log.removeLastCharacter(); // the whole four-byte character
+    log.erase(log.previousCharacter(log.size()), log.size()); // the whole four-byte character
     QCOMPARE(log.bytes(), std::string("INSERT INTO `t` VALUES('a\nb')\r\nCREATE TABLE `u`(`x` INT)\r\n"));
-    log.removeLastCharacter();
+    log.erase(log.previousCharacter(log.size()), log.size());
     QCOMPARE(log.lineCount(), size_t(3));
     log.clear();
     QCOMPARE(log.lineCount(), size_t(1));
@@ -129,7 +129,7 @@ void LogPaneTest::longLogMovesToDiskAndReadsBackTheSame()
         QCOMPARE(log.line(i), lines[i]);
     // Backspace reaches back into the part on disk: the four letters, the CR LF as one, then the ')'.
     for (int i = 0; i < 6; ++i)
-        log.removeLastCharacter();
+        log.erase(log.previousCharacter(log.size()), log.size());
     expected.resize(expected.size() - 4 - 2 - 1);
     QVERIFY(log.bytes() == expected);
     QCOMPARE(log.line(log.lineCount() - 1), std::string(LogText::MemoryBytes, 'y') + "'");

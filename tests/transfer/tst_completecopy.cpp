@@ -22,16 +22,11 @@ using sandbox::ScratchDatabase;
 
 namespace {
 
+// Complete copies.
 struct Harness : CopyHarness {
-    PlainTableList destination;
-
-    // A complete copy of the named tables, selected in the order given, top of the list first.
     void copy(const ScratchDatabase &from, const ScratchDatabase &to, const QStringList &tables)
     {
-        PlainTableList source(tables);
-        source.select(tables);
-        destination = PlainTableList(to.tables());
-        runCompleteTransfer({source, destination, from.profile(), to.profile(), QStringLiteral("in test ")}, ui());
+        CopyHarness::copy(from, to, tables, runCompleteTransfer);
     }
 };
 

@@ -19,18 +19,7 @@ namespace {
 
 const QString Location = QStringLiteral("in test ");
 
-struct Harness : CopyHarness {
-    PlainTableList destination;
-
-    // Copies the named tables of from into to, the destination list showing what to already has.
-    void copy(const ScratchDatabase &from, const ScratchDatabase &to, const QStringList &tables)
-    {
-        PlainTableList source(tables);
-        source.select(tables);
-        destination = PlainTableList(to.tables());
-        runTransfer({source, destination, from.profile(), to.profile(), Location}, ui());
-    }
-};
+using Harness = CopyHarness;
 
 std::string md5Of(const ScratchDatabase &db, const std::string &table)
 {
