@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QEvent>
 
+#include <memory>
+
 namespace app {
 
 OperationLock::OperationLock() { qApp->installEventFilter(this); }
@@ -44,6 +46,20 @@ bool OperationLock::run(const std::function<void()> &operation)
         // The windows are going away; nothing is left to report to.
     }
     return true;
+}
+
+void OperationLock::startLater(QObject *context, std::function<void()> handler)
+{
+    // Counted until it has run or been dropped with its context, whichever comes.
+    std::shared_ptr<void> counted(nullptr, [this](void *) { --pending_; });
+    ++pending_;
+    QMetaObject::invokeMethod(
+        context,
+        [handler = std::move(handler), counted = std::move(counted)]() mutable {
+            counted.reset();
+            handler();
+        },
+        Qt::QueuedConnection);
 }
 
 bool OperationLock::isWatched(QObject *object) const

@@ -26,6 +26,14 @@ public:
     // exception passes on, and the lock is free again either way.
     bool run(const std::function<void()> &operation);
 
+    // Runs handler once the widget event that asked for it has been handled to its end. A menu
+    // entry, a key or a click must not have its widget's handler on the stack beneath an
+    // operation: the operation's waits serve the windows, and may delete that very menu.
+    // Dropped with context, if that goes first.
+    void startLater(QObject *context, std::function<void()> handler);
+    // Starts asked for and not yet run.
+    int pending() const { return pending_; }
+
     // The user closed a window: the program ends, a running operation stops at its next yield.
     void requestEnd() { ending_ = true; }
     bool ending() const { return ending_; }
@@ -37,6 +45,7 @@ private:
     bool isWatched(QObject *object) const;
 
     int depth_ = 0;
+    int pending_ = 0;
     bool ending_ = false;
     std::vector<QPointer<QWidget>> windows_;
 };

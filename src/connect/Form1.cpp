@@ -51,10 +51,14 @@ Form1::Form1(app::Services &services, sides::TableManagerFactory makeTableManage
     for (QLineEdit *password : {ui_->Text3, ui_->Text7})
         password->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     services_.lock.watch(this);
-    connect(ui_->PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
-    connect(ui_->PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
-    connect(ui_->PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
-    connect(ui_->PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
+    // Each handler starts once the button's own event handling is done, never beneath it.
+    const std::pair<QPushButton *, void (Form1::*)()> handlers[] = {
+        {ui_->PushButton1, &Form1::PushButton1_Click}, {ui_->PushButton2, &Form1::PushButton2_Click},
+        {ui_->PushButton3, &Form1::PushButton3_Click}, {ui_->PushButton4, &Form1::PushButton4_Click}};
+    for (const auto &[button, handler] : handlers)
+        connect(button, &QPushButton::clicked, this, [this, handler = handler] {
+            services_.lock.startLater(this, [this, handler] { (this->*handler)(); });
+        });
     rememberTyping();
     watchHover();
 }

@@ -85,7 +85,12 @@ void Form2::wireButtons()
         {ui_->PushButton13, &Form2::PushButton13_Click}, {ui_->PushButton14, &Form2::PushButton14_Click},
     };
     for (const auto &[button, handler] : handlers)
-        connect(button, &QPushButton::clicked, this, handler);
+        connect(button, &QPushButton::clicked, this, [this, handler = handler] { startLater(handler); });
+}
+
+void Form2::startLater(void (Form2::*handler)())
+{
+    services_.lock.startLater(this, [this, handler] { (this->*handler)(); });
 }
 
 void Form2::watchHover()
@@ -127,10 +132,11 @@ QMenu *Form2::sendMenu(int fromSide)
 {
     const QString to = fromSide == 1 ? QStringLiteral("MySQL #2") : QStringLiteral("MySQL #1");
     auto *menu = new QMenu(this);
-    menu->addAction(QStringLiteral("Send Table(s) to ") + to, this,
-                    fromSide == 1 ? &Form2::PushButton3_Click : &Form2::PushButton8_Click);
+    const auto plain = fromSide == 1 ? &Form2::PushButton3_Click : &Form2::PushButton8_Click;
+    const auto complete = fromSide == 1 ? &Form2::sendCompleteFromOne : &Form2::sendCompleteFromTwo;
+    menu->addAction(QStringLiteral("Send Table(s) to ") + to, this, [this, plain] { startLater(plain); });
     menu->addAction(QStringLiteral("Send Complete Table(s) to ") + to, this,
-                    [this, fromSide] { sendCompleteTables(fromSide); });
+                    [this, complete] { startLater(complete); });
     return menu;
 }
 
@@ -158,6 +164,9 @@ void Form2::sendCompleteTables(int fromSide)
                fromSide == 1 ? QStringLiteral("PushButton3_Complete") : QStringLiteral("PushButton8_Complete"),
                transfer::runCompleteTransfer);
 }
+
+void Form2::sendCompleteFromOne() { sendCompleteTables(1); }
+void Form2::sendCompleteFromTwo() { sendCompleteTables(2); }
 
 void Form2::PushButton1_Click() { selectAll(list1_, true, QStringLiteral("PushButton1_Click")); }
 void Form2::PushButton2_Click() { selectAll(list1_, false, QStringLiteral("PushButton2_Click")); }

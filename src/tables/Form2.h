@@ -45,7 +45,8 @@ public:
     transfer::LogPane &logPane();
 
     // The menu of List1 and PushButton3 (side 1) or List2 and PushButton8 (side 2): the plain
-    // send, as the button does, and the complete one. The caller owns it.
+    // send, as the button does, and the complete one. The caller owns it. An entry starts its
+    // copy once the menu's own handling of the click or key is over.
     QMenu *sendMenu(int fromSide);
     void sendCompleteTables(int fromSide);
 
@@ -79,6 +80,10 @@ private:
 
     void Form_Load();
     void wireButtons();
+    // Buttons and menu entries start their handler once the widget's own event handling is done.
+    void startLater(void (Form2::*handler)());
+    void sendCompleteFromOne();
+    void sendCompleteFromTwo();
     void watchHover();
     void operation(const QString &handler, const std::function<void(app::Guard &)> &body);
     void selectAll(sides::TableList &list, bool selected, const QString &handler);

@@ -14,9 +14,26 @@ void ListWidgetTableList::setCurrentIndex(int index)
     widget_->setCurrentRow(index, QItemSelectionModel::NoUpdate);
 }
 
-QString ListWidgetTableList::text(int index) const { return widget_->item(index)->text(); }
-bool ListWidgetTableList::isSelected(int index) const { return widget_->item(index)->isSelected(); }
-void ListWidgetTableList::setSelected(int index, bool selected) { widget_->item(index)->setSelected(selected); }
+// An operation walks a list by position while it waits for servers; whatever changed the list in
+// the meantime, a position past its end reads as an empty, unselected entry instead of a null item.
+QString ListWidgetTableList::text(int index) const
+{
+    const QListWidgetItem *item = widget_->item(index);
+    return item ? item->text() : QString();
+}
+
+bool ListWidgetTableList::isSelected(int index) const
+{
+    const QListWidgetItem *item = widget_->item(index);
+    return item && item->isSelected();
+}
+
+void ListWidgetTableList::setSelected(int index, bool selected)
+{
+    if (QListWidgetItem *item = widget_->item(index))
+        item->setSelected(selected);
+}
+
 void ListWidgetTableList::removeAt(int index) { delete widget_->takeItem(index); }
 void ListWidgetTableList::append(const QString &name) { widget_->addItem(name); }
 void ListWidgetTableList::clear() { widget_->clear(); }

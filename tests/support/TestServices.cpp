@@ -1,6 +1,9 @@
 #include "support/TestServices.h"
 
 #include "app/ProductInfo.h"
+#include "platform/QtEventYield.h"
+
+#include <QCoreApplication>
 
 namespace {
 
@@ -12,13 +15,31 @@ std::unique_ptr<platform::QSettingsBackend> settingsIn(const QString &configHome
 
 } // namespace
 
-TestServices::TestServices(const QString &configHome)
-    : configHome_(configHome.isEmpty() ? ownConfigHome.path() : configHome), settings(settingsIn(configHome_)),
-      services{dialogs, clipboard, shell, yield, random, *settings, lock, programFolder.path(), [this] {
+TestServices::TestServices(const QString &configHome, Yield yieldKind)
+    : configHome_(configHome.isEmpty() ? ownConfigHome.path() : configHome),
+      windowsYield_(yieldKind == Yield::ServeWindows
+                        ? std::make_unique<platform::QtEventYield>([this] { return lock.ending(); })
+                        : nullptr),
+      settings(settingsIn(configHome_)),
+      services{dialogs,
+               clipboard,
+               shell,
+               windowsYield_ ? *windowsYield_ : static_cast<platform::EventYield &>(yield),
+               random,
+               *settings,
+               lock,
+               programFolder.path(),
+               [this] {
                    ++endRequests;
                    lock.requestEnd();
                }}
 {
+}
+
+void TestServices::runStarted()
+{
+    while (lock.pending() > 0)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 TestServices::~TestServices() = default;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/OperationLock.h"
+#include "platform/EventYield.h"
 #include "platform/QSettingsBackend.h"
 #include "app/Services.h"
 #include "support/Fakes.h"
@@ -15,11 +16,17 @@
 // settings file in a temporary configuration folder, and a program folder of its own.
 class TestServices {
 public:
+    // How operations yield: counted by the double, or serving the windows as the program does.
+    enum class Yield { Counted, ServeWindows };
+
     // configHome: reuse another run's settings folder, as a restarted program would.
-    explicit TestServices(const QString &configHome = {});
+    explicit TestServices(const QString &configHome = {}, Yield yieldKind = Yield::Counted);
     ~TestServices();
 
     QString configHome() const { return configHome_; }
+    // Buttons and menu entries start their operation after the event that asked for it:
+    // this lets every start asked for run to its end.
+    void runStarted();
 
     QTemporaryDir ownConfigHome;
     QTemporaryDir programFolder;
@@ -32,6 +39,7 @@ public:
 
 private:
     QString configHome_;
+    std::unique_ptr<platform::EventYield> windowsYield_;
 
 public:
     std::unique_ptr<platform::QSettingsBackend> settings;

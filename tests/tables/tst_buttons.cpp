@@ -39,7 +39,11 @@ struct Window {
         form.ui().List2->addItems({QStringLiteral("a"), QStringLiteral("b")});
         form.show();
     }
-    void click(QPushButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+    void click(QPushButton *button)
+    {
+        QTest::mouseClick(button, Qt::LeftButton);
+        t.runStarted();
+    }
 };
 
 } // namespace

@@ -262,11 +262,13 @@ void CompleteCopyTest::menusOfferBothSends()
     form.ui().List1->setCurrentRow(0, QItemSelectionModel::NoUpdate);
     std::unique_ptr<QMenu> menu(form.sendMenu(1));
     menu->actions()[1]->trigger();
+    t.runStarted();
     QVERIFY2(t.dialogs.messages.empty(), qPrintable(t.dialogs.texts().join(u'\n')));
     QCOMPARE(showCreate(two, "keyed"), showCreate(one, "keyed"));
     QCOMPARE(form.ui().List2->count(), 1);
     // The plain entry does what the button does: the overwrite question, then columns and rows only.
     menu->actions()[0]->trigger();
+    t.runStarted();
     QCOMPARE(t.dialogs.texts().last(), QStringLiteral("Would you like to overwrite keyed?"));
     QVERIFY(showCreate(two, "keyed").find("PRIMARY KEY") == std::string::npos);
 }
