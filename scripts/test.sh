@@ -1,8 +1,20 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the sandbox servers and runs every test.
+# Installs what is missing, builds, starts the sandbox servers and runs every test; then builds
+# the same tests with AddressSanitizer and UndefinedBehaviorSanitizer (build-sanitize/) and runs
+# them again there: a use after free, an overflow or undefined behaviour fails the run.
 # Servers this script started are stopped again when it ends; ones already running are left alone.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 prepare
-cd "$build"
-ctest --output-on-failure -j"$(nproc)" --timeout 1200
+(cd "$build" && ctest --output-on-failure -j"$(nproc)" --timeout 1200)
+
+sanitized=${TABULINK_SANITIZE_BUILD:-$root/build-sanitize}
+echo "== The same tests, built with AddressSanitizer and UndefinedBehaviorSanitizer ($sanitized)"
+# -O1 and line tables only: what the sanitizers need, built in far less time than a full debug build.
+TABULINK_BUILD=$sanitized CMAKE_BUILD_TYPE=None "$root/scripts/build.sh" -DTABULINK_SANITIZE=ON \
+  "-DCMAKE_CXX_FLAGS=-O1 -g1"
+export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=0
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS=suppressions=$root/tests/sanitizer/lsan.supp:print_suppressions=0
+cd "$sanitized"
+ctest --output-on-failure -j"$(nproc)" --timeout 1800
