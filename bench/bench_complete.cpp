@@ -41,10 +41,10 @@ double dumpSeconds(const sandbox::ScratchDatabase &from, const sandbox::ScratchD
 {
     const sides::ConnectionProfile a = from.profile();
     const sides::ConnectionProfile b = to.profile();
-    const std::string command = "mariadb-dump --no-defaults --protocol=tcp -h" + a.server.toStdString() + " -P"
+    const std::string command = "mariadb-dump --no-defaults --ssl --protocol=tcp -h" + a.server.toStdString() + " -P"
                                 + a.port.toStdString() + " -u" + a.user.toStdString() + " -p"
                                 + a.password.toStdString() + " --single-transaction " + a.database.toStdString()
-                                + " t | mariadb --no-defaults --protocol=tcp -h" + b.server.toStdString() + " -P"
+                                + " t | mariadb --no-defaults --ssl --protocol=tcp -h" + b.server.toStdString() + " -P"
                                 + b.port.toStdString() + " -u" + b.user.toStdString() + " -p"
                                 + b.password.toStdString() + " " + b.database.toStdString();
     QElapsedTimer timer;

@@ -35,7 +35,7 @@ int main(int argc, char *argv[])
     platform::QtEventYield yield([&t] { return t.lock.ending(); });
     QElapsedTimer timer;
     timer.start();
-    addTablesToMySQLList(form.list1(), scratch.connectionString(), t.dialogs, yield);
+    addTablesToMySQLList(form.list1(), scratch.profile(), t.dialogs, yield);
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     std::printf("listing %d tables into List1: %.3f s (%d entries, %zu boxes)\n", Tables, seconds, form.list1().count(),
                 t.dialogs.messages.size());

@@ -6,6 +6,8 @@
 #   sandbox.sh running exit 0 when both servers are up
 #   sandbox.sh env     print the logins as shell variables
 # The servers run in different default time zones on purpose: copies must not shift TIMESTAMPs.
+# Both serve TLS with certificates made here at the first start (tls/: a CA, a server certificate
+# for 127.0.0.1 and localhost, a client certificate, and a second CA that signed none of them).
 set -euo pipefail
 
 dir=${TABULINK_SANDBOX_DIR:-/tmp/tabulink-sandbox-$(id -u)}
@@ -26,8 +28,30 @@ pid_of() { # instance -> pid of a live server this script started, or nothing
   if kill -0 "$pid" 2>/dev/null && grep -q mariadbd "/proc/$pid/cmdline" 2>/dev/null; then echo "$pid"; fi
 }
 
-client() { # instance password port -> mariadb client over TCP as the sandbox user
-  mariadb --no-defaults --default-character-set=utf8mb4 --protocol=tcp -h127.0.0.1 -P"$3" -u"$user" -p"$2" "${@:4}"
+client() { # instance password port -> mariadb client over TCP (and TLS) as the sandbox user
+  mariadb --no-defaults --ssl --default-character-set=utf8mb4 --protocol=tcp -h127.0.0.1 -P"$3" -u"$user" -p"$2" "${@:4}"
+}
+
+make_certificates() { # once: openssl's own commands, nothing kept outside the sandbox folder
+  local tls=$dir/tls
+  [ -s "$tls/client-key.pem" ] && return 0
+  mkdir -p "$tls"
+  ( cd "$tls"
+    umask 077
+    cat > server.ext <<EXT
+subjectAltName = IP:127.0.0.1, DNS:localhost
+EXT
+    for ca in ca other-ca; do
+      openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj "/CN=Tabulink sandbox $ca" \
+        -keyout "$ca-key.pem" -out "$ca.pem" 2>/dev/null
+    done
+    openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" -keyout server-key.pem -out server.csr 2>/dev/null
+    openssl x509 -req -in server.csr -CA ca.pem -CAkey ca-key.pem -CAcreateserial -days 3650 \
+      -extfile server.ext -out server.pem 2>/dev/null
+    openssl req -newkey rsa:2048 -nodes -subj "/CN=tabulink-client" -keyout client-key.pem -out client.csr 2>/dev/null
+    openssl x509 -req -in client.csr -CA ca.pem -CAkey ca-key.pem -CAcreateserial -days 3650 \
+      -out client.pem 2>/dev/null
+    rm -f ./*.csr ./*.srl server.ext )
 }
 
 start_one() { # name port zone password extra-server-options...
@@ -47,7 +71,8 @@ start_one() { # name port zone password extra-server-options...
     --character-set-server=utf8mb4 --collation-server=utf8mb4_unicode_ci \
     --innodb-buffer-pool-size=128M --innodb-log-file-size=64M \
     --innodb-flush-log-at-trx-commit=2 --max-connections=200 \
-    --max-allowed-packet=64M "$@" >/dev/null 2>&1 &
+    --max-allowed-packet=64M --ssl-ca="$dir/tls/ca.pem" --ssl-cert="$dir/tls/server.pem" \
+    --ssl-key="$dir/tls/server-key.pem" "$@" >/dev/null 2>&1 &
   local i
   for i in $(seq 1 120); do
     if mariadb-admin --no-defaults --socket="$data/mariadbd.sock" -uroot ping >/dev/null 2>&1; then break; fi
@@ -60,6 +85,8 @@ CREATE USER IF NOT EXISTS 'oddpass'@'%' IDENTIFIED BY 'p;a{ss}w0rd';
 GRANT ALL PRIVILEGES ON *.* TO 'oddpass'@'%';
 CREATE USER IF NOT EXISTS 'nbe'@'%' IDENTIFIED BY 'sandbox-nbe';
 GRANT ALL PRIVILEGES ON \`t\_%\`.* TO 'nbe'@'%';
+CREATE USER IF NOT EXISTS 'x509'@'%' IDENTIFIED BY 'sandbox-x509' REQUIRE X509;
+GRANT ALL PRIVILEGES ON *.* TO 'x509'@'%';
 FLUSH PRIVILEGES;
 SQL
 }
@@ -107,6 +134,7 @@ SQL
 
 case ${1:-start} in
   start)
+    make_certificates
     # Server one: sessions of the ordinary user 'nbe' read backslashes literally (NO_BACKSLASH_ESCAPES).
     start_one one "$port1" "$zone1" "$password1" \
       "--init-connect=SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')"
@@ -137,6 +165,7 @@ TABULINK_USER=$user
 TABULINK_PASSWORD1=$password1
 TABULINK_PASSWORD2=$password2
 TABULINK_SANDBOX_DIR=$dir
+TABULINK_TLS_DIR=$dir/tls
 VARS
     ;;
   *) echo "usage: $0 start|stop|status|env" >&2; exit 2 ;;

@@ -6,10 +6,12 @@
 #include "app/HoverTracker.h"
 #include "app/OperationLock.h"
 #include "app/ProductInfo.h"
+#include "app/SecuritySettings.h"
 #include "app/SettingsStore.h"
 #include "app/Services.h"
 #include "app/WindowLook.h"
 #include "connect/HelpText.h"
+#include "connect/SecurityDialog.h"
 #include "platform/ApplicationTitle.h"
 #include "platform/Dialogs.h"
 #include "sides/TableList.h"
@@ -18,6 +20,7 @@
 #include "ui_Form1.h"
 
 #include <QCloseEvent>
+#include <QMenu>
 #include <QScreen>
 #include <QTimer>
 
@@ -60,6 +63,7 @@ Form1::Form1(app::Services &services, sides::TableManagerFactory makeTableManage
             services_.lock.startLater(this, [this, handler] { (this->*handler)(); });
         });
     rememberTyping();
+    offerSecuritySettings();
     watchHover();
 }
 
@@ -80,9 +84,55 @@ std::vector<Form1::Box> Form1::boxes() const
 
 sides::ConnectionProfile Form1::profile(int side) const
 {
-    if (side == 1)
-        return {ui_->Text1->text(), ui_->Text2->text(), ui_->Text3->text(), ui_->Text4->text(), ui_->Text9->text()};
-    return {ui_->Text5->text(), ui_->Text6->text(), ui_->Text7->text(), ui_->Text8->text(), ui_->Text10->text()};
+    sides::ConnectionProfile p =
+        side == 1
+            ? sides::ConnectionProfile{ui_->Text1->text(), ui_->Text2->text(), ui_->Text3->text(), ui_->Text4->text(),
+                                       ui_->Text9->text()}
+            : sides::ConnectionProfile{ui_->Text5->text(), ui_->Text6->text(), ui_->Text7->text(), ui_->Text8->text(),
+                                       ui_->Text10->text()};
+    p.security = app::readSideSecurity(app::SettingsStore(services_.settings), side).connection;
+    // Whoever logs in with this profile says what the login got, on the side's Server box and
+    // on the table manager's frame of that side.
+    p.onLogin = [this, side](const platform::TlsState &state) {
+        const QString text = QString::fromStdString(platform::describe(state));
+        (side == 1 ? ui_->Text1 : ui_->Text5)->setToolTip(QStringLiteral("Connection: ") + text);
+        if (tableManager_)
+            tableManager_->showLoginSecurity(side, text);
+    };
+    return p;
+}
+
+void Form1::offerSecuritySettings()
+{
+    for (const auto &[box, side] : {std::pair{ui_->Text1, 1}, std::pair{ui_->Text5, 2}}) {
+        box->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(box, &QLineEdit::customContextMenuRequested, this, [this, box = box, side = side](const QPoint &at) {
+            QMenu *menu = box->createStandardContextMenu();
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->addSeparator();
+            menu->addAction(ConnectionSecurityEntry, this, [this, side] {
+                services_.lock.startLater(this, [this, side] { editSecurity(side); });
+            });
+            menu->popup(box->mapToGlobal(at));
+        });
+    }
+}
+
+void Form1::editSecurity(int side)
+{
+    services_.lock.run([&] {
+        app::SettingsStore store(services_.settings);
+        SecurityDialog dialog(QStringLiteral("Connection Security: MySQL #") + QString::number(side),
+                              app::readSideSecurity(store, side), this);
+        dialog.setObjectName(QStringLiteral("SecurityDialog%1").arg(side));
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        try {
+            app::writeSideSecurity(store, side, dialog.security());
+        } catch (const std::exception &e) {
+            services_.dialogs.message(QString::fromUtf8(e.what()));
+        }
+    });
 }
 
 void Form1::rememberTyping()
@@ -146,7 +196,7 @@ void Form1::Form_Load()
             tableManager_ = makeTableManager_(*this, [this] { show(); });
         });
         const auto cannotConnect = [&](int side) {
-            return !tableops::canConnectToMySQL(sides::connectionString(profile(side)), &services_.yield);
+            return !tableops::canConnectToMySQL(profile(side), &services_.yield);
         };
         if (g.when(116, [&] { return cannotConnect(1); }))
             return;
@@ -161,13 +211,13 @@ void Form1::runNext()
     app::Guard g(services_.dialogs, location(QStringLiteral("PushButton2_Click")));
     g(100, [&] { pointer_.set(app::pointer::Busy); });
     const auto cannotConnect = [&](int side) {
-        return !tableops::canConnectToMySQL(sides::connectionString(profile(side)), &services_.yield);
+        return !tableops::canConnectToMySQL(profile(side), &services_.yield);
     };
     const bool bothConnect =
         !g.when(102, [&] { return cannotConnect(1); }) && !g.when(104, [&] { return cannotConnect(2); });
     if (bothConnect && tableManager_) {
         const auto listTables = [&](int number) {
-            tableops::addTablesToMySQLList(tableManager_->tableList(number), sides::connectionString(profile(number)),
+            tableops::addTablesToMySQLList(tableManager_->tableList(number), profile(number),
                                            services_.dialogs, services_.yield);
         };
         g(106, [&] { listTables(1); });

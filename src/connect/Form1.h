@@ -18,6 +18,9 @@ class Form1;
 
 namespace connectwindow {
 
+// The entry each Server box's right-click menu adds to a text box's own.
+inline const QString ConnectionSecurityEntry = QStringLiteral("Connection Security…");
+
 // The connection window: the two logins, their tests, and the way on to the table manager.
 // Its boxes are the live profiles every operation reads.
 class Form1 : public QWidget, public sides::ProfileSource {
@@ -55,6 +58,8 @@ private:
     std::vector<Box> boxes() const;
     void loadSettings(app::Guard &g, int line);
     void rememberTyping();
+    void offerSecuritySettings();
+    void editSecurity(int side);
     void watchHover();
     void runNext();
     void testProfile(int side, const QString &handler);

@@ -6,17 +6,14 @@
 #include <errmsg.h>
 #include <mysql.h>
 
+#include <fcntl.h>
+
 #include <charconv>
 #include <cstdio>
 #include <exception>
 
 namespace platform {
 namespace {
-
-[[noreturn]] void throwFrom(MYSQL *m)
-{
-    throw DbError(static_cast<int>(mysql_errno(m)), mysql_error(m));
-}
 
 unsigned int parsePort(const std::string &text)
 {
@@ -29,9 +26,101 @@ unsigned int parsePort(const std::string &text)
     return port;
 }
 
+// The file handler of every connection. The library asks it only when a server requests a local
+// file; it hands over bytes only for the statement loadLocal is running, and only under the name
+// that statement gave. Anything else is refused: the library then sends the server an empty file.
+int gateInit(void **state, const char *fileName, void *gateData)
+{
+    *state = gateData;
+    auto *gate = static_cast<detail::LocalGate *>(gateData);
+    if (gate->data && fileName && gate->fileName == fileName)
+        return 0;
+    gate->refused = true;
+    gate->message = "The server " + gate->server + " asked this computer for the file '"
+                    + std::string(fileName ? fileName : "") + "'. Tabulink sends no file a server asks for.";
+    return 1;
+}
+
+int gateRead(void *state, char *buffer, unsigned int size)
+{
+    auto *gate = static_cast<detail::LocalGate *>(state);
+    try {
+        return static_cast<int>((*gate->data)(buffer, size));
+    } catch (const std::exception &e) {
+        gate->failure = std::current_exception();
+        gate->message = e.what();
+    } catch (...) {
+        gate->failure = std::current_exception();
+        gate->message = "The rows could not be read.";
+    }
+    return -1; // the library ends the load with gateError's text
+}
+
+void gateEnd(void *) {}
+
+int gateError(void *state, char *buffer, unsigned int size)
+{
+    auto *gate = static_cast<detail::LocalGate *>(state);
+    std::snprintf(buffer, size, "%s", gate->message.c_str());
+    return CR_UNKNOWN_ERROR;
+}
+
+void setText(MYSQL *m, mysql_option option, const std::string &value)
+{
+    if (!value.empty())
+        mysql_optionsv(m, option, value.c_str());
+}
+
+void applySecurity(MYSQL *m, const ConnectionSecurity &security)
+{
+    // TLS whenever the server offers it; the certificate checks only as asked.
+    my_bool yes = 1;
+    mysql_optionsv(m, MYSQL_OPT_SSL_ENFORCE, &yes);
+    if (security.verifies())
+        setText(m, MYSQL_OPT_SSL_CA, security.caFile);
+    if (security.mode == ConnectionSecurity::Mode::VerifyIdentity)
+        mysql_optionsv(m, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &yes);
+    setText(m, MYSQL_OPT_SSL_CERT, security.certFile);
+    setText(m, MYSQL_OPT_SSL_KEY, security.keyFile);
+    setText(m, MYSQL_SERVER_PUBLIC_KEY, security.serverPublicKeyFile);
+    const std::string plugins = allowedAuthPlugins(security);
+    mysql_optionsv(m, MARIADB_OPT_RESTRICTED_AUTH, plugins.c_str());
+}
+
+// A failed login, said so that the user knows what to change.
+DbError loginError(MYSQL *m, const ConnectionSecurity &security, const std::string &server)
+{
+    const int number = static_cast<int>(mysql_errno(m));
+    const std::string text = mysql_error(m);
+    if (number == CR_SSL_CONNECTION_ERROR) {
+        if (text.find("does not support") != std::string::npos)
+            return DbError(number, "The server " + server
+                                       + " offers no TLS, and this login's connection security requires it.");
+        return DbError(number, "The certificate of the server " + server + " could not be verified"
+                                   + (security.caFile.empty() ? std::string() : " with the CA file " + security.caFile)
+                                   + ": " + text);
+    }
+    if (number == CR_PLUGIN_NOT_ALLOWED)
+        return DbError(number, "The server " + server + " asked for a way of logging in that could give the password "
+                                   "away on this connection (" + text + "). In Connection Security, Require allows "
+                                   "caching_sha2_password and sha256_password; Verify CA or Verify identity also "
+                                   "allows the clear-text password of PAM and LDAP logins.");
+    return DbError(number, text);
+}
+
 } // namespace
 
 void Connection::Closer::operator()(st_mysql *m) const { mysql_close(m); }
+
+void Connection::throwFrom(MYSQL *m) const
+{
+    const int number = static_cast<int>(mysql_errno(m));
+    // A session that sends no files learns of a server's request only as the library's refusal.
+    if (number == CR_UNKNOWN_ERROR && std::string_view(mysql_error(m)) == "Load data local infile forbidden")
+        throw DbError(number, "The server " + gate_.server
+                                  + " asked this computer for a file. Tabulink sends no file a server asks for.");
+    throw DbError(number, mysql_error(m));
+}
 
 Connection::Connection() = default;
 Connection::~Connection() { release(); }
@@ -67,8 +156,12 @@ void Connection::open(std::string_view connectionString)
     // stack: give that stack room for the window system's painting.
     size_t stackBytes = 8 << 20;
     mysql_optionsv(m.get(), MYSQL_OPT_NONBLOCK, &stackBytes);
-    unsigned int localInfile = 1; // only ever answered from memory, through loadLocal's handler
+    unsigned int localInfile = localLoads_ ? 1 : 0;
     mysql_optionsv(m.get(), MYSQL_OPT_LOCAL_INFILE, &localInfile);
+    gate_ = detail::LocalGate{};
+    gate_.server = params.host + ':' + (params.port.empty() ? std::string("3306") : params.port);
+    mysql_set_local_infile_handler(m.get(), gateInit, gateRead, gateEnd, gateError, &gate_);
+    applySecurity(m.get(), security_);
     if (connectionTimeout_ > 0) {
         unsigned int t = static_cast<unsigned int>(connectionTimeout_);
         mysql_optionsv(m.get(), MYSQL_OPT_CONNECT_TIMEOUT, &t);
@@ -99,8 +192,33 @@ void Connection::open(std::string_view connectionString)
                                               database, port, nullptr, 0); },
         [&](int events) { return mysql_real_connect_cont(&connected, raw, events); });
     if (!connected)
-        throwFrom(raw);
+        throw loginError(raw, security_, gate_.server);
+    // The library falls back to a plain session when the server offers no TLS, whatever it was told.
+    if (security_.requiresTls() && !mysql_get_ssl_cipher(raw))
+        throw DbError(CR_SSL_CONNECTION_ERROR, "The server " + gate_.server
+                                                   + " offers no TLS, and this login's connection security requires it.");
+    // Over TLS the library reads through OpenSSL, which blocks on a blocking socket even inside a
+    // non-blocking call: the windows would freeze while the server takes its time. On a
+    // non-blocking socket OpenSSL asks to wait instead, and the wait comes back here.
+    if (mysql_get_ssl_cipher(raw)) {
+        const int fd = static_cast<int>(mysql_get_socket(raw));
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0)
+            ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    }
     handle_ = std::move(m);
+}
+
+TlsState Connection::tlsState() const
+{
+    MYSQL *m = requireOpen();
+    TlsState state;
+    state.encrypted = mysql_get_ssl_cipher(m) != nullptr;
+    state.verified = state.encrypted && security_.verifies();
+    const char *version = nullptr;
+    if (state.encrypted && mariadb_get_infov(m, MARIADB_CONNECTION_TLS_VERSION, &version) == 0 && version)
+        state.version = version;
+    return state;
 }
 
 st_mysql *Connection::requireOpen() const
@@ -113,70 +231,43 @@ st_mysql *Connection::requireOpen() const
 void Connection::runQuery(MYSQL *m, std::string_view sql)
 {
     int failed = 0;
+    gate_.refused = false;
     wait_.run(
         m, [&] { return mysql_real_query_start(&failed, m, sql.data(), static_cast<unsigned long>(sql.size())); },
         [&](int events) { return mysql_real_query_cont(&failed, m, events); });
+    // Whatever the server answers after a refused file request, the statement did not do what
+    // was asked of it: the refusal is the error.
+    if (gate_.refused)
+        throw DbError(CR_UNKNOWN_ERROR, gate_.message);
     if (failed != 0)
         throwFrom(m);
 }
 
-namespace {
-
-// The infile handler's state: the caller's data source and what it threw, kept for after the call.
-struct LocalLoad {
-    const Connection::LocalData *data;
-    std::exception_ptr failure;
-    std::string message;
-};
-
-int localInit(void **state, const char *, void *userdata)
-{
-    *state = userdata;
-    return 0;
-}
-
-int localRead(void *state, char *buffer, unsigned int size)
-{
-    auto *load = static_cast<LocalLoad *>(state);
-    try {
-        return static_cast<int>((*load->data)(buffer, size));
-    } catch (const std::exception &e) {
-        load->failure = std::current_exception();
-        load->message = e.what();
-    } catch (...) {
-        load->failure = std::current_exception();
-        load->message = "The rows could not be read.";
-    }
-    return -1; // the library ends the load with local_infile_error's text
-}
-
-void localEnd(void *) {}
-
-int localError(void *state, char *buffer, unsigned int size)
-{
-    auto *load = static_cast<LocalLoad *>(state);
-    std::snprintf(buffer, size, "%s", load->message.c_str());
-    return CR_UNKNOWN_ERROR;
-}
-
-} // namespace
-
-unsigned int Connection::loadLocal(std::string_view statement, const LocalData &data)
+unsigned int Connection::loadLocal(std::string_view statement, std::string_view fileName, const LocalData &data)
 {
     MYSQL *m = requireOpen();
-    LocalLoad load{&data, nullptr, {}};
-    mysql_set_local_infile_handler(m, localInit, localRead, localEnd, localError, &load);
+    if (!localLoads_)
+        throw DbError(CR_UNKNOWN_ERROR, "This connection sends no local files.");
+    // The gate is open for this statement alone, however it ends.
+    struct OpenGate {
+        detail::LocalGate &gate;
+        ~OpenGate()
+        {
+            gate.data = nullptr;
+            gate.failure = nullptr;
+        }
+    } open{gate_};
+    gate_.data = &data;
+    gate_.fileName = fileName;
     try {
         runQuery(m, statement);
     } catch (const DbError &) {
-        mysql_set_local_infile_default(m);
-        if (load.failure)
-            std::rethrow_exception(load.failure);
+        if (gate_.failure) // what the rows' source threw, not the library's word for it
+            std::rethrow_exception(gate_.failure);
         throw;
     }
-    mysql_set_local_infile_default(m);
-    if (load.failure)
-        std::rethrow_exception(load.failure);
+    if (gate_.failure)
+        std::rethrow_exception(gate_.failure);
     return mysql_warning_count(m);
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "platform/ConnectionSecurity.h"
 #include "platform/RecordSet.h"
 #include "platform/ServerWait.h"
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -11,6 +13,18 @@
 struct st_mysql;
 
 namespace platform {
+
+namespace detail {
+// What a connection's file handler, installed for the handle's whole life, answers from.
+struct LocalGate {
+    const std::function<size_t(char *, size_t)> *data = nullptr; // only while loadLocal's statement runs
+    std::string fileName;
+    std::string server; // host:port, for messages
+    std::exception_ptr failure;
+    std::string message;
+    bool refused = false; // a request was refused during the statement now running
+};
+} // namespace detail
 
 // One connection to a MySQL or MariaDB server, opened from a connection string.
 // Owns its MYSQL handle; closing (or destruction) ends the session. Every call waits for the server
@@ -32,6 +46,11 @@ public:
     void setConnectionTimeout(int seconds) { connectionTimeout_ = seconds; }
     // Who keeps the windows alive while the server is waited for; none by default.
     void setEventYield(EventYield *yield) { wait_.setYield(yield); }
+    // Off by default: the session then tells the server it sends no local files, and refuses any
+    // server that asks all the same. On, only loadLocal's own statement is ever given bytes.
+    void setLocalLoads(bool allowed) { localLoads_ = allowed; }
+    // TLS and the logins allowed; Prefer with no files by default.
+    void setSecurity(const ConnectionSecurity &security) { security_ = security; }
 
     void open(std::string_view connectionString);
     bool isOpen() const { return static_cast<bool>(handle_); }
@@ -47,27 +66,34 @@ public:
     // Fills up to size bytes of the buffer and returns how many; 0 at the end. May throw: the load
     // then fails with that error, which never passes through the client library itself.
     using LocalData = std::function<size_t(char *buffer, size_t size)>;
-    // Runs a LOAD DATA LOCAL INFILE statement whose file's bytes come from data instead of a file.
+    // Runs a LOAD DATA LOCAL INFILE statement naming fileName, whose bytes come from data instead
+    // of a file; a request for any other name is refused. Needs setLocalLoads(true) before open.
     // Returns the statement's warning count. Throws DbError, or what data threw.
-    unsigned int loadLocal(std::string_view statement, const LocalData &data);
+    unsigned int loadLocal(std::string_view statement, std::string_view fileName, const LocalData &data);
     void close();
 
     // True when the session treats backslash as an ordinary character in string literals.
     bool noBackslashEscapes() const;
     // The server's thread id of this session.
     unsigned long threadId() const;
+    // How this session is protected.
+    TlsState tlsState() const;
 
 private:
     struct Closer {
         void operator()(st_mysql *m) const;
     };
+    [[noreturn]] void throwFrom(st_mysql *m) const;
     st_mysql *requireOpen() const;
     void runQuery(st_mysql *m, std::string_view sql);
     RecordSet storedResult(st_mysql *m);
     void release();
 
     ServerWait wait_;
+    detail::LocalGate gate_; // declared before the handle, so it outlives it
     std::unique_ptr<st_mysql, Closer> handle_;
+    bool localLoads_ = false;
+    ConnectionSecurity security_;
     int cursorLocation_ = 2;
     int commandTimeout_ = 0;
     int connectionTimeout_ = DefaultLoginTimeoutSeconds;

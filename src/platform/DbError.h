@@ -11,6 +11,9 @@ public:
     DbError(int number, const std::string &description)
         : std::runtime_error(description), number_(number) {}
     int number() const { return number_; }
+    // The login was refused for the sake of its security (TLS, certificate, a plugin not allowed):
+    // the user has something to change, and is told what.
+    bool isSecurityRefusal() const { return number_ == 2026 || number_ == 5010; }
     std::string description() const { return what(); }
 
 private:

@@ -1,5 +1,7 @@
 #include "sides/ConnectionProfile.h"
 
+#include "platform/DbConnection.h"
+
 namespace sides {
 
 namespace {
@@ -21,6 +23,14 @@ QString connectionString(const ConnectionProfile &p)
            + u';' + QStringLiteral("DATABASE=") + connectionValue(p.database) + u';' + QStringLiteral("USER=")
            + connectionValue(p.user) + u';' + QStringLiteral("PASSWORD=") + connectionValue(p.password) + u';'
            + QStringLiteral("PORT=") + connectionValue(p.port) + u';';
+}
+
+void openConnection(platform::Connection &connection, const ConnectionProfile &profile)
+{
+    connection.setSecurity(profile.security);
+    connection.open(connectionString(profile).toStdString());
+    if (profile.onLogin)
+        profile.onLogin(connection.tlsState());
 }
 
 } // namespace sides

@@ -1,17 +1,31 @@
 #pragma once
 
+#include "platform/ConnectionSecurity.h"
+
 #include <QString>
+
+#include <functional>
+
+namespace platform {
+class Connection;
+}
 
 namespace sides {
 
-// The login details of one side, exactly as typed in the connection window.
+// The login details of one side, exactly as typed in the connection window, with how the side
+// protects its connections and who hears what a login got.
 struct ConnectionProfile {
     QString server;
     QString user;
     QString password;
     QString database;
     QString port;
+    platform::ConnectionSecurity security{};
+    std::function<void(const platform::TlsState &)> onLogin{};
 };
+
+// Opens the connection with the profile's login and security, and tells onLogin what it got.
+void openConnection(platform::Connection &connection, const ConnectionProfile &profile);
 
 // "DRIVER={MySQL ODBC 5.1 Driver};SERVER=…;DATABASE=…;USER=…;PASSWORD=…;PORT=…;"
 // A value holding ';', '{' or '}' would cut the string short, so it goes in braces with '}'

@@ -25,6 +25,8 @@ public:
     virtual void showManager() = 0;
     virtual void hideManager() = 0;
     virtual bool managerVisible() const = 0;
+    // What the last login of that side got: "TLS 1.3, certificate verified", "not encrypted", …
+    virtual void showLoginSecurity(int side, const QString &text) = 0;
 };
 
 // Makes the table manager for a connection window; showConnectionWindow is the way back.

@@ -36,7 +36,7 @@ void deleteTables(const TableSide &side, bool withSemicolon, platform::Dialogs &
             continue;
         const QString table = list.text(i);
         // An entry leaves the list only when its table has gone: a failed open or DROP keeps it.
-        if (!g.attempt(108, [&] { connection.open(sides::connectionString(side.profile()).toStdString()); }))
+        if (!g.attempt(108, [&] { sides::openConnection(connection, side.profile()); }))
             continue;
         const bool dropped = g.attempt(110, [&] {
             connection.execute(sides::dropTableStatement(table.toStdString(), withSemicolon));

@@ -42,7 +42,7 @@ void renameTable(const TableSide &side, platform::Dialogs &dialogs, app::Pointer
     std::string statement;
     g(114, [&] { statement = sides::renameTableStatement(oldName.toStdString(), newName.toStdString()); });
     // The list changes only when the server has renamed the table.
-    if (!g.attempt(116, [&] { connection.open(sides::connectionString(side.profile()).toStdString()); }))
+    if (!g.attempt(116, [&] { sides::openConnection(connection, side.profile()); }))
         return;
     const bool renamed = g.attempt(118, [&] { connection.execute(statement); });
     g(120, [&] { connection.close(); });

@@ -8,7 +8,7 @@
 
 namespace tableops {
 
-void addTablesToMySQLList(sides::TableList &list, const QString &connectionString, platform::Dialogs &dialogs,
+void addTablesToMySQLList(sides::TableList &list, const sides::ConnectionProfile &profile, platform::Dialogs &dialogs,
                           platform::EventYield &yield)
 {
     app::Guard g(dialogs, app::ErrorReport::location(QStringLiteral("MySQL"), QStringLiteral("AddTablesToMySQLList")));
@@ -19,7 +19,7 @@ void addTablesToMySQLList(sides::TableList &list, const QString &connectionStrin
     g(100, [&] { connection.setEventYield(&yield); });
     g(102, [&] { connection.setCursorLocation(platform::Connection::ClientCursor); });
     // Steps that need the connection or its result are skipped when it is missing: one failure, one report.
-    const bool opened = g.attempt(104, [&] { connection.open(connectionString.toStdString()); });
+    const bool opened = g.attempt(104, [&] { sides::openConnection(connection, profile); });
     if (opened)
         g(106, [&] { tables = connection.execute("SHOW TABLES;"); });
     // Cleared only now, so the old names stay in view while the server answers.
@@ -44,12 +44,12 @@ void addTablesToMySQLList(sides::TableList &list, const QString &connectionStrin
         g(116, [&] { list.setCurrentIndex(0); });
 }
 
-bool canConnectToMySQL(const QString &connectionString, platform::EventYield *yield)
+bool canConnectToMySQL(const sides::ConnectionProfile &profile, platform::EventYield *yield)
 {
     platform::Connection connection;
     connection.setEventYield(yield);
     try {
-        connection.open(connectionString.toStdString());
+        sides::openConnection(connection, profile);
         return true;
     } catch (const platform::ProgramEnding &) {
         throw;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sides/ConnectionProfile.h"
+
 #include <QString>
 
 namespace platform {
@@ -12,12 +14,12 @@ class TableList;
 
 namespace tableops {
 
-// Replaces the list with the tables of the database the connection string names, exactly as
-// the server spells them. Failures are reported with the listing's own location.
-void addTablesToMySQLList(sides::TableList &list, const QString &connectionString, platform::Dialogs &dialogs,
+// Replaces the list with the tables of the database the login names, exactly as the server
+// spells them. Failures are reported with the listing's own location.
+void addTablesToMySQLList(sides::TableList &list, const sides::ConnectionProfile &profile, platform::Dialogs &dialogs,
                           platform::EventYield &yield);
 
-// Whether the connection string leads to a working login. Says nothing either way.
-bool canConnectToMySQL(const QString &connectionString, platform::EventYield *yield = nullptr);
+// Whether the login works. Says nothing either way.
+bool canConnectToMySQL(const sides::ConnectionProfile &profile, platform::EventYield *yield = nullptr);
 
 } // namespace tableops

@@ -3,6 +3,7 @@
 #include "app/Guard.h"
 #include "app/Pointer.h"
 #include "platform/DbConnection.h"
+#include "platform/DbError.h"
 #include "platform/Dialogs.h"
 #include "platform/EventYield.h"
 
@@ -18,20 +19,25 @@ bool testConnection(const sides::ConnectionProfile &profile, const QString &loca
     guard(100, [&] { connection.emplace(); });
 
     bool connected = false;
+    QString why;
     try {
         pointer.set(app::pointer::Busy);
         yield.yield();
         if (!connection)
             throw std::runtime_error("no connection object");
         connection->setEventYield(&yield);
-        connection->open(sides::connectionString(profile).toStdString());
+        sides::openConnection(*connection, profile);
         connected = true;
     } catch (const platform::ProgramEnding &) {
         throw;
+    } catch (const platform::DbError &e) {
+        // The driver's own text is not shown: one fixed message covers every way a login fails,
+        // but for the connection security the user chose, which only the reason helps to mend.
+        if (e.isSecurityRefusal())
+            why = QStringLiteral("\r\n\r\n") + QString::fromUtf8(e.what());
     } catch (const std::exception &) {
-        // The driver's own text is not shown: one fixed message covers every way a login fails.
     }
-    dialogs.message(connected ? ConnectionSuccessful : CouldNotConnect);
+    dialogs.message(connected ? ConnectionSuccessful : CouldNotConnect + why);
     pointer.set(app::pointer::Default);
     return connected;
 }

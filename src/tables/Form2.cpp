@@ -221,6 +221,11 @@ void Form2::PushButton14_Click()
     });
 }
 
+void Form2::showLoginSecurity(int side, const QString &text)
+{
+    (side == 1 ? ui_->Frame1 : ui_->Frame2)->setToolTip(QStringLiteral("Connection: ") + text);
+}
+
 void Form2::closeEvent(QCloseEvent *event)
 {
     event->accept();

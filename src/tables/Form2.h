@@ -54,6 +54,7 @@ public:
     void showManager() override { show(); }
     void hideManager() override { hide(); }
     bool managerVisible() const override { return isVisible(); }
+    void showLoginSecurity(int side, const QString &text) override;
 
 public slots:
     void PushButton1_Click();

@@ -115,7 +115,7 @@ std::string digestStatement(std::string_view table, const std::vector<StoredColu
 std::string loadDataStatement(std::string_view table, const std::vector<StoredColumn> &columns)
 {
     // Hex literals read the same whatever the session's backslash mode.
-    std::string s = "LOAD DATA LOCAL INFILE 'rows' INTO TABLE ";
+    std::string s = "LOAD DATA LOCAL INFILE '" + std::string(RowsFileName) + "' INTO TABLE ";
     platform::appendBackquoted(s, table);
     s += " CHARACTER SET binary FIELDS TERMINATED BY X'09' ESCAPED BY X'5C' LINES TERMINATED BY X'0A' ";
     s += columnList(columns);
@@ -200,7 +200,8 @@ bool BulkLoad::loadInBulk()
         ui_.log.appendEntry(statement);
         unsigned int warnings = 0;
         try {
-            warnings = ends_.destination.loadLocal(statement, [this](char *b, size_t s) { return produce(b, s); });
+            warnings = ends_.destination.loadLocal(statement, RowsFileName,
+                                                   [this](char *b, size_t s) { return produce(b, s); });
         } catch (const platform::DbError &e) {
             const bool refused = e.number() == NotAllowed || e.number() == LocalDisabledMySql
                                  || e.number() == LocalDisabledMariaDb;

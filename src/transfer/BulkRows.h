@@ -30,6 +30,9 @@ std::string selectStoredStatement(std::string_view table, const std::vector<Stor
 // servers only when both tables hold the same rows. NULL is told apart from ''.
 std::string digestStatement(std::string_view table, const std::vector<StoredColumn> &columns);
 
+// The one file name a bulk load names, and the only one its connection ever answers for.
+inline constexpr std::string_view RowsFileName = "rows";
+
 // LOAD DATA LOCAL INFILE … INTO TABLE `t` CHARACTER SET binary …(`a`, …): the rows' bytes as they
 // are stored, tab-separated, escaped with backslashes, NULL as \N.
 std::string loadDataStatement(std::string_view table, const std::vector<StoredColumn> &columns);

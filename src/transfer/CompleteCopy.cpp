@@ -79,6 +79,7 @@ private:
         g_(104, [&] {
             for (platform::Connection *c : {&source_, &rows_, &destination_})
                 setCopyTimeouts(*c, ui_.yield);
+            destination_.setLocalLoads(true); // the bulk load's own rows, and nothing else
         });
         return g_.attempt(106, [&] { openForCopy(source_, ends_.sourceProfile); })
                && g_.attempt(106, [&] { openForCopy(rows_, ends_.sourceProfile); })

@@ -65,7 +65,7 @@ void setCopyTimeouts(platform::Connection &connection, platform::EventYield &yie
 
 void openForCopy(platform::Connection &connection, const sides::ConnectionProfile &profile)
 {
-    connection.open(sides::connectionString(profile).toStdString());
+    sides::openConnection(connection, profile);
 }
 
 void prepareSourceSession(platform::Connection &source) { source.execute("SET time_zone = '+00:00'"); }

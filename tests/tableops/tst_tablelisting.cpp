@@ -28,7 +28,7 @@ void TableListingTest::emptyDatabaseLeavesAnEmptyListWithNoCurrentEntry()
     PlainTableList list(QStringList{QStringLiteral("stale")});
     FakeDialogs dialogs;
     FakeYield yield;
-    addTablesToMySQLList(list, scratch.connectionString(), dialogs, yield);
+    addTablesToMySQLList(list, scratch.profile(), dialogs, yield);
     QCOMPARE(list.count(), 0);
     QCOMPARE(list.currentIndex(), -1);
     QVERIFY(dialogs.messages.empty());
@@ -41,7 +41,7 @@ void TableListingTest::oneTableIsTheCurrentEntry()
     PlainTableList list;
     FakeDialogs dialogs;
     FakeYield yield;
-    addTablesToMySQLList(list, scratch.connectionString(), dialogs, yield);
+    addTablesToMySQLList(list, scratch.profile(), dialogs, yield);
     QCOMPARE(list.names, QStringList{QStringLiteral("orders")});
     QCOMPARE(list.currentIndex(), 0);
     QVERIFY(!list.isSelected(0));
@@ -57,7 +57,7 @@ void TableListingTest::namesArriveExactlyAsTheServerSpellsThem()
     PlainTableList list;
     FakeDialogs dialogs;
     FakeYield yield;
-    addTablesToMySQLList(list, scratch.connectionString(), dialogs, yield);
+    addTablesToMySQLList(list, scratch.profile(), dialogs, yield);
     QStringList names = list.names;
     names.sort();
     QStringList expected{QStringLiteral("MixedCase"), QStringLiteral("Order Lines"), QStringLiteral("tick`name"),
@@ -74,8 +74,8 @@ void TableListingTest::listingTwiceGivesOneCopyOfEachName()
     PlainTableList list;
     FakeDialogs dialogs;
     FakeYield yield;
-    addTablesToMySQLList(list, scratch.connectionString(), dialogs, yield);
-    addTablesToMySQLList(list, scratch.connectionString(), dialogs, yield);
+    addTablesToMySQLList(list, scratch.profile(), dialogs, yield);
+    addTablesToMySQLList(list, scratch.profile(), dialogs, yield);
     QCOMPARE(list.count(), 2);
 }
 
@@ -92,7 +92,7 @@ void TableListingTest::oneYieldPerName()
         if (n == 1)
             countWhenFirstYielded = list.count();
     };
-    addTablesToMySQLList(list, scratch.connectionString(), dialogs, yield);
+    addTablesToMySQLList(list, scratch.profile(), dialogs, yield);
     QCOMPARE(yield.count, 5);
     QCOMPARE(countWhenFirstYielded, 0); // cleared before the names arrive
 }
@@ -104,7 +104,7 @@ void TableListingTest::badLoginIsReportedOnceWithTheListingsLocation()
     PlainTableList list(QStringList{QStringLiteral("old")});
     FakeDialogs dialogs;
     FakeYield yield;
-    addTablesToMySQLList(list, connectionString(bad), dialogs, yield);
+    addTablesToMySQLList(list, bad, dialogs, yield);
     QCOMPARE(dialogs.messages.size(), size_t(1));
     QVERIFY(dialogs.messages[0].text.contains(
         QStringLiteral("\r\nin Tabulink2021/08/31.MySQL.AddTablesToMySQLList at line ")));
@@ -114,12 +114,12 @@ void TableListingTest::badLoginIsReportedOnceWithTheListingsLocation()
 
 void TableListingTest::probeAnswersWithoutABox()
 {
-    QVERIFY(canConnectToMySQL(QString::fromStdString(sandbox::serverConnectionString(2))));
+    QVERIFY(canConnectToMySQL(sandbox::serverProfile(2)));
     ConnectionProfile bad = sandbox::serverProfile(2);
     bad.password = QStringLiteral("wrong");
-    QVERIFY(!canConnectToMySQL(connectionString(bad)));
+    QVERIFY(!canConnectToMySQL(bad));
     bad = sandbox::serverProfile(2, QStringLiteral("no_such_database"));
-    QVERIFY(!canConnectToMySQL(connectionString(bad)));
+    QVERIFY(!canConnectToMySQL(bad));
 }
 
 QTEST_GUILESS_MAIN(TableListingTest)

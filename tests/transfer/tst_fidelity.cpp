@@ -169,7 +169,7 @@ QStringList tablesOf(const ScratchDatabase &db)
     PlainTableList list;
     FakeDialogs dialogs;
     FakeYield yield;
-    addTablesToMySQLList(list, db.connectionString(), dialogs, yield);
+    addTablesToMySQLList(list, db.profile(), dialogs, yield);
     return list.names;
 }
 

@@ -1,0 +1,60 @@
+#include "app/SecuritySettings.h"
+
+#include "app/SettingsStore.h"
+
+namespace app {
+
+namespace {
+
+using Mode = platform::ConnectionSecurity::Mode;
+
+QString key(const char *field, int side)
+{
+    return QStringLiteral("My") + QLatin1String(field) + (side == 2 ? QStringLiteral("2") : QString());
+}
+
+constexpr std::pair<Mode, const char *> ModeNames[] = {
+    {Mode::Prefer, "Prefer"}, {Mode::Require, "Require"}, {Mode::VerifyCa, "VerifyCA"},
+    {Mode::VerifyIdentity, "VerifyIdentity"}};
+
+} // namespace
+
+QString modeName(Mode mode)
+{
+    for (const auto &[m, name] : ModeNames)
+        if (m == mode)
+            return QLatin1String(name);
+    return QStringLiteral("Prefer");
+}
+
+Mode modeFromName(const QString &name)
+{
+    for (const auto &[m, text] : ModeNames)
+        if (name.compare(QLatin1String(text), Qt::CaseInsensitive) == 0)
+            return m;
+    return Mode::Prefer;
+}
+
+SideSecurity readSideSecurity(const SettingsStore &store, int side)
+{
+    SideSecurity s;
+    s.connection.mode = modeFromName(store.read(key("SslMode", side), QStringLiteral("Prefer")));
+    s.connection.caFile = store.read(key("SslCa", side), {}).toStdString();
+    s.connection.certFile = store.read(key("SslCert", side), {}).toStdString();
+    s.connection.keyFile = store.read(key("SslKey", side), {}).toStdString();
+    s.connection.serverPublicKeyFile = store.read(key("ServerPublicKey", side), {}).toStdString();
+    s.passwordInKeyring = store.read(key("PasswordInKeyring", side), QStringLiteral("0")) == QStringLiteral("1");
+    return s;
+}
+
+void writeSideSecurity(SettingsStore &store, int side, const SideSecurity &s)
+{
+    store.write(key("SslMode", side), modeName(s.connection.mode));
+    store.write(key("SslCa", side), QString::fromStdString(s.connection.caFile));
+    store.write(key("SslCert", side), QString::fromStdString(s.connection.certFile));
+    store.write(key("SslKey", side), QString::fromStdString(s.connection.keyFile));
+    store.write(key("ServerPublicKey", side), QString::fromStdString(s.connection.serverPublicKeyFile));
+    store.write(key("PasswordInKeyring", side), s.passwordInKeyring ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+} // namespace app

@@ -1,0 +1,131 @@
+#include "support/LyingServer.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+std::string errorPacket(int number, const std::string &text)
+{
+    std::string p = "\xFF";
+    p += static_cast<char>(number & 0xFF);
+    p += static_cast<char>(number >> 8);
+    return p + "#HY000" + text;
+}
+
+} // namespace
+
+void LyingServer::askForFileOn(std::string prefix, std::string fileName)
+{
+    const std::lock_guard lock(mutex_);
+    traps_.push_back({std::move(prefix), std::move(fileName)});
+}
+
+std::string LyingServer::answers() const
+{
+    const std::lock_guard lock(mutex_);
+    return answers_;
+}
+
+int LyingServer::requestsMade() const
+{
+    const std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+std::vector<std::string> LyingServer::queries() const
+{
+    const std::lock_guard lock(mutex_);
+    return queries_;
+}
+
+const LyingServer::Trap *LyingServer::trapFor(const std::string &query) const
+{
+    for (const Trap &t : traps_)
+        if (query.rfind(t.prefix, 0) == 0)
+            return &t;
+    return nullptr;
+}
+
+void LyingServer::serve(int client, int server)
+{
+    std::string fromClient;
+    wire::Packet p;
+    if (!wire::greetWithoutTls(server, client))
+        return;
+
+    // The login: passed on, or answered with a switch to the clear-text plugin.
+    if (!wire::readPacket(client, fromClient, p))
+        return;
+    if (clearPassword_) {
+        {
+            const std::lock_guard lock(mutex_);
+            ++requests_;
+        }
+        const std::string authSwitch = std::string("\xFE") + "mysql_clear_password" + '\0';
+        if (!wire::writeAll(client, wire::packetBytes(p.sequence + 1, authSwitch)))
+            return;
+        if (wire::readPacket(client, fromClient, p)) {
+            const std::lock_guard lock(mutex_);
+            answers_ += p.payload;
+        }
+        wire::writeAll(client, wire::packetBytes(p.sequence + 1, errorPacket(1045, "Access denied")));
+        return;
+    }
+    if (!wire::writeAll(server, wire::packetBytes(p.sequence, p.payload)))
+        return;
+
+    // Then every packet, the queries looked at on their way.
+    char chunk[1 << 16];
+    pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+    while (!stopping()) {
+        if (::poll(ends, 2, 200) < 0)
+            return;
+        if (ends[1].revents & (POLLIN | POLLHUP | POLLERR)) {
+            const ssize_t got = ::read(server, chunk, sizeof chunk);
+            if (got <= 0 || !wire::writeAll(client, std::string_view(chunk, static_cast<size_t>(got))))
+                return;
+        }
+        if (!(ends[0].revents & (POLLIN | POLLHUP | POLLERR)))
+            continue;
+        const ssize_t got = ::read(client, chunk, sizeof chunk);
+        if (got <= 0)
+            return;
+        fromClient.append(chunk, static_cast<size_t>(got));
+        while (wire::takePacket(fromClient, p)) {
+            const bool query = p.sequence == 0 && !p.payload.empty() && p.payload[0] == 0x03;
+            const std::string text = query ? p.payload.substr(1) : std::string();
+            const Trap *trap = nullptr;
+            {
+                const std::lock_guard lock(mutex_);
+                if (query) {
+                    queries_.push_back(text);
+                    trap = trapFor(text);
+                }
+                if (trap)
+                    ++requests_;
+            }
+            if (!trap) {
+                if (!wire::writeAll(server, wire::packetBytes(p.sequence, p.payload)))
+                    return;
+                continue;
+            }
+            // The server "wants" a file: whatever the client sends up to its empty packet is kept.
+            if (!wire::writeAll(client, wire::packetBytes(1, "\xFB" + trap->fileName)))
+                return;
+            int sequence = 1;
+            for (;;) {
+                if (!wire::readPacket(client, fromClient, p))
+                    return;
+                sequence = p.sequence;
+                if (p.payload.empty())
+                    break;
+                const std::lock_guard lock(mutex_);
+                answers_ += p.payload;
+            }
+            // As a server that got its file would: "done". The client must not take that for success.
+            if (!wire::writeAll(client, wire::packetBytes(sequence + 1, std::string("\0\0\0\2\0\0\0", 7))))
+                return;
+        }
+    }
+}

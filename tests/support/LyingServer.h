@@ -1,0 +1,39 @@
+#pragma once
+
+#include "support/Relay.h"
+
+#include <string>
+#include <vector>
+
+// A server that lies, for what no real one does: a relay in front of a real server that answers
+// chosen queries itself with a request for a local file, or answers every login with a switch to
+// the clear-text password plugin. Offers no TLS, so every byte a client sends can be seen here.
+class LyingServer : public Relay {
+public:
+    using Relay::Relay;
+    ~LyingServer() override { stop(); }
+
+    // Every query whose text starts with prefix ("" for all) is answered with a request for fileName.
+    void askForFileOn(std::string prefix, std::string fileName);
+    // Every login is answered with a request for the password in clear.
+    void askForClearPassword() { clearPassword_ = true; }
+
+    // What clients sent in answer to the requests: file bytes, or what followed the switch.
+    std::string answers() const;
+    int requestsMade() const;
+    std::vector<std::string> queries() const;
+
+private:
+    struct Trap {
+        std::string prefix;
+        std::string fileName;
+    };
+    void serve(int client, int server) override;
+    const Trap *trapFor(const std::string &query) const;
+
+    std::vector<Trap> traps_;
+    bool clearPassword_ = false;
+    std::string answers_;
+    int requests_ = 0;
+    std::vector<std::string> queries_;
+};
