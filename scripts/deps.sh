@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-base-private-dev libgl-dev libqt6svg6
-  libmariadb-dev mariadb-server mariadb-client
+  libmariadb-dev libssl-dev openssl mariadb-server mariadb-client
   fonts-liberation xvfb xauth
   dpkg-dev file appstream desktop-file-utils valgrind
 )

@@ -262,9 +262,9 @@ unsigned int Connection::loadLocal(std::string_view statement, std::string_view 
     try {
         runQuery(m, statement);
     } catch (const DbError &) {
-        if (gate_.failure) // what the rows' source threw, not the library's word for it
-            std::rethrow_exception(gate_.failure);
-        throw;
+        if (!gate_.failure)
+            throw;
+        std::rethrow_exception(gate_.failure); // what the rows' source threw, not the library's word for it
     }
     if (gate_.failure)
         std::rethrow_exception(gate_.failure);

@@ -78,6 +78,8 @@ public:
     unsigned long threadId() const;
     // How this session is protected.
     TlsState tlsState() const;
+    // host:port of the server, for messages.
+    const std::string &serverName() const { return gate_.server; }
 
 private:
     struct Closer {

@@ -4,6 +4,7 @@
 
 #include <mysql.h>
 
+#include <openssl/err.h>
 #include <poll.h>
 
 #include <algorithm>
@@ -17,6 +18,8 @@ namespace {
 constexpr int SliceMs = 10;
 
 } // namespace
+
+void ServerWait::forgetTlsErrors() { ERR_clear_error(); }
 
 int ServerWait::waitFor(st_mysql *connection, int status)
 {

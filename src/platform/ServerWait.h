@@ -20,9 +20,18 @@ public:
     template <class Start, class Cont>
     void run(st_mysql *connection, Start &&start, Cont &&cont)
     {
+        // Also when the call fails: the call it may be nested in (a load that reads its rows from
+        // another session) goes on after it.
+        struct ForgetAfter {
+            ~ForgetAfter() { forgetTlsErrors(); }
+        } after;
+        forgetTlsErrors();
         int status = start();
-        while (status != 0)
-            status = cont(waitFor(connection, status));
+        while (status != 0) {
+            const int events = waitFor(connection, status);
+            forgetTlsErrors();
+            status = cont(events);
+        }
     }
 
     // A call was left unfinished: the connection can only be cancelled and closed.
@@ -30,6 +39,10 @@ public:
 
 private:
     int waitFor(st_mysql *connection, int status);
+    // OpenSSL keeps the errors of a failed TLS session per thread, and the client library reads
+    // them as the errors of whichever session it works on next: every other session to any server
+    // would then be cut off too. Each step starts with none left over.
+    static void forgetTlsErrors();
 
     EventYield *yield_ = nullptr;
     bool abandoned_ = false;

@@ -5,6 +5,7 @@
 #include "platform/SqlQuoting.h"
 #include "transfer/LogPane.h"
 #include "transfer/Progress.h"
+#include "transfer/ServerText.h"
 #include "transfer/SqlText.h"
 
 #include <algorithm>
@@ -212,7 +213,8 @@ bool BulkLoad::loadInBulk()
         if (warnings > 0) {
             // LOAD DATA turns refusals into warnings: each one is a value that did not arrive as it left.
             platform::RecordSet w = ends_.destination.execute("SHOW WARNINGS LIMIT 1");
-            const int number = std::stoi(std::string(w.value(1).bytes));
+            const int number =
+                static_cast<int>(wholeNumber(ends_.destination, "a warning number", w.value(1).bytes, 0, 65535));
             const std::string text(w.value(2).bytes);
             w.close();
             throw platform::DbError(number, text);

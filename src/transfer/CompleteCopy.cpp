@@ -14,6 +14,7 @@
 #include "transfer/Progress.h"
 #include "transfer/RowCopy.h"
 #include "transfer/SchemaCopy.h"
+#include "transfer/ServerText.h"
 #include "transfer/Sessions.h"
 #include "transfer/TableDefinition.h"
 
@@ -179,6 +180,9 @@ private:
         std::string showCreate = "SHOW CREATE TABLE ";
         platform::appendBackquoted(showCreate, table);
         const TableDefinition definition = splitForeignKeys(oneValue(source_, showCreate, 1));
+        checkOneStatement(source_, "a definition of " + table, definition.create, session_.noBackslashEscapes);
+        for (const std::string &foreignKey : definition.foreignKeys)
+            checkForeignKey(source_, table, foreignKey);
         send(renamedCreate(definition.create, table, building));
 
         const std::vector<StoredColumn> columns = storedColumns(source_, table);
@@ -259,7 +263,9 @@ private:
         for (const std::string &trigger : triggers) {
             std::string show = "SHOW CREATE TRIGGER ";
             platform::appendBackquoted(show, trigger);
-            send(withoutDefiner(oneValue(source_, show, 2)));
+            const std::string definition = withoutDefiner(oneValue(source_, show, 2));
+            checkTriggerDefinition(source_, trigger, table, definition);
+            send(definition);
         }
     }
 

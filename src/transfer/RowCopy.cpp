@@ -4,9 +4,11 @@
 #include "platform/EventYield.h"
 #include "platform/SqlQuoting.h"
 #include "transfer/Progress.h"
+#include "transfer/ServerText.h"
 #include "transfer/StatementSink.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace transfer {
 
@@ -15,7 +17,8 @@ long long countRows(platform::Connection &source, std::string_view table)
     std::string statement = "SELECT COUNT(*) FROM ";
     platform::appendBackquoted(statement, table);
     platform::RecordSet count = source.execute(statement);
-    const long long n = std::stoll(std::string(count.value(0).bytes));
+    const long long n = wholeNumber(source, "a row count of " + std::string(table), count.value(0).bytes, 0,
+                                    std::numeric_limits<long long>::max());
     count.close();
     return n;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/DbConnection.h"
 #include "platform/EventYield.h"
+#include "transfer/ServerText.h"
 #include "transfer/StatementSink.h"
 
 namespace transfer {
@@ -13,7 +14,9 @@ std::vector<ColumnDefinition> describeColumns(platform::Connection &source, std:
     platform::RecordSet described = source.execute(describeStatement(table));
     while (!described.eof()) {
         yield.yield();
-        columns.push_back({std::string(described.value(0).bytes), upperCaseOutsideQuotes(described.value(1).bytes)});
+        ColumnDefinition column{std::string(described.value(0).bytes), upperCaseOutsideQuotes(described.value(1).bytes)};
+        checkColumnType(source, table, column.name, column.type);
+        columns.push_back(std::move(column));
         described.moveNext();
     }
     described.close();

@@ -4,6 +4,7 @@
 #include "platform/DbError.h"
 #include "platform/SqlQuoting.h"
 #include "sides/ConnectionProfile.h"
+#include "transfer/ServerText.h"
 #include "transfer/TextParts.h"
 
 #include <QString>
@@ -74,11 +75,14 @@ DestinationSession prepareDestinationSession(platform::Connection &destination, 
 {
     // Few round trips: over a slow link each one costs as much as many rows.
     platform::RecordSet current = destination.execute("SELECT @@SESSION.sql_mode, @@max_allowed_packet");
+    checkSqlMode(destination, current.value(0).bytes);
     const std::string mode = destinationMode(std::string(current.value(0).bytes));
     DestinationSession session;
-    session.maxAllowedPacket = std::stoull(std::string(current.value(1).bytes));
+    session.maxAllowedPacket = static_cast<unsigned long long>(
+        wholeNumber(destination, "max_allowed_packet", current.value(1).bytes, 1024, 1LL << 30));
     current.close();
-    std::string settings = "SET time_zone = '+00:00', SESSION sql_mode = '" + mode + "'";
+    std::string settings = "SET time_zone = '+00:00', SESSION sql_mode = ";
+    platform::appendStringLiteral(settings, mode, destination.noBackslashEscapes());
     if (!extraSettings.empty())
         settings += ", " + std::string(extraSettings);
     try {

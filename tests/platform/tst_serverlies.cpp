@@ -78,6 +78,8 @@ private slots:
     void noFileLeavesWhateverStatementItAnswers();
     void theBulkLoadServesOnlyItsOwnRows();
     void noPasswordGoesOutInClear();
+    void serverTextIsNeverSql_data();
+    void serverTextIsNeverSql();
 };
 
 void ServerLiesTest::noFileLeavesWhateverStatementItAnswers_data()
@@ -151,6 +153,93 @@ void ServerLiesTest::noPasswordGoesOutInClear()
     QVERIFY(liar.answers().find(p.password.toStdString()) == std::string::npos);
     QCOMPARE(t.dialogs.texts().size(), 1);
     QCOMPARE(t.dialogs.texts()[0].left(16), QStringLiteral("Could not connec"));
+}
+
+void ServerLiesTest::serverTextIsNeverSql_data()
+{
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QStringList>("columns");
+    QTest::addColumn<QStringList>("row");
+    QTest::addColumn<int>("entry"); // 0: Send Table(s) from side #1, 1: Send Complete, 2: Send from side #2 into it
+    QTest::addColumn<QString>("said");
+    const QStringList describe{QStringLiteral("Field"), QStringLiteral("Type"), QStringLiteral("Null"),
+                               QStringLiteral("Key"), QStringLiteral("Default"), QStringLiteral("Extra")};
+    QTest::newRow("a statement in a type") << QStringLiteral("DESCRIBE") << describe
+                                           << QStringList{QStringLiteral("v"), QStringLiteral("int) SELECT 1 #"),
+                                                          QStringLiteral("YES"), {}, {}, {}}
+                                           << 0 << QStringLiteral("which is not a column type");
+    QTest::newRow("a quote closed early in an ENUM")
+        << QStringLiteral("DESCRIBE") << describe
+        << QStringList{QStringLiteral("v"), QStringLiteral("enum('a\\'), w INT, x ENUM('b')"), QStringLiteral("YES"),
+                       {}, {}, {}}
+        << 0 << QStringLiteral("which is not a column type");
+    QTest::newRow("two statements in SHOW CREATE TABLE")
+        << QStringLiteral("SHOW CREATE TABLE") << QStringList{QStringLiteral("Table"), QStringLiteral("Create Table")}
+        << QStringList{QStringLiteral("t"),
+                       QStringLiteral("CREATE TABLE `t` (\n  `v` int(11) DEFAULT NULL\n) ENGINE=InnoDB; DROP TABLE `w`")}
+        << 1 << QStringLiteral("made of more than one statement");
+    QTest::newRow("a foreign key with more behind it")
+        << QStringLiteral("SHOW CREATE TABLE") << QStringList{QStringLiteral("Table"), QStringLiteral("Create Table")}
+        << QStringList{QStringLiteral("t"),
+                       QStringLiteral("CREATE TABLE `t` (\n  `v` int(11) DEFAULT NULL,\n  CONSTRAINT `f` FOREIGN KEY "
+                                      "(`v`) REFERENCES `w` (`v`), DROP COLUMN `v`\n) ENGINE=InnoDB")}
+        << 1 << QStringLiteral("a foreign key of t that is not one");
+    QTest::newRow("a row count in words") << QStringLiteral("SELECT COUNT(*)") << QStringList{QStringLiteral("COUNT(*)")}
+                                          << QStringList{QStringLiteral("many")} << 0
+                                          << QStringLiteral("a row count of t as \"many\"");
+    const QStringList session{QStringLiteral("@@SESSION.sql_mode"), QStringLiteral("@@max_allowed_packet")};
+    QTest::newRow("a max_allowed_packet of -1")
+        << QStringLiteral("SELECT @@SESSION.sql_mode") << session
+        << QStringList{QStringLiteral("STRICT_TRANS_TABLES"), QStringLiteral("-1")} << 2
+        << QStringLiteral("max_allowed_packet as \"-1\"");
+    QTest::newRow("an sql_mode with a quote in it")
+        << QStringLiteral("SELECT @@SESSION.sql_mode") << session
+        << QStringList{QStringLiteral("STRICT_TRANS_TABLES', time_zone = '+01:00"), QStringLiteral("1048576")} << 2
+        << QStringLiteral("which is not a list of modes");
+}
+
+void ServerLiesTest::serverTextIsNeverSql()
+{
+    QFETCH(QString, prefix);
+    QFETCH(QStringList, columns);
+    QFETCH(QStringList, row);
+    QFETCH(int, entry);
+    QFETCH(QString, said);
+    LyingSide s;
+    std::vector<std::string> names;
+    for (const QString &c : columns)
+        names.push_back(c.toStdString());
+    LyingServer::Row values;
+    for (const QString &v : row)
+        values.push_back(v.isNull() ? std::nullopt : std::optional<std::string>(v.toStdString()));
+    s.liar.answerWith(prefix.toStdString(), names, {values});
+    if (entry == 2) {
+        s.click(s.form.ui().PushButton8);
+    } else {
+        input::rightClick(s.form.ui().List1, QPoint(10, 10));
+        QMenu *menu = input::openMenu();
+        QVERIFY(menu);
+        input::chooseByKeys(menu, entry);
+        s.t.runStarted();
+    }
+    QCOMPARE(s.liar.requestsMade(), 1);
+    const QString all = s.t.dialogs.texts().join(u'\n');
+    QVERIFY2(all.contains(said), qPrintable(all));
+    QVERIFY2(all.contains(s.first.port), qPrintable(all)); // names the server that sent it
+    QVERIFY(!all.contains(QStringLiteral("stoll")));
+    // Nothing of it reached the other server: no table made there, the one there untouched.
+    if (entry == 2) {
+        QVERIFY(!s.one.tables().contains(QStringLiteral("w")));
+    } else {
+        // The plain copy makes the table before it counts the rows: it stays, empty, as after any
+        // failed read.
+        const QStringList made = prefix.startsWith(QStringLiteral("SELECT COUNT")) ? QStringList{QStringLiteral("t")}
+                                                                                   : QStringList{};
+        QCOMPARE(s.two.tables(), made + QStringList{QStringLiteral("w")});
+        if (!made.isEmpty())
+            QCOMPARE(s.two.query("SELECT COUNT(*) FROM t")[0][0], sandbox::Cell("0"));
+        QCOMPARE(s.two.query("SELECT v FROM w")[0][0], sandbox::Cell("3"));
+    }
 }
 
 QTEST_MAIN(ServerLiesTest)

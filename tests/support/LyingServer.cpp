@@ -21,6 +21,51 @@ void LyingServer::askForFileOn(std::string prefix, std::string fileName)
     traps_.push_back({std::move(prefix), std::move(fileName)});
 }
 
+void LyingServer::answerWith(std::string prefix, std::vector<std::string> columns, std::vector<Row> rows)
+{
+    const std::lock_guard lock(mutex_);
+    traps_.push_back({std::move(prefix), {}, std::move(columns), std::move(rows)});
+}
+
+namespace {
+
+std::string lengthEncoded(const std::string &text)
+{
+    std::string out;
+    if (text.size() < 251) {
+        out += static_cast<char>(text.size());
+    } else {
+        out += '\xFC';
+        out += static_cast<char>(text.size() & 0xFF);
+        out += static_cast<char>(text.size() >> 8);
+    }
+    return out + text;
+}
+
+// A text result set in the classic form (the greeting took away the EOF-less one).
+std::string resultSet(const std::vector<std::string> &columns, const std::vector<LyingServer::Row> &rows)
+{
+    int sequence = 1;
+    const std::string eof("\xFE\0\0\2\0", 5);
+    std::string out = wire::packetBytes(sequence++, std::string(1, static_cast<char>(columns.size())));
+    for (const std::string &name : columns) {
+        std::string definition = lengthEncoded("def") + lengthEncoded("") + lengthEncoded("") + lengthEncoded("")
+                                 + lengthEncoded(name) + lengthEncoded(name);
+        definition += std::string("\x0C\x21\0\0\1\0\0\xFD\0\0\0\0\0", 13); // utf8, 64 KiB, VAR_STRING
+        out += wire::packetBytes(sequence++, definition);
+    }
+    out += wire::packetBytes(sequence++, eof);
+    for (const LyingServer::Row &row : rows) {
+        std::string packet;
+        for (const auto &value : row)
+            packet += value ? lengthEncoded(*value) : std::string("\xFB");
+        out += wire::packetBytes(sequence++, packet);
+    }
+    return out + wire::packetBytes(sequence, eof);
+}
+
+} // namespace
+
 std::string LyingServer::answers() const
 {
     const std::lock_guard lock(mutex_);
@@ -107,6 +152,11 @@ void LyingServer::serve(int client, int server)
             }
             if (!trap) {
                 if (!wire::writeAll(server, wire::packetBytes(p.sequence, p.payload)))
+                    return;
+                continue;
+            }
+            if (trap->fileName.empty()) {
+                if (!wire::writeAll(client, resultSet(trap->columns, trap->rows)))
                     return;
                 continue;
             }

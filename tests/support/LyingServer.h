@@ -2,6 +2,7 @@
 
 #include "support/Relay.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ public:
 
     // Every query whose text starts with prefix ("" for all) is answered with a request for fileName.
     void askForFileOn(std::string prefix, std::string fileName);
+    // Every query whose text starts with prefix is answered with this result set, all text.
+    using Row = std::vector<std::optional<std::string>>;
+    void answerWith(std::string prefix, std::vector<std::string> columns, std::vector<Row> rows);
     // Every login is answered with a request for the password in clear.
     void askForClearPassword() { clearPassword_ = true; }
 
@@ -26,7 +30,9 @@ public:
 private:
     struct Trap {
         std::string prefix;
-        std::string fileName;
+        std::string fileName; // a file request, or
+        std::vector<std::string> columns; // a result set
+        std::vector<Row> rows;
     };
     void serve(int client, int server) override;
     const Trap *trapFor(const std::string &query) const;

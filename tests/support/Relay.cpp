@@ -141,6 +141,14 @@ bool greetWithoutTls(int server, int client)
     if (versionEnd == std::string::npos || p.payload.size() < flags + 2)
         return false;
     p.payload[flags + 1] = static_cast<char>(static_cast<unsigned char>(p.payload[flags + 1]) & ~ClientSslHigh);
+    // Nor the newer end of result sets (CLIENT_DEPRECATE_EOF, bit 24: the flags' fourth byte, after
+    // the character set and the status), so a result set made up here can take the classic form.
+    if (p.payload.size() >= flags + 7)
+        p.payload[flags + 6] = static_cast<char>(static_cast<unsigned char>(p.payload[flags + 6]) & ~0x01);
+    // Nor MariaDB's extended capabilities (metadata of its own in result sets), after the scramble's
+    // length and six bytes kept for later.
+    if (p.payload.size() >= flags + 18)
+        p.payload.replace(flags + 14, 4, 4, '\0');
     return writeAll(client, packetBytes(p.sequence, p.payload) + buffer);
 }
 
