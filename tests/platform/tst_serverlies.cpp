@@ -77,6 +77,7 @@ private slots:
     void noFileLeavesWhateverStatementItAnswers_data();
     void noFileLeavesWhateverStatementItAnswers();
     void theBulkLoadServesOnlyItsOwnRows();
+    void noPasswordGoesOutInClear_data();
     void noPasswordGoesOutInClear();
     void serverTextIsNeverSql_data();
     void serverTextIsNeverSql();
@@ -134,11 +135,20 @@ void ServerLiesTest::theBulkLoadServesOnlyItsOwnRows()
     QVERIFY(!s.one.tables().contains(QStringLiteral("w")));
 }
 
+void ServerLiesTest::noPasswordGoesOutInClear_data()
+{
+    QTest::addColumn<QString>("plugin");
+    // The clear-text ones, and those that ask a server without TLS for its key to encrypt it with.
+    for (const char *plugin : {"mysql_clear_password", "dialog", "caching_sha2_password", "sha256_password"})
+        QTest::newRow(plugin) << QString::fromLatin1(plugin);
+}
+
 void ServerLiesTest::noPasswordGoesOutInClear()
 {
+    QFETCH(QString, plugin);
     ScratchDatabase one(1, QStringLiteral("liepw"));
     LyingServer liar(one.profile().server, one.profile().port.toInt());
-    liar.askForClearPassword();
+    liar.askToSwitchTo(plugin.toStdString());
     TestServices t;
     connectwindow::Form1 form1(t.services, Form2::factory(t.services));
     form1.show();
@@ -151,6 +161,7 @@ void ServerLiesTest::noPasswordGoesOutInClear()
     t.runStarted();
     QCOMPARE(liar.requestsMade(), 1);
     QVERIFY(liar.answers().find(p.password.toStdString()) == std::string::npos);
+    QVERIFY(liar.answers().empty()); // not even a request for the server's key
     QCOMPARE(t.dialogs.texts().size(), 1);
     QCOMPARE(t.dialogs.texts()[0].left(16), QStringLiteral("Could not connec"));
 }

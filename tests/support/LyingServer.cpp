@@ -102,12 +102,12 @@ void LyingServer::serve(int client, int server)
     // The login: passed on, or answered with a switch to the clear-text plugin.
     if (!wire::readPacket(client, fromClient, p))
         return;
-    if (clearPassword_) {
+    if (!switchTo_.empty()) {
         {
             const std::lock_guard lock(mutex_);
             ++requests_;
         }
-        const std::string authSwitch = std::string("\xFE") + "mysql_clear_password" + '\0';
+        const std::string authSwitch = "\xFE" + switchTo_ + '\0' + std::string(20, 'x') + '\0';
         if (!wire::writeAll(client, wire::packetBytes(p.sequence + 1, authSwitch)))
             return;
         if (wire::readPacket(client, fromClient, p)) {

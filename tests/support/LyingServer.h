@@ -19,8 +19,9 @@ public:
     // Every query whose text starts with prefix is answered with this result set, all text.
     using Row = std::vector<std::optional<std::string>>;
     void answerWith(std::string prefix, std::vector<std::string> columns, std::vector<Row> rows);
-    // Every login is answered with a request for the password in clear.
-    void askForClearPassword() { clearPassword_ = true; }
+    // Every login is answered with a switch to that plugin: the clear-text password's, or one
+    // that would ask for the server's public key on a plain connection.
+    void askToSwitchTo(std::string plugin) { switchTo_ = std::move(plugin); }
 
     // What clients sent in answer to the requests: file bytes, or what followed the switch.
     std::string answers() const;
@@ -38,7 +39,7 @@ private:
     const Trap *trapFor(const std::string &query) const;
 
     std::vector<Trap> traps_;
-    bool clearPassword_ = false;
+    std::string switchTo_;
     std::string answers_;
     int requests_ = 0;
     std::vector<std::string> queries_;
