@@ -20,7 +20,8 @@ struct ServedServices {
     platform::QtEventYield yield{[this] { return t.lock.ending(); }};
     app::Services services{t.services.dialogs, t.services.clipboard,    t.services.shell,
                            yield,              t.services.random,       t.services.settings,
-                           t.services.lock,    t.services.programFolder, t.services.endProgram};
+                           t.services.lock,    t.services.keyring,      t.services.programFolder,
+                           t.services.endProgram};
 };
 
 inline long long statusKb(const char *field)

@@ -8,6 +8,7 @@
 #include "platform/QtClipboard.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtEventYield.h"
+#include "platform/QtKeychainKeyring.h"
 #include "platform/QtShell.h"
 #include "platform/RandomSource.h"
 #include "tables/Form2.h"
@@ -28,7 +29,8 @@ int runProgram(QApplication &app)
     platform::QSettingsBackend settings(app::product::SettingsKey, app::product::SettingsSection);
 
     connectwindow::Form1 *connectionWindow = nullptr;
-    app::Services services{dialogs, clipboard, shell, yield, random, settings, lock,
+    platform::QtKeychainKeyring keyring;
+    app::Services services{dialogs, clipboard, shell, yield, random, settings, lock, keyring,
                            QCoreApplication::applicationDirPath(), [&] {
                                lock.requestEnd();
                                if (connectionWindow) {

@@ -8,6 +8,7 @@ namespace platform {
 class Clipboard;
 class Dialogs;
 class EventYield;
+class Keyring;
 class RandomSource;
 class SettingsBackend;
 class Shell;
@@ -26,6 +27,7 @@ struct Services {
     platform::RandomSource &random;
     platform::SettingsBackend &settings;
     OperationLock &lock;
+    platform::Keyring &keyring;
     QString programFolder;
     std::function<void()> endProgram; // closing either window ends the program
 };

@@ -40,7 +40,8 @@ std::unique_ptr<Ui::Form1> setUp(QWidget *form)
 } // namespace
 
 Form1::Form1(app::Services &services, sides::TableManagerFactory makeTableManager)
-    : ui_(setUp(this)), services_(services), makeTableManager_(std::move(makeTableManager)), pointer_(this)
+    : ui_(setUp(this)), services_(services), makeTableManager_(std::move(makeTableManager)), pointer_(this),
+      passwords_(services.settings, services.keyring, services.dialogs)
 {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
@@ -128,7 +129,12 @@ void Form1::editSecurity(int side)
         if (dialog.exec() != QDialog::Accepted)
             return;
         try {
-            app::writeSideSecurity(store, side, dialog.security());
+            app::SideSecurity chosen = dialog.security();
+            const bool wantsKeyring = chosen.passwordInKeyring;
+            chosen.passwordInKeyring = passwords_.inKeyring(side);
+            app::writeSideSecurity(store, side, chosen);
+            if (wantsKeyring != chosen.passwordInKeyring)
+                passwords_.keepInKeyring(side, wantsKeyring, (side == 1 ? ui_->Text3 : ui_->Text7)->text());
         } catch (const std::exception &e) {
             services_.dialogs.message(QString::fromUtf8(e.what()));
         }
@@ -139,15 +145,31 @@ void Form1::rememberTyping()
 {
     for (const Box &box : boxes()) {
         box.edit->installEventFilter(this);
-        connect(box.edit, &QLineEdit::textChanged, this, [this, key = box.key](const QString &text) {
+        const int passwordOf = box.edit == ui_->Text3 ? 1 : box.edit == ui_->Text7 ? 2 : 0;
+        connect(box.edit, &QLineEdit::textChanged, this, [this, key = box.key, passwordOf](const QString &text) {
             try {
-                app::SettingsStore(services_.settings).write(key, text);
+                if (passwordOf && passwords_.inKeyring(passwordOf))
+                    keepPasswordLater(passwordOf);
+                else
+                    app::SettingsStore(services_.settings).write(key, text);
             } catch (const std::exception &e) {
                 // A box on every keystroke would make typing impossible; the next change tries again.
                 qWarning("Tabulink: %s", e.what());
             }
         });
     }
+}
+
+// The keyring waits for its answer: never inside the box's own handling of a key.
+void Form1::keepPasswordLater(int side)
+{
+    if (passwordPending_[side - 1])
+        return;
+    passwordPending_[side - 1] = true;
+    QTimer::singleShot(0, this, [this, side] {
+        passwordPending_[side - 1] = false;
+        passwords_.store(side, (side == 1 ? ui_->Text3 : ui_->Text7)->text());
+    });
 }
 
 void Form1::watchHover()
@@ -177,8 +199,13 @@ void Form1::loadSettings(app::Guard &g, int line)
 {
     // One step: the ten boxes share its number, and each still fails on its own.
     const app::SettingsStore store(services_.settings);
-    for (const Box &box : boxes())
-        g(line, [&] { box.edit->setText(store.read(box.key, box.defaultValue)); });
+    for (const Box &box : boxes()) {
+        g(line, [&] {
+            const QString kept = store.read(box.key, box.defaultValue);
+            const int passwordOf = box.edit == ui_->Text3 ? 1 : box.edit == ui_->Text7 ? 2 : 0;
+            box.edit->setText(passwordOf ? passwords_.load(passwordOf, kept) : kept);
+        });
+    }
 }
 
 void Form1::Form_Load()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/PasswordKeeper.h"
 #include "app/WindowPointer.h"
 #include "sides/Windows.h"
 
@@ -59,6 +60,7 @@ private:
     void loadSettings(app::Guard &g, int line);
     void rememberTyping();
     void offerSecuritySettings();
+    void keepPasswordLater(int side);
     void editSecurity(int side);
     void watchHover();
     void runNext();
@@ -69,6 +71,8 @@ private:
     sides::TableManagerFactory makeTableManager_;
     app::WindowPointer pointer_;
     std::unique_ptr<sides::TableManager> tableManager_;
+    app::PasswordKeeper passwords_;
+    bool passwordPending_[2] = {false, false};
     bool centred_ = false;
 };
 

@@ -92,9 +92,10 @@ void SettingsTest::everyKeystrokeIsWritten()
     CountingBackend counting(*t.settings);
     app::Services services = t.services;
     // Services refers to its backend; build one over the counting wrapper.
-    app::Services countingServices{services.dialogs, services.clipboard, services.shell, services.yield,
-                                        services.random,  counting,           services.lock,  services.programFolder,
-                                        services.endProgram};
+    app::Services countingServices{services.dialogs, services.clipboard, services.shell,
+                                   services.yield,   services.random,    counting,
+                                   services.lock,    services.keyring,   services.programFolder,
+                                   services.endProgram};
     Form1 form(countingServices, Form2::factory(countingServices));
     form.show();
     counting.writes.clear();

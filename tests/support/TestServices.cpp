@@ -28,6 +28,7 @@ TestServices::TestServices(const QString &configHome, Yield yieldKind)
                random,
                *settings,
                lock,
+               keyring,
                programFolder.path(),
                [this] {
                    ++endRequests;

@@ -3,6 +3,7 @@
 #include "app/OperationLock.h"
 #include "platform/EventYield.h"
 #include "platform/QSettingsBackend.h"
+#include "platform/QtKeychainKeyring.h"
 #include "app/Services.h"
 #include "support/Fakes.h"
 #include "connect/Form1.h"
@@ -36,6 +37,7 @@ public:
     FakeYield yield;
     FixedRandom random;
     app::OperationLock lock;
+    platform::QtKeychainKeyring keyring; // the desktop's, where a test starts one
 
 private:
     QString configHome_;

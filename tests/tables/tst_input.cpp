@@ -47,7 +47,7 @@ struct Window {
         if (dialogs) {
             services = std::make_unique<app::Services>(app::Services{
                 *dialogs, t.clipboard, t.shell, t.services.yield, t.random, t.services.settings, t.lock,
-                t.services.programFolder, t.services.endProgram});
+                t.services.keyring, t.services.programFolder, t.services.endProgram});
         }
         form = std::make_unique<Form2>(services ? *services : t.services, profiles, [] {});
         ui().List1->addItems({QStringLiteral("t"), QStringLiteral("u")});

@@ -77,7 +77,8 @@ void InterruptionsTest::closingWhileTheDestinationStallsEndsAtOnce()
     TestServices t;
     platform::QtEventYield yield([&t] { return t.lock.ending(); });
     app::Services services{t.services.dialogs, t.services.clipboard, t.services.shell, yield, t.services.random,
-                           t.services.settings, t.services.lock, t.services.programFolder, t.services.endProgram};
+                           t.services.settings, t.services.lock, t.services.keyring, t.services.programFolder,
+                           t.services.endProgram};
     const ProfilesFrom profiles = sandbox::sidesOn(one, two);
     tableswindow::Form2 form(services, profiles, [] {});
     form.show();
