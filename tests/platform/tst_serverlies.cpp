@@ -77,6 +77,7 @@ private slots:
     void noFileLeavesWhateverStatementItAnswers_data();
     void noFileLeavesWhateverStatementItAnswers();
     void theBulkLoadServesOnlyItsOwnRows();
+    void theListingAtNextSendsNoFile();
     void noPasswordGoesOutInClear_data();
     void noPasswordGoesOutInClear();
     void serverTextIsNeverSql_data();
@@ -133,6 +134,33 @@ void ServerLiesTest::theBulkLoadServesOnlyItsOwnRows()
     QVERIFY(s.form.ui().Text1->text().contains(QStringLiteral("LOAD DATA LOCAL INFILE 'rows'")));
     // Nothing half made is left behind under the table's name.
     QVERIFY(!s.one.tables().contains(QStringLiteral("w")));
+}
+
+void ServerLiesTest::theListingAtNextSendsNoFile()
+{
+    ScratchDatabase one(1, QStringLiteral("lielist1"));
+    ScratchDatabase two(2, QStringLiteral("lielist2"));
+    LyingServer liar(one.profile().server, one.profile().port.toInt());
+    CanaryFile canary;
+    liar.askForFileOn("SHOW TABLES", canary.path.toStdString());
+    TestServices t;
+    connectwindow::Form1 form1(t.services, Form2::factory(t.services));
+    form1.Form_Load();
+    form1.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form1));
+    sides::ConnectionProfile p = one.profile();
+    p.port = QString::number(liar.port());
+    Ui::Form1 &ui = form1.ui();
+    typeProfile(ui.Text1, ui.Text2, ui.Text3, ui.Text4, ui.Text9, p);
+    typeProfile(ui.Text5, ui.Text6, ui.Text7, ui.Text8, ui.Text10, two.profile());
+    input::click(ui.PushButton2); // Next >
+    t.runStarted();
+    QCOMPARE(liar.requestsMade(), 1);
+    QVERIFY(liar.answers().empty());
+    QCOMPARE(t.dialogs.texts().size(), 1);
+    QVERIFY2(t.dialogs.texts()[0].contains(QStringLiteral("The server 127.0.0.1:") + QString::number(liar.port())
+                                           + QStringLiteral(" asked this computer for a file")),
+             qPrintable(t.dialogs.texts()[0]));
 }
 
 void ServerLiesTest::noPasswordGoesOutInClear_data()

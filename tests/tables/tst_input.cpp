@@ -6,10 +6,13 @@
 #include "app/Services.h"
 #include "platform/QtDialogs.h"
 #include "support/Input.h"
+#include "connect/Form1.h"
 #include "support/Lists.h"
+#include "support/Profiles.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
 #include "tables/Form2.h"
+#include "ui_Form1.h"
 #include "ui_Form2.h"
 
 #include <QMenu>
@@ -119,6 +122,7 @@ private slots:
     void menuEntriesRunTheirCopyToItsEnd_data();
     void menuEntriesRunTheirCopyToItsEnd();
     void buttonsStartByMouseAndBySpace();
+    void connectionWindowButtonsStartBySpace();
     void changesUnderARunningCopyLeaveNothingDangling_data();
     void changesUnderARunningCopyLeaveNothingDangling();
     void aRealBoxAnsweredDuringTheCopy();
@@ -165,6 +169,7 @@ void InputTest::menuEntriesRunTheirCopyToItsEnd_data()
     row("PushButton3, right-click, arrows and Return, complete", "PushButton3", Opener::RightClick, Chooser::Keys, 1);
     row("List2, Menu key, arrows and Return, complete", "List2", Opener::MenuKey, Chooser::Keys, 1);
     row("List2, right-click, mouse, plain", "List2", Opener::RightClick, Chooser::Mouse, 0);
+    row("PushButton8, right-click, arrows and Return, plain", "PushButton8", Opener::RightClick, Chooser::Keys, 0);
     row("PushButton8, Menu key, mouse, complete", "PushButton8", Opener::MenuKey, Chooser::Mouse, 1);
 }
 
@@ -234,6 +239,32 @@ void InputTest::buttonsStartByMouseAndBySpace()
     QVERIFY(w.ui().Text1->text().isEmpty());
     QCOMPARE(w.t.dialogs.prompts.size(), 1);
     QVERIFY2(w.t.dialogs.messages.empty(), qPrintable(w.t.dialogs.texts().join(u'\n')));
+}
+
+void InputTest::connectionWindowButtonsStartBySpace()
+{
+    ScratchDatabase one{1, QStringLiteral("inpf1")};
+    ScratchDatabase two{2, QStringLiteral("inpf2")};
+    one.exec("CREATE TABLE a (v INT)");
+    two.exec("CREATE TABLE b (v INT)");
+    TestServices t{{}, TestServices::Yield::ServeWindows};
+    connectwindow::Form1 form1(t.services, Form2::factory(t.services));
+    form1.Form_Load(); // the default logins do not connect: it stays on the connection window
+    form1.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form1));
+    Ui::Form1 &ui = form1.ui();
+    typeProfile(ui.Text1, ui.Text2, ui.Text3, ui.Text4, ui.Text9, one.profile());
+    typeProfile(ui.Text5, ui.Text6, ui.Text7, ui.Text8, ui.Text10, two.profile());
+    input::pressSpace(ui.PushButton3); // Test Connection of side #1
+    t.runStarted();
+    QCOMPARE(t.dialogs.texts(), QStringList{QStringLiteral("Connection successful.")});
+    input::pressSpace(ui.PushButton2); // Next >
+    t.runStarted();
+    Form2 *manager = form2Of(form1);
+    QVERIFY(manager && manager->isVisible());
+    QVERIFY(!form1.isVisible());
+    QCOMPARE(listTexts(manager->ui().List1), QStringList{QStringLiteral("a")});
+    QCOMPARE(listTexts(manager->ui().List2), QStringList{QStringLiteral("b")});
 }
 
 void InputTest::changesUnderARunningCopyLeaveNothingDangling_data()
