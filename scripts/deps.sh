@@ -7,7 +7,7 @@ packages=(
   g++ cmake make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-base-private-dev libgl-dev libqt6svg6
   libmariadb-dev libssl-dev openssl mariadb-server mariadb-client
-  qtkeychain-qt6-dev gnome-keyring dbus-daemon dbus-bin
+  qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus-daemon dbus-bin
   fonts-liberation xvfb xauth
   dpkg-dev file appstream desktop-file-utils valgrind
 )
