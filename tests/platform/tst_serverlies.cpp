@@ -69,6 +69,24 @@ struct LyingSide {
     }
 };
 
+// The connection window, shown, with side #1's login typed in to reach its server through the liar.
+struct WindowThroughLiar {
+    TestServices t;
+    connectwindow::Form1 form1{t.services, Form2::factory(t.services)};
+    Ui::Form1 &ui = form1.ui();
+
+    WindowThroughLiar(const ScratchDatabase &one, const LyingServer &liar)
+    {
+        form1.Form_Load(); // the default logins do not connect: it stays on the connection window
+        form1.show();
+        if (!QTest::qWaitForWindowExposed(&form1))
+            qWarning("the connection window was not shown");
+        sides::ConnectionProfile p = one.profile();
+        p.port = QString::number(liar.port());
+        typeProfile(ui.Text1, ui.Text2, ui.Text3, ui.Text4, ui.Text9, p);
+    }
+};
+
 } // namespace
 
 class ServerLiesTest : public QObject {
@@ -143,18 +161,11 @@ void ServerLiesTest::theListingAtNextSendsNoFile()
     LyingServer liar(one.profile().server, one.profile().port.toInt());
     CanaryFile canary;
     liar.askForFileOn("SHOW TABLES", canary.path.toStdString());
-    TestServices t;
-    connectwindow::Form1 form1(t.services, Form2::factory(t.services));
-    form1.Form_Load();
-    form1.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form1));
-    sides::ConnectionProfile p = one.profile();
-    p.port = QString::number(liar.port());
-    Ui::Form1 &ui = form1.ui();
-    typeProfile(ui.Text1, ui.Text2, ui.Text3, ui.Text4, ui.Text9, p);
-    typeProfile(ui.Text5, ui.Text6, ui.Text7, ui.Text8, ui.Text10, two.profile());
-    input::click(ui.PushButton2); // Next >
-    t.runStarted();
+    WindowThroughLiar w(one, liar);
+    typeProfile(w.ui.Text5, w.ui.Text6, w.ui.Text7, w.ui.Text8, w.ui.Text10, two.profile());
+    input::click(w.ui.PushButton2); // Next >
+    w.t.runStarted();
+    const TestServices &t = w.t;
     QCOMPARE(liar.requestsMade(), 1);
     QVERIFY(liar.answers().empty());
     QCOMPARE(t.dialogs.texts().size(), 1);
@@ -177,16 +188,11 @@ void ServerLiesTest::noPasswordGoesOutInClear()
     ScratchDatabase one(1, QStringLiteral("liepw"));
     LyingServer liar(one.profile().server, one.profile().port.toInt());
     liar.askToSwitchTo(plugin.toStdString());
-    TestServices t;
-    connectwindow::Form1 form1(t.services, Form2::factory(t.services));
-    form1.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form1));
-    sides::ConnectionProfile p = one.profile();
-    p.port = QString::number(liar.port());
-    Ui::Form1 &ui = form1.ui();
-    typeProfile(ui.Text1, ui.Text2, ui.Text3, ui.Text4, ui.Text9, p);
-    input::click(ui.PushButton3); // Test Connection of side #1
-    t.runStarted();
+    WindowThroughLiar w(one, liar);
+    input::click(w.ui.PushButton3); // Test Connection of side #1
+    w.t.runStarted();
+    const TestServices &t = w.t;
+    const sides::ConnectionProfile p = one.profile();
     QCOMPARE(liar.requestsMade(), 1);
     QVERIFY(liar.answers().find(p.password.toStdString()) == std::string::npos);
     QVERIFY(liar.answers().empty()); // not even a request for the server's key
