@@ -18,7 +18,7 @@ std::string errorPacket(int number, const std::string &text)
 void LyingServer::askForFileOn(std::string prefix, std::string fileName)
 {
     const std::lock_guard lock(mutex_);
-    traps_.push_back({std::move(prefix), std::move(fileName)});
+    traps_.push_back({std::move(prefix), std::move(fileName), {}, {}});
 }
 
 void LyingServer::answerWith(std::string prefix, std::vector<std::string> columns, std::vector<Row> rows)
