@@ -339,4 +339,6 @@ bool Connection::noBackslashEscapes() const
 
 unsigned long Connection::threadId() const { return mysql_thread_id(requireOpen()); }
 
+unsigned int Connection::warningCount() const { return mysql_warning_count(requireOpen()); }
+
 } // namespace platform

@@ -5,6 +5,7 @@
 #include "platform/ServerWait.h"
 
 #include <exception>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -46,6 +47,15 @@ public:
     void setConnectionTimeout(int seconds) { connectionTimeout_ = seconds; }
     // Who keeps the windows alive while the server is waited for; none by default.
     void setEventYield(EventYield *yield) { wait_.setYield(yield); }
+    // For the way out of a run cut short: from now on nothing is served, and a call still waiting
+    // at the deadline is given up (DbError 2013), so the program ends in bounded time.
+    void finishBy(std::chrono::steady_clock::time_point deadline)
+    {
+        wait_.setYield(nullptr);
+        wait_.setDeadline(deadline);
+    }
+    // A call was given up halfway (the program is ending): the session can take no more statements.
+    bool abandoned() const { return wait_.abandoned(); }
     // Off by default: the session then tells the server it sends no local files, and refuses any
     // server that asks all the same. On, only loadLocal's own statement is ever given bytes.
     void setLocalLoads(bool allowed) { localLoads_ = allowed; }
@@ -71,6 +81,8 @@ public:
     // Returns the statement's warning count. Throws DbError, or what data threw.
     unsigned int loadLocal(std::string_view statement, std::string_view fileName, const LocalData &data);
     void close();
+    // Warnings of the last statement.
+    unsigned int warningCount() const;
 
     // True when the session treats backslash as an ordinary character in string literals.
     bool noBackslashEscapes() const;

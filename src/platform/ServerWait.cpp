@@ -1,5 +1,6 @@
 #include "platform/ServerWait.h"
 
+#include "platform/DbError.h"
 #include "platform/EventYield.h"
 
 #include <mysql.h>
@@ -42,6 +43,15 @@ int ServerWait::waitFor(st_mysql *connection, int status)
             if (left <= 0)
                 return MYSQL_WAIT_TIMEOUT;
             slice = static_cast<int>(std::min<long long>(left, SliceMs));
+        }
+        // The library's own time-outs do not reach a read through TLS: a deadline ends the call here.
+        if (deadline_) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - Clock::now()).count();
+            if (left <= 0) {
+                abandoned_ = true;
+                throw DbError(2013, "The server did not answer in the time the program had left.");
+            }
+            slice = static_cast<int>(std::min<long long>(left, slice));
         }
         socket.revents = 0;
         if (poll(&socket, 1, slice) > 0) {

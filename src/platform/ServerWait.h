@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <utility>
 
 struct st_mysql;
@@ -15,6 +17,8 @@ class EventYield;
 class ServerWait {
 public:
     void setYield(EventYield *yield) { yield_ = yield; }
+    // Past it, a wait ends as a time-out: the library then fails the call itself, cleanly.
+    void setDeadline(std::chrono::steady_clock::time_point deadline) { deadline_ = deadline; }
 
     // start() and cont(events) return the events the call waits for, 0 once it is done.
     template <class Start, class Cont>
@@ -45,6 +49,7 @@ private:
     static void forgetTlsErrors();
 
     EventYield *yield_ = nullptr;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
     bool abandoned_ = false;
 };
 

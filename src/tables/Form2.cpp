@@ -64,6 +64,17 @@ sides::TableManagerFactory Form2::factory(app::Services &services)
 
 transfer::LogPane &Form2::logPane() { return *ui_->Text1; }
 
+void Form2::showManager()
+{
+    // What a copy cut short left in a database is named where the user reads what was sent.
+    for (const int side : {1, 2}) {
+        const QString name = side == 1 ? QStringLiteral("MySQL #1") : QStringLiteral("MySQL #2");
+        for (const QString &note : transfer::leftBehindNotes(tableList(side), name))
+            logPane().appendEntry(note.toStdString());
+    }
+    show();
+}
+
 void Form2::Form_Load()
 {
     app::Guard g(services_.dialogs, location(QStringLiteral("Form_Load")));

@@ -51,7 +51,7 @@ public:
     void sendCompleteTables(int fromSide);
 
     sides::TableList &tableList(int side) override { return side == 1 ? list1() : list2(); }
-    void showManager() override { show(); }
+    void showManager() override;
     void hideManager() override { hide(); }
     bool managerVisible() const override { return isVisible(); }
     void showLoginSecurity(int side, const QString &text) override;

@@ -64,7 +64,7 @@ void appendLoadField(std::string &out, const platform::FieldValue &v)
 
 std::vector<StoredColumn> storedColumns(platform::Connection &source, std::string_view table)
 {
-    std::string q = "SELECT COLUMN_NAME, LOWER(DATA_TYPE) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
+    std::string q = "SELECT COLUMN_NAME, LOWER(DATA_TYPE), COLUMN_TYPE FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
                     "DATABASE() AND EXTRA NOT LIKE '%GENERATED%' AND EXTRA NOT IN ('VIRTUAL', 'PERSISTENT') AND "
                     "TABLE_NAME = ";
     platform::appendStringLiteral(q, table, source.noBackslashEscapes());
@@ -72,7 +72,8 @@ std::vector<StoredColumn> storedColumns(platform::Connection &source, std::strin
     std::vector<StoredColumn> columns;
     platform::RecordSet r = source.execute(q);
     while (!r.eof()) {
-        columns.push_back({std::string(r.value(0).bytes), std::string(r.value(1).bytes)});
+        columns.push_back({std::string(r.value(0).bytes), std::string(r.value(1).bytes),
+                           enumWithoutEmptyValue(r.value(2).bytes)});
         r.moveNext();
     }
     r.close();
@@ -128,6 +129,9 @@ BulkLoad::BulkLoad(const Ends &ends, const Ui &ui, std::string_view sourceTable,
     : ends_(ends), ui_(ui), target_(targetTable), columns_(columns), expected_(static_cast<double>(expectedRows)),
       record_(ends.rows.execute(selectStoredStatement(sourceTable, columns)))
 {
+    for (size_t c = 0; c < columns.size(); ++c)
+        if (columns[c].enumErrorValue)
+            errorValueColumns_.push_back(static_cast<int>(c));
 }
 
 void BulkLoad::run()
@@ -148,6 +152,10 @@ bool BulkLoad::nextRow(std::string &out, bool asInsertValues)
         return false;
     ui_.yield.yield();
     const size_t before = out.size();
+    for (const int c : errorValueColumns_) {
+        const platform::FieldValue v = record_.value(c);
+        errorValues_ += !v.isNull && v.bytes.empty();
+    }
     if (asInsertValues)
         out += '(';
     for (int c = 0; c < record_.fieldCount(); ++c) {
@@ -198,6 +206,7 @@ bool BulkLoad::loadInBulk()
     const std::string statement = loadDataStatement(target_, columns_);
     do {
         statementBytes_ = 0;
+        errorValues_ = 0;
         ui_.log.appendEntry(statement);
         unsigned int warnings = 0;
         try {
@@ -210,49 +219,78 @@ bool BulkLoad::loadInBulk()
                 return false;
             throw;
         }
-        if (warnings > 0) {
-            // LOAD DATA turns refusals into warnings: each one is a value that did not arrive as it left.
-            platform::RecordSet w = ends_.destination.execute("SHOW WARNINGS LIMIT 1");
-            const int number =
-                static_cast<int>(wholeNumber(ends_.destination, "a warning number", w.value(1).bytes, 0, 65535));
-            const std::string text(w.value(2).bytes);
-            w.close();
-            throw platform::DbError(number, text);
-        }
+        checkWarnings(warnings, errorValues_);
     } while (!record_.eof());
     return true;
+}
+
+void BulkLoad::checkWarnings(unsigned int warnings, unsigned int errorValues)
+{
+    // LOAD DATA and INSERT IGNORE turn refusals into warnings: each one is a value that did not
+    // arrive as it left, except the one an ENUM's error value raises, which arrives as it was.
+    if (warnings == errorValues)
+        return;
+    platform::RecordSet w = ends_.destination.execute("SHOW WARNINGS");
+    int number = 0;
+    std::string text;
+    for (bool first = true; !w.eof(); w.moveNext(), first = false) {
+        const int code = static_cast<int>(wholeNumber(ends_.destination, "a warning number", w.value(1).bytes, 0, 65535));
+        if (first || (number == 1265 && code != 1265)) {
+            number = code;
+            text = std::string(w.value(2).bytes);
+        }
+        if (errorValues == 0 || code != 1265)
+            break;
+    }
+    w.close();
+    throw platform::DbError(number, text.empty() ? "The destination changed a value on its way in." : text);
 }
 
 void BulkLoad::insertInBatches()
 {
     usedInserts_ = true;
-    std::string head = "INSERT INTO ";
-    platform::appendBackquoted(head, target_);
-    head += ' ';
-    head += columnList(columns_);
-    head += " VALUES ";
+    std::string columns;
+    platform::appendBackquoted(columns, target_);
+    columns += ' ';
+    columns += columnList(columns_);
+    columns += " VALUES ";
+    const std::string plainHead = "INSERT INTO " + columns;
+    const std::string ignoringHead = "INSERT IGNORE INTO " + columns;
     // Room for the command byte and one more row's worth of slack below the server's limit.
     const size_t limit = static_cast<size_t>(std::min<unsigned long long>(StatementBytes, ends_.destinationMaxPacket));
     std::string statement;
     std::string row;
+    // The ENUM error values of the row read ahead belong to the next statement.
+    unsigned int rowErrorValues = 0;
     while (!record_.eof() || !row.empty()) {
-        statement = head;
+        statement = plainHead;
         long long inStatement = 0;
+        unsigned int errorValues = 0;
         for (;;) {
-            if (row.empty() && !nextRow(row, true))
-                break;
+            if (row.empty()) {
+                errorValues_ = 0;
+                if (!nextRow(row, true))
+                    break;
+                rowErrorValues = errorValues_;
+            }
             if (inStatement > 0 && statement.size() + row.size() + 2 >= limit)
                 break; // this row starts the next statement
             if (inStatement > 0)
                 statement += ',';
             statement += row;
+            errorValues += rowErrorValues;
             row.clear();
             ++inStatement;
         }
         if (inStatement == 0)
             break;
+        const std::string &head = errorValues > 0 ? ignoringHead : plainHead;
+        if (errorValues > 0)
+            statement.replace(0, plainHead.size(), ignoringHead);
         ui_.log.appendEntry(head + "… (" + std::to_string(inStatement) + " rows)");
         ends_.destination.execute(statement);
+        if (errorValues > 0) // a strict INSERT refuses what does not fit; IGNORE only warns
+            checkWarnings(ends_.destination.warningCount(), errorValues);
     }
 }
 

@@ -19,6 +19,7 @@ class ProgressIndicator;
 struct StoredColumn {
     std::string name;
     std::string dataType; // information_schema's DATA_TYPE, lower case
+    bool enumErrorValue = false; // an ENUM whose '' is the error value, not one of its own
 };
 
 std::vector<StoredColumn> storedColumns(platform::Connection &source, std::string_view table);
@@ -70,6 +71,8 @@ private:
     bool loadInBulk();
     void insertInBatches();
     bool nextRow(std::string &out, bool asInsertValues);
+    // Fails the load unless its warnings are just the ENUM error values it sent.
+    void checkWarnings(unsigned int warnings, unsigned int errorValues);
     size_t produce(char *buffer, size_t size);
     void moved();
 
@@ -82,6 +85,8 @@ private:
     std::string pending_;
     size_t pendingAt_ = 0;
     size_t statementBytes_ = 0;
+    std::vector<int> errorValueColumns_;
+    unsigned int errorValues_ = 0; // in the statement being sent
     long long rows_ = 0;
     size_t bytes_ = 0;
     bool usedInserts_ = false;

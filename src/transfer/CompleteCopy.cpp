@@ -17,24 +17,35 @@
 #include "transfer/ServerText.h"
 #include "transfer/Sessions.h"
 #include "transfer/TableDefinition.h"
+#include "transfer/TableSetAside.h"
+#include "transfer/Triggers.h"
 
 #include <QElapsedTimer>
+
+#include <chrono>
 
 #include <utility>
 
 namespace transfer {
 
-QString completeCopySummary(const QStringList &copied, const QStringList &failed)
+QString completeCopySummary(const QStringList &copied, const QStringList &failed, const QStringList &keysNotAdded)
 {
     const QString none = QStringLiteral("none");
-    return QStringLiteral("Copied complete: ") + (copied.isEmpty() ? none : copied.join(QStringLiteral(", ")))
-           + QStringLiteral(".\r\rNot copied: ") + (failed.isEmpty() ? none : failed.join(QStringLiteral(", ")))
-           + u'.';
+    QString text = QStringLiteral("Copied complete: ") + (copied.isEmpty() ? none : copied.join(QStringLiteral(", ")))
+                   + QStringLiteral(".\r\rNot copied: ") + (failed.isEmpty() ? none : failed.join(QStringLiteral(", ")))
+                   + u'.';
+    if (!keysNotAdded.isEmpty())
+        text += QStringLiteral("\r\rCopied without these foreign keys, which the destination refused: ")
+                + keysNotAdded.join(QStringLiteral("; ")) + u'.';
+    return text;
 }
 
 namespace {
 
 bool connectionLost(int number) { return number == 2006 || number == 2013 || number == 2055 || number == 1927; }
+
+constexpr int TableExists = 1050;
+constexpr int FreeNameAttempts = 100;
 
 std::string oneValue(platform::Connection &c, const std::string &query, int column = 0)
 {
@@ -68,8 +79,8 @@ public:
         walkSelectedTables(g_, ends_.source, [&](const QString &name) { return copyTable(name); });
         if (!lost_)
             addForeignKeys();
-        if (!failed_.isEmpty())
-            ui_.dialogs.message(completeCopySummary(copied_, failed_));
+        if (!failed_.isEmpty() || !keysNotAdded_.isEmpty())
+            ui_.dialogs.message(completeCopySummary(copied_, failed_, keysNotAdded_));
     }
 
     const QStringList &leftAlone() const { return leftAlone_; }
@@ -120,7 +131,8 @@ private:
             leftAlone_.prepend(name);
             return true;
         }
-        const bool overwrite = listHasTable(ends_.destination, name);
+        const QString existing = listedTable(ends_.destination, name, session_.names);
+        const bool overwrite = !existing.isEmpty();
         if (overwrite && !askOverwrite(name))
             return true;
         const std::string table = name.toStdString();
@@ -130,17 +142,17 @@ private:
         if (view)
             return copyView(name);
 
-        const std::string building = "tabulink_new_" + std::to_string(destination_.threadId()) + "_"
-                                     + std::to_string(++built_);
+        std::string building; // set once this run has made it: only that is ever dropped
         try {
-            copyWhole(table, building, overwrite);
-            removeListTable(ends_.destination, name);
-            ends_.destination.append(name);
+            copyWhole(table, existing.toStdString(), building);
+            removeListTable(ends_.destination, existing, session_.names);
+            showListTable(ends_.destination, name, session_.names);
             copied_ << name;
             return true;
         } catch (const platform::ProgramEnding &) {
-            // Closing the window: nothing is left to serve, so the half-built table goes without waiting on them.
-            destination_.setEventYield(nullptr);
+            // Closing the window: nothing is left to serve, and the half-built table goes within a
+            // few seconds or stays, for the next listing to name.
+            destination_.finishBy(std::chrono::steady_clock::now() + std::chrono::seconds(TableSetAside::WayOutSeconds));
             dropQuietly(building);
             throw;
         } catch (const platform::DbError &e) {
@@ -173,7 +185,54 @@ private:
         destination_.execute(statement);
     }
 
-    void copyWhole(const std::string &table, const std::string &building, bool overwrite)
+    // Makes the new table under a temporary name no table has yet, and says which.
+    std::string createBuilding(const std::string &create, const std::string &table)
+    {
+        const std::string stem = BuildingPrefix.toStdString() + std::to_string(destination_.threadId()) + "_";
+        for (int attempt = 1;; ++attempt) {
+            const std::string candidate = stem + std::to_string(++built_);
+            try {
+                send(renamedCreate(create, table, candidate));
+                return candidate;
+            } catch (const platform::DbError &e) {
+                if (e.number() != TableExists || attempt == FreeNameAttempts)
+                    throw;
+            }
+        }
+    }
+
+    // Puts the verified copy in the table's place in one statement, the old table (if any) moved
+    // aside under a free name and dropped after.
+    void swapIn(const std::string &table, const std::string &replaced, const std::string &building)
+    {
+        for (int attempt = 1;; ++attempt) {
+            std::string swap = "RENAME TABLE ";
+            std::string aside;
+            if (!replaced.empty()) {
+                aside = AsidePrefix.toStdString() + std::to_string(destination_.threadId()) + "_"
+                        + std::to_string(built_) + (attempt > 1 ? "_" + std::to_string(attempt) : "");
+                platform::appendBackquoted(swap, replaced);
+                swap += " TO ";
+                platform::appendBackquoted(swap, aside);
+                swap += ", ";
+            }
+            platform::appendBackquoted(swap, building);
+            swap += " TO ";
+            platform::appendBackquoted(swap, table);
+            try {
+                send(swap);
+            } catch (const platform::DbError &e) {
+                if (e.number() != TableExists || replaced.empty() || attempt == FreeNameAttempts)
+                    throw;
+                continue;
+            }
+            if (!replaced.empty())
+                send(sides::dropTableStatement(aside));
+            return;
+        }
+    }
+
+    void copyWhole(const std::string &table, const std::string &replaced, std::string &building)
     {
         QElapsedTimer clock;
         clock.start();
@@ -183,7 +242,8 @@ private:
         checkOneStatement(source_, "a definition of " + table, definition.create, session_.noBackslashEscapes);
         for (const std::string &foreignKey : definition.foreignKeys)
             checkForeignKey(source_, table, foreignKey);
-        send(renamedCreate(definition.create, table, building));
+        TriggerCopy triggers(source_, table);
+        building = createBuilding(definition.create, table);
 
         const std::vector<StoredColumn> columns = storedColumns(source_, table);
         const long long expected = countRows(source_, table);
@@ -201,24 +261,18 @@ private:
             throw platform::DbError(0, "the copy does not match the source (" + here.first + " rows here, "
                                            + there.first + " there): it was not put in place");
 
-        std::string swap = "RENAME TABLE ";
-        std::string aside;
-        if (overwrite) {
-            aside = "tabulink_old_" + std::to_string(destination_.threadId()) + "_" + std::to_string(built_);
-            platform::appendBackquoted(swap, table);
-            swap += " TO ";
-            platform::appendBackquoted(swap, aside);
-            swap += ", ";
+        // Triggers go on the copy before it moves into place, so they move with it.
+        const auto sendOne = [this](const std::string &statement) { send(statement); };
+        triggers.placeOn(destination_, building, replaced, session_.names, sendOne);
+        try {
+            swapIn(table, replaced, building);
+        } catch (const platform::DbError &) {
+            triggers.restore(sendOne);
+            throw;
         }
-        platform::appendBackquoted(swap, building);
-        swap += " TO ";
-        platform::appendBackquoted(swap, table);
-        send(swap);
-        if (overwrite)
-            send(sides::dropTableStatement(aside));
-        copyTriggers(table);
+        building.clear(); // it is the table now
         for (const std::string &foreignKey : definition.foreignKeys)
-            foreignKeys_.push_back(addForeignKeyStatement(table, foreignKey));
+            foreignKeys_.push_back({table, foreignKeyName(foreignKey), addForeignKeyStatement(table, foreignKey)});
 
         char line[256];
         std::snprintf(line, sizeof line, ": %lld rows, %.1f MB, %.1f s, verified%s", load.rows(),
@@ -248,27 +302,6 @@ private:
         }
     }
 
-    void copyTriggers(const std::string &table)
-    {
-        platform::RecordSet names = source_.execute(
-            "SELECT TRIGGER_NAME FROM information_schema.TRIGGERS WHERE EVENT_OBJECT_SCHEMA = DATABASE() AND "
-            "EVENT_OBJECT_TABLE = "
-            + quoted(source_, table) + " ORDER BY ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORDER");
-        std::vector<std::string> triggers;
-        while (!names.eof()) {
-            triggers.emplace_back(names.value(0).bytes);
-            names.moveNext();
-        }
-        names.close();
-        for (const std::string &trigger : triggers) {
-            std::string show = "SHOW CREATE TRIGGER ";
-            platform::appendBackquoted(show, trigger);
-            const std::string definition = withoutDefiner(oneValue(source_, show, 2));
-            checkTriggerDefinition(source_, trigger, table, definition);
-            send(definition);
-        }
-    }
-
     bool copyView(const QString &name)
     {
         // A view has no rows of its own: it arrives as the plain copy makes it, a table.
@@ -283,28 +316,31 @@ private:
             RowStream rows(source_, table, columns, session_.noBackslashEscapes);
             copyRows(rows, sink_, table, n, ui_.yield, ui_.progress);
         });
-        if (created) {
-            removeListTable(ends_.destination, name);
-            ends_.destination.append(name);
-        }
+        if (created)
+            showListTable(ends_.destination, name, session_.names);
         (created && read && sink_.sending() ? copied_ : failed_) << name;
         return read;
     }
 
     void addForeignKeys()
     {
-        for (const std::string &statement : foreignKeys_) {
+        for (const ForeignKey &key : foreignKeys_) {
             try {
-                send(statement);
+                send(key.statement);
             } catch (const platform::DbError &e) {
+                // The table is in; only this key is missing from it.
                 ui_.onSendFailure(runtimeErrorText(e.number(), QString::fromUtf8(e.what())));
-                failed_ << QString::fromStdString(statement);
+                keysNotAdded_ << QString::fromStdString(key.table) + QStringLiteral(": ")
+                                     + QString::fromStdString(key.name) + QStringLiteral(" (")
+                                     + QString::fromUtf8(e.what()) + u')';
             }
         }
     }
 
     void dropQuietly(const std::string &table)
     {
+        if (table.empty())
+            return;
         try {
             std::string drop = "DROP TABLE IF EXISTS ";
             platform::appendBackquoted(drop, table);
@@ -327,9 +363,15 @@ private:
     bool lost_ = false;
     bool sourceDigestPending_ = false;
     int built_ = 0;
-    std::vector<std::string> foreignKeys_;
+    struct ForeignKey {
+        std::string table;
+        std::string name;
+        std::string statement;
+    };
+    std::vector<ForeignKey> foreignKeys_;
     QStringList copied_;
     QStringList failed_;
+    QStringList keysNotAdded_;
     QStringList leftAlone_;
 };
 

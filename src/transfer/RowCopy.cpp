@@ -40,6 +40,9 @@ RowStream::RowStream(platform::Connection &source, std::string_view table,
 {
     for (int c = 0; c < record_.fieldCount(); ++c)
         encoding_.binary.push_back(record_.isBinary(c));
+    for (size_t c = 0; c < columns.size() && c < static_cast<size_t>(record_.fieldCount()); ++c)
+        if (enumWithoutEmptyValue(columns[c].type))
+            errorValueColumns_.push_back(static_cast<int>(c));
 }
 
 bool RowStream::readBatch(platform::EventYield &yield)
@@ -68,6 +71,7 @@ void copyRows(RowStream &rows, StatementSink &sink, std::string_view table, long
               platform::EventYield &yield, ProgressIndicator &progress)
 {
     const std::string head = insertHead(table);
+    const std::string ignoringHead = insertHead(table, true);
     const double n = static_cast<double>(expectedRows);
     std::string statement;
     size_t k = 0;
@@ -76,11 +80,15 @@ void copyRows(RowStream &rows, StatementSink &sink, std::string_view table, long
         for (size_t i = 0; i < batch.rowCount(); ++i, ++k) {
             yield.yield();
             if (sink.sending()) {
-                buildInsertStatement(statement, head, batch, i, rows.encoding());
-                if (statement.size() < sink.statementLimit())
+                // A lax server's ENUM error value arrives as it is, and nothing else unrefused.
+                const unsigned int errorValues = rows.enumErrorValues(i);
+                buildInsertStatement(statement, errorValues > 0 ? ignoringHead : head, batch, i, rows.encoding());
+                if (statement.size() >= sink.statementLimit()) // the server would drop the connection on it
+                    sink.refuseTooBig(statement, oversizeRowText(table, k + 1, statement.size(), sink.statementLimit()));
+                else if (errorValues > 0)
+                    sink.sendExpectingWarnings(statement, errorValues);
+                else
                     sink.send(statement);
-                else // the server would drop the connection on it: say why instead
-                    sink.refuse(oversizeRowText(table, k + 1, statement.size(), sink.statementLimit()));
             }
             // A table that grew since it was counted keeps the bar at 100.
             progress.setValue(std::min(100.0, static_cast<double>(k + 1) / n * 100.0));

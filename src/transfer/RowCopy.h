@@ -36,11 +36,22 @@ public:
     bool readBatch(platform::EventYield &yield);
     const RowBuffer &batch() const { return batch_; }
     const ValueEncoding &encoding() const { return encoding_; }
+    // How many values of the batch's row are an ENUM's error value ('' outside its list).
+    unsigned int enumErrorValues(size_t row) const
+    {
+        unsigned int n = 0;
+        for (const int c : errorValueColumns_) {
+            const RowBuffer::Cell cell = batch_.cell(row, c);
+            n += !cell.isNull() && cell.length == 0;
+        }
+        return n;
+    }
 
 private:
     platform::RecordSet record_;
     RowBuffer batch_;
     ValueEncoding encoding_;
+    std::vector<int> errorValueColumns_;
 };
 
 // "Run-time error: 1153 Row 3 of table t needs a statement of …": a row too big for the destination.

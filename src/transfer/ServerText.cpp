@@ -2,6 +2,7 @@
 
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
+#include "platform/SqlQuoting.h"
 
 #include <charconv>
 #include <optional>
@@ -198,22 +199,29 @@ std::optional<std::string> takeName(Reader &r, std::string_view text)
 
 } // namespace
 
-void checkTriggerDefinition(const platform::Connection &server, std::string_view name, std::string_view table,
-                            std::string_view createTrigger)
+std::string checkedTriggerOn(const platform::Connection &server, std::string_view name, std::string_view table,
+                             std::string_view createTrigger, std::string_view onTable)
 {
     // CREATE TRIGGER name {BEFORE|AFTER} {INSERT|UPDATE|DELETE} ON [db.]table FOR EACH ROW body
     Reader r(createTrigger);
     bool fits = r.takeWords("CREATE TRIGGER") && takeName(r, createTrigger) == std::string(name)
                 && (r.takeWords("BEFORE") || r.takeWords("AFTER"))
                 && (r.takeWords("INSERT") || r.takeWords("UPDATE") || r.takeWords("DELETE")) && r.takeWords("ON");
+    r.skipSpaces();
+    const size_t targetStart = r.position();
     std::optional<std::string> target = fits ? takeName(r, createTrigger) : std::nullopt;
     if (target && r.take('.'))
         target = takeName(r, createTrigger);
+    const size_t targetEnd = r.position();
     fits = fits && target == std::string(table) && r.takeWords("FOR EACH ROW");
     if (!fits)
         refuse(server, "a definition for the trigger " + std::string(name) + " of " + std::string(table)
                            + " that is not one: " + shown(createTrigger));
     // The body may hold statements of its own between BEGIN and END; the server takes it as one.
+    std::string retargeted(createTrigger.substr(0, targetStart));
+    platform::appendBackquoted(retargeted, onTable);
+    retargeted += createTrigger.substr(targetEnd);
+    return retargeted;
 }
 
 void checkForeignKey(const platform::Connection &server, std::string_view table, std::string_view foreignKey)

@@ -23,9 +23,9 @@ void checkOneStatement(const platform::Connection &server, std::string_view what
                        bool noBackslashEscapes);
 
 // A trigger's definition without its DEFINER: CREATE TRIGGER name {BEFORE|AFTER} {INSERT|UPDATE|
-// DELETE} ON table FOR EACH ROW, for that name and table.
-void checkTriggerDefinition(const platform::Connection &server, std::string_view name, std::string_view table,
-                            std::string_view createTrigger);
+// DELETE} ON table FOR EACH ROW, for that name and table. Returns it made on onTable instead.
+std::string checkedTriggerOn(const platform::Connection &server, std::string_view name, std::string_view table,
+                             std::string_view createTrigger, std::string_view onTable);
 
 // CONSTRAINT `n` FOREIGN KEY (`a`, …) REFERENCES [`db`.]`t` (`b`, …) [ON DELETE …] [ON UPDATE …]
 void checkForeignKey(const platform::Connection &server, std::string_view table, std::string_view foreignKey);

@@ -58,9 +58,8 @@ std::string destinationMode(const std::string &current)
 
 void setCopyTimeouts(platform::Connection &connection, platform::EventYield &yield)
 {
-    constexpr int TimeoutSeconds = 5000;
-    connection.setCommandTimeout(TimeoutSeconds);
-    connection.setConnectionTimeout(TimeoutSeconds);
+    connection.setCommandTimeout(CopyTimeoutSeconds);
+    connection.setConnectionTimeout(CopyTimeoutSeconds);
     connection.setEventYield(&yield);
 }
 
@@ -69,17 +68,25 @@ void openForCopy(platform::Connection &connection, const sides::ConnectionProfil
     sides::openConnection(connection, profile);
 }
 
-void prepareSourceSession(platform::Connection &source) { source.execute("SET time_zone = '+00:00'"); }
+void prepareSourceSession(platform::Connection &source)
+{
+    const std::string seconds = std::to_string(CopyTimeoutSeconds);
+    source.execute("SET time_zone = '+00:00', SESSION net_write_timeout = " + seconds
+                   + ", SESSION net_read_timeout = " + seconds);
+}
 
 DestinationSession prepareDestinationSession(platform::Connection &destination, std::string_view extraSettings)
 {
     // Few round trips: over a slow link each one costs as much as many rows.
-    platform::RecordSet current = destination.execute("SELECT @@SESSION.sql_mode, @@max_allowed_packet");
+    platform::RecordSet current =
+        destination.execute("SELECT @@SESSION.sql_mode, @@max_allowed_packet, @@lower_case_table_names");
     checkSqlMode(destination, current.value(0).bytes);
     const std::string mode = destinationMode(std::string(current.value(0).bytes));
     DestinationSession session;
     session.maxAllowedPacket = static_cast<unsigned long long>(
         wholeNumber(destination, "max_allowed_packet", current.value(1).bytes, 1024, 1LL << 30));
+    session.names.rule =
+        static_cast<int>(wholeNumber(destination, "lower_case_table_names", current.value(2).bytes, 0, 2));
     current.close();
     std::string settings = "SET time_zone = '+00:00', SESSION sql_mode = ";
     platform::appendStringLiteral(settings, mode, destination.noBackslashEscapes());

@@ -2,7 +2,7 @@
 
 #include "transfer/SqlText.h"
 
-#include <string_view>
+#include <QString>
 
 #include <string_view>
 
@@ -16,12 +16,25 @@ struct ConnectionProfile;
 
 namespace transfer {
 
+// How a server tells table names apart (its lower_case_table_names): 0 exactly as written;
+// 1 stored and compared in lower case; 2 stored as written, compared in lower case.
+struct TableNames {
+    int rule = 0;
+    bool same(const QString &a, const QString &b) const { return rule == 0 ? a == b : a.toLower() == b.toLower(); }
+    // The name as the server lists the table once it is made.
+    QString stored(const QString &name) const { return rule == 1 ? name.toLower() : name; }
+};
+
 // What the copy learnt of the destination session it set up.
 struct DestinationSession {
     TypeRules types;
     bool noBackslashEscapes = false;
     unsigned long long maxAllowedPacket = 0;
+    TableNames names;
 };
+
+// How long a copy lets one statement take: slow links and long statements are not cut short.
+inline constexpr int CopyTimeoutSeconds = 5000;
 
 // Readies a connection of a copy: the long time-outs a copy sets (5000 s, so slow links and long
 // statements are not cut short), the windows served while it waits.
@@ -29,7 +42,9 @@ void setCopyTimeouts(platform::Connection &connection, platform::EventYield &yie
 // Opens it from the profile. Throws platform::DbError.
 void openForCopy(platform::Connection &connection, const sides::ConnectionProfile &profile);
 
-// UTC, so TIMESTAMPs are read as they are stored.
+// UTC, so TIMESTAMPs are read as they are stored; and the server waits as long as the copy does
+// for it to take the rows (net_write_timeout), since it reads them only as fast as the destination
+// takes them.
 void prepareSourceSession(platform::Connection &source);
 
 // UTC; zero dates allowed, since tables hold them; strict mode added, so a value that does not fit

@@ -154,9 +154,33 @@ std::string createTableStatement(std::string_view table, const std::vector<Colum
     return s;
 }
 
-std::string insertHead(std::string_view table)
+bool enumWithoutEmptyValue(std::string_view type)
 {
-    std::string s = withTable("INSERT INTO ", table);
+    if (type.size() < 5 || (type.substr(0, 5) != "ENUM(" && type.substr(0, 5) != "enum("))
+        return false;
+    // 'a','it''s','back\'s': a value is empty when its closing quote comes straight after the opening one.
+    for (size_t i = 5; i < type.size(); ++i) {
+        if (type[i] != '\'')
+            continue;
+        if (i + 1 < type.size() && type[i + 1] == '\'' && (i + 2 >= type.size() || type[i + 2] != '\''))
+            return false;
+        for (++i; i < type.size(); ++i) {
+            if (type[i] == '\\') {
+                ++i;
+            } else if (type[i] == '\'') {
+                if (i + 1 < type.size() && type[i + 1] == '\'')
+                    ++i;
+                else
+                    break;
+            }
+        }
+    }
+    return true;
+}
+
+std::string insertHead(std::string_view table, bool ignore)
+{
+    std::string s = withTable(ignore ? "INSERT IGNORE INTO " : "INSERT INTO ", table);
     s += " VALUES(";
     return s;
 }

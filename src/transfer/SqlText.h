@@ -47,8 +47,13 @@ struct ValueEncoding {
     bool noBackslashEscapes = false;
 };
 
-// "INSERT INTO `t` VALUES(" — the part every row of one table shares.
-std::string insertHead(std::string_view table);
+// True for an ENUM whose values do not include '': there '' is the error value a lax session
+// stores for a value not in the list, which a strict session refuses to store.
+bool enumWithoutEmptyValue(std::string_view type);
+
+// "INSERT INTO `t` VALUES(" — the part every row of one table shares; "INSERT IGNORE INTO …" for
+// rows that hold an ENUM's error value.
+std::string insertHead(std::string_view table, bool ignore = false);
 // Writes the INSERT of one buffered row into out (replacing what it held, keeping its capacity).
 // NULL goes as the word NULL.
 void buildInsertStatement(std::string &out, std::string_view head, const RowBuffer &rows, size_t row,

@@ -25,6 +25,47 @@ bool StatementSink::send(std::string_view statement)
     }
 }
 
+bool StatementSink::sendExpectingWarnings(std::string_view statement, unsigned int warnings)
+{
+    if (!send(statement))
+        return false;
+    try {
+        if (destination_.warningCount() == warnings)
+            return true;
+        // One of them is not an ENUM's error value: report the first that a strict session
+        // would have refused with.
+        platform::RecordSet w = destination_.execute("SHOW WARNINGS");
+        int number = 0;
+        QString text;
+        while (!w.eof()) {
+            const QString code = QString::fromUtf8(w.value(1).bytes.data(), static_cast<qsizetype>(w.value(1).bytes.size()));
+            if (text.isEmpty() || code != QStringLiteral("1265")) {
+                number = code.toInt();
+                text = QString::fromUtf8(w.value(2).bytes.data(), static_cast<qsizetype>(w.value(2).bytes.size()));
+                if (code != QStringLiteral("1265"))
+                    break;
+            }
+            w.moveNext();
+        }
+        w.close();
+        refuse(runtimeErrorText(number, text));
+    } catch (const platform::DbError &e) {
+        refuse(runtimeErrorText(e.number(), QString::fromUtf8(e.what())));
+    }
+    return false;
+}
+
+void StatementSink::refuseTooBig(std::string_view statement, const QString &runtimeError)
+{
+    constexpr size_t Shown = 200;
+    std::string head(statement.substr(0, Shown));
+    // Never half a character.
+    while (!head.empty() && head.size() < statement.size() && (static_cast<unsigned char>(statement[head.size()]) & 0xC0) == 0x80)
+        head.pop_back();
+    log_.appendEntry(head + "… (" + std::to_string(statement.size()) + " bytes, not sent)");
+    refuse(runtimeError);
+}
+
 void StatementSink::refuse(const QString &runtimeError)
 {
     sending_ = false;

@@ -33,8 +33,15 @@ public:
     bool send(std::string_view statement);
     bool sending() const { return sending_; }
 
+    // As send, for an INSERT IGNORE that must raise exactly that many warnings (ENUM error values
+    // that a strict session would refuse); any other warning is the statement's refusal.
+    bool sendExpectingWarnings(std::string_view statement, unsigned int warnings);
+
     // Stops sending without sending anything, for a statement the server could not take.
     void refuse(const QString &runtimeError);
+    // The same for a statement too big to send: its start and size are logged first, where the
+    // statement would have stood.
+    void refuseTooBig(std::string_view statement, const QString &runtimeError);
 
     // The server's max_allowed_packet: a statement must be smaller to arrive.
     void setStatementLimit(unsigned long long bytes) { statementLimit_ = bytes; }

@@ -100,4 +100,19 @@ std::string withoutDefiner(std::string_view createTrigger)
     return std::string(createTrigger.substr(0, at)) + std::string(createTrigger.substr(trigger));
 }
 
+std::string foreignKeyName(std::string_view foreignKey)
+{
+    const size_t open = foreignKey.find('`');
+    std::string name;
+    for (size_t i = open == std::string_view::npos ? foreignKey.size() : open + 1; i < foreignKey.size(); ++i) {
+        if (foreignKey[i] == '`') {
+            if (i + 1 >= foreignKey.size() || foreignKey[i + 1] != '`')
+                break;
+            ++i; // a doubled backquote stands for one
+        }
+        name += foreignKey[i];
+    }
+    return name;
+}
+
 } // namespace transfer

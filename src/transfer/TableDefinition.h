@@ -20,6 +20,8 @@ TableDefinition splitForeignKeys(std::string_view showCreateTable);
 std::string renamedCreate(std::string_view create, std::string_view table, std::string_view newName);
 
 // "ALTER TABLE `t` ADD CONSTRAINT …"
+// The name a "CONSTRAINT `c` FOREIGN KEY …" gives its key.
+std::string foreignKeyName(std::string_view foreignKey);
 std::string addForeignKeyStatement(std::string_view table, std::string_view foreignKey);
 
 // SHOW CREATE TRIGGER's statement without its DEFINER clause, so the trigger runs as whoever

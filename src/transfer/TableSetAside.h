@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -12,9 +13,16 @@ namespace transfer {
 // name is copied in: an overwrite that fails then leaves the destination as it was.
 class TableSetAside {
 public:
-    // Renames the table to a free name. Throws platform::DbError when the server refuses.
-    TableSetAside(platform::Connection &destination, std::string table);
-    // A table neither dropped nor put back goes back quietly: the run is being cut short.
+    // Opens another session to the destination, for a way out on which the copy's own is lost.
+    using Reopen = std::function<void(platform::Connection &)>;
+    // How long the way out of a run cut short may take before the program ends regardless.
+    static constexpr int WayOutSeconds = 5;
+
+    // Renames the table to a free name; replacement is the name the copy gives its new table.
+    // Throws platform::DbError when the server refuses.
+    TableSetAside(platform::Connection &destination, std::string table, std::string replacement, Reopen reopen = {});
+    // A table neither dropped nor put back goes back within WayOutSeconds: the run is being cut
+    // short. When the copy's session can take no more statements, another one does it.
     ~TableSetAside();
     TableSetAside(const TableSetAside &) = delete;
     TableSetAside &operator=(const TableSetAside &) = delete;
@@ -28,8 +36,13 @@ public:
     void putBack(bool replacementExists);
 
 private:
+    void putBackOn(platform::Connection &session);
+    void putBackOnTheWayOut();
+
     platform::Connection &destination_;
     std::string table_;
+    std::string replacement_;
+    Reopen reopen_;
     std::string aside_;
     bool settled_ = false;
 };

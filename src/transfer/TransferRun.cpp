@@ -13,24 +13,49 @@
 #include "transfer/Sessions.h"
 #include "transfer/TableSetAside.h"
 
+#include <QRegularExpression>
+
 #include <optional>
 
 namespace transfer {
 
-bool listHasTable(const sides::TableList &list, const QString &name)
+QString listedTable(const sides::TableList &list, const QString &name, const TableNames &names)
 {
-    const QString wanted = name.toLower();
     for (int i = 0; i < list.count(); ++i)
-        if (list.text(i).toLower() == wanted)
-            return true;
-    return false;
+        if (names.same(list.text(i), name))
+            return list.text(i);
+    return {};
 }
 
-void removeListTable(sides::TableList &list, const QString &name)
+void removeListTable(sides::TableList &list, const QString &name, const TableNames &names)
 {
     for (int i = list.count() - 1; i >= 0; --i)
-        if (list.text(i) == name)
+        if (names.same(list.text(i), name))
             list.removeAt(i);
+}
+
+void showListTable(sides::TableList &list, const QString &name, const TableNames &names)
+{
+    removeListTable(list, name, names);
+    list.append(names.stored(name));
+}
+
+QStringList leftBehindNotes(const sides::TableList &list, const QString &side)
+{
+    static const QRegularExpression made(QStringLiteral("^tabulink_(new|old)_[0-9]+_[0-9]+$"));
+    QStringList notes;
+    for (int i = 0; i < list.count(); ++i) {
+        const QString name = list.text(i);
+        if (!made.match(name).hasMatch())
+            continue;
+        notes << (name.startsWith(AsidePrefix)
+                      ? QStringLiteral("-- ") + side + QStringLiteral(" holds ") + name
+                            + QStringLiteral(": a table moved aside by an overwrite that was cut short before it could "
+                                             "be put back. Its rows are all there: rename it to its own name.")
+                      : QStringLiteral("-- ") + side + QStringLiteral(" holds ") + name
+                            + QStringLiteral(": a copy cut short before it was put in place. It can be dropped."));
+    }
+    return notes;
 }
 
 QString overwriteUndoneMessage(const QString &table)
@@ -100,7 +125,8 @@ private:
             return true;
         }
         std::optional<TableSetAside> old;
-        if (listHasTable(ends_.destination, name) && !replaceExisting(name, old))
+        const QString existing = listedTable(ends_.destination, name, session_.names);
+        if (!existing.isEmpty() && !replaceExisting(name, existing, old))
             return true;
 
         const std::string table = name.toStdString();
@@ -116,16 +142,16 @@ private:
             });
         }
         if (old)
-            settleOverwrite(name, *old, created && read && sink_.sending(), created);
+            settleOverwrite(name, existing, *old, created && read && sink_.sending(), created);
         // The list shows the table whenever it now exists in the destination, even half filled.
         else if (created)
-            g_(124, [&] { ends_.destination.append(name); });
+            g_(124, [&] { showListTable(ends_.destination, name, session_.names); });
         return read;
     }
 
     // Asks before a table of the same name is replaced, and moves it aside on Yes.
     // False when the table is to be skipped.
-    bool replaceExisting(const QString &name, std::optional<TableSetAside> &old)
+    bool replaceExisting(const QString &name, const QString &existing, std::optional<TableSetAside> &old)
     {
         // Once sending has stopped nothing would re-create a replaced table, so do not offer to replace it.
         if (!sink_.sending())
@@ -134,23 +160,25 @@ private:
                                                platform::YesNo, QStringLiteral("Overwrite?"));
         if (answer != platform::Yes)
             return false;
-        if (g_.attempt(118, [&] { old.emplace(destination_, name.toStdString()); }))
-            removeListTable(ends_.destination, name);
+        const auto reopen = [this](platform::Connection &c) { openForCopy(c, ends_.destinationProfile); };
+        if (g_.attempt(118, [&] { old.emplace(destination_, existing.toStdString(), name.toStdString(), reopen); }))
+            removeListTable(ends_.destination, existing, session_.names);
         return true;
     }
 
     // An overwrite ends with the new table in place of the old one, or with the old one back.
-    void settleOverwrite(const QString &name, TableSetAside &old, bool complete, bool created)
+    void settleOverwrite(const QString &name, const QString &existing, TableSetAside &old, bool complete,
+                         bool created)
     {
         if (complete) {
             g_(124, [&] { old.dropOld(); });
-            g_(124, [&] { ends_.destination.append(name); });
+            g_(124, [&] { showListTable(ends_.destination, name, session_.names); });
             return;
         }
         const QString aside = QString::fromStdString(old.asideName());
         const bool restored = g_.attempt(124, [&] { old.putBack(created); });
-        g_(124, [&] { ends_.destination.append(restored ? name : aside); });
-        ui_.dialogs.message(restored ? overwriteUndoneMessage(name) : overwriteNotUndoneMessage(name, aside));
+        g_(124, [&] { ends_.destination.append(restored ? existing : aside); });
+        ui_.dialogs.message(restored ? overwriteUndoneMessage(existing) : overwriteNotUndoneMessage(existing, aside));
     }
 
     const TransferEnds &ends_;

@@ -45,10 +45,21 @@ struct TransferUi {
     StatementSink::FailureHandler onSendFailure;
 };
 
-// True when an entry of the list has the name, letter case ignored.
-bool listHasTable(const sides::TableList &list, const QString &name);
-// Removes every entry spelled exactly like the name.
-void removeListTable(sides::TableList &list, const QString &name);
+struct TableNames;
+
+// The entry naming the same table as name, compared as the destination server compares names;
+// empty when there is none.
+QString listedTable(const sides::TableList &list, const QString &name, const TableNames &names);
+// Removes every entry naming that table, compared the same way.
+void removeListTable(sides::TableList &list, const QString &name, const TableNames &names);
+// The table is now in the destination: its entry, as that server lists it, replaces any other.
+void showListTable(sides::TableList &list, const QString &name, const TableNames &names);
+
+// Names a copy gives tables of its own while it works: a table being built, and one moved aside.
+inline const QString BuildingPrefix = QStringLiteral("tabulink_new_");
+inline const QString AsidePrefix = QStringLiteral("tabulink_old_");
+// Log lines for entries of a freshly listed side that a copy cut short left behind.
+QStringList leftBehindNotes(const sides::TableList &list, const QString &side);
 
 QString sameDatabaseMessage(const QStringList &tables);
 // After a failed overwrite: the old table is back, or (when even that failed) where it is kept.

@@ -32,3 +32,10 @@ struct CopyHarness {
     }
     QString lastLogLine() const { return pane.contents.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).last(); }
 };
+
+// Tables a copy builds or moves aside while it works: none may be left once a run is over.
+inline sandbox::Rows copyLeftovers(const sandbox::ScratchDatabase &db)
+{
+    return db.query("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND "
+                    "TABLE_NAME LIKE 'tabulink\\\\_%'");
+}

@@ -35,12 +35,6 @@ std::string showCreate(const ScratchDatabase &db, const std::string &table)
     return *db.query("SHOW CREATE TABLE " + platform::backquoted(QString::fromStdString(table)).toStdString())[0][1];
 }
 
-// Tables the copy is building, or moved aside: none may be left once a run is over.
-Rows leftovers(const ScratchDatabase &db)
-{
-    return db.query("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND "
-                    "TABLE_NAME LIKE 'tabulink\\\\_%'");
-}
 
 void createKeyedTable(const ScratchDatabase &db)
 {
@@ -62,7 +56,7 @@ void verifyOldTableIntact(const ScratchDatabase &db)
 {
     QCOMPARE(db.tables(), QStringList{QStringLiteral("keyed")});
     QCOMPARE(db.query("SELECT old FROM keyed ORDER BY old"), (Rows{{Cell("7")}, {Cell("8")}, {Cell("9")}}));
-    QCOMPARE(leftovers(db), Rows{});
+    QCOMPARE(copyLeftovers(db), Rows{});
 }
 
 } // namespace
@@ -100,7 +94,7 @@ void CompleteCopyTest::keyedTableArrivesWhole()
     QVERIFY(h.pane.contents.contains(QStringLiteral("-- keyed: 3 rows, ")));
     QVERIFY(h.pane.contents.contains(QStringLiteral(" verified\r\n")));
     QVERIFY(!h.pane.contents.contains(QStringLiteral("Briain")));
-    QCOMPARE(leftovers(two), Rows{});
+    QCOMPARE(copyLeftovers(two), Rows{});
     QCOMPARE(h.destination.names, QStringList{QStringLiteral("keyed")});
     QCOMPARE(h.progress.current, 0.0);
 }
@@ -187,7 +181,7 @@ void CompleteCopyTest::mutationBeforeVerificationIsCaught()
         if (changed || h.progress.current < 100)
             return;
         changed = true;
-        const Rows building = leftovers(two);
+        const Rows building = copyLeftovers(two);
         QCOMPARE(building.size(), size_t(1));
         two.exec("UPDATE `" + *building[0][0] + "` SET n = 99 WHERE id = 50");
     };

@@ -4,20 +4,30 @@
 #include "app/Pointer.h"
 #include "app/Services.h"
 #include "platform/QtEventYield.h"
+#include "connect/Form1.h"
 #include "support/Fakes.h"
+#include "support/Input.h"
+#include "support/Lists.h"
+#include "support/Profiles.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
 #include "tables/Form2.h"
+#include "transfer/TableSetAside.h"
 #include "transfer/TransferRun.h"
 #include "ui_Form2.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QtTest>
+
+#include <atomic>
+#include <thread>
 
 using namespace transfer;
 
 using sandbox::Cell;
+using sandbox::Rows;
 using sandbox::ScratchDatabase;
 
 class InterruptionsTest : public QObject {
@@ -25,6 +35,8 @@ class InterruptionsTest : public QObject {
 private slots:
     void sourceLostHalfwayKeepsTheRowsSent();
     void closingWhileTheDestinationStallsEndsAtOnce();
+    void closingDuringAnOverwriteGivesTheOldTableBack_data();
+    void closingDuringAnOverwriteGivesTheOldTableBack();
 };
 
 void InterruptionsTest::sourceLostHalfwayKeepsTheRowsSent()
@@ -121,6 +133,94 @@ void InterruptionsTest::closingWhileTheDestinationStallsEndsAtOnce()
     QTRY_COMPARE(two.query("SELECT COUNT(*) FROM information_schema.processlist WHERE db = '"
                            + two.name().toStdString() + "'")[0][0],
                  Cell("1"));
+}
+
+void InterruptionsTest::closingDuringAnOverwriteGivesTheOldTableBack_data()
+{
+    QTest::addColumn<int>("lockMs");
+    QTest::addColumn<bool>("putBack");
+    QTest::newRow("the destination answers on the way out") << 2000 << true;
+    QTest::newRow("the destination is silent past the way out") << 9000 << false;
+}
+
+void InterruptionsTest::closingDuringAnOverwriteGivesTheOldTableBack()
+{
+    QFETCH(int, lockMs);
+    QFETCH(bool, putBack);
+    ScratchDatabase one(1, QStringLiteral("overclose1"));
+    ScratchDatabase two(2, QStringLiteral("overclose2"));
+    one.exec("CREATE TABLE t (id INT)");
+    one.exec("INSERT INTO t SELECT seq FROM seq_1_to_5000");
+    two.exec("CREATE TABLE t (old VARCHAR(5))");
+    two.exec("INSERT INTO t VALUES ('a'), ('b')");
+    const Rows oldRows = two.query("SELECT * FROM t ORDER BY old");
+    {
+        TestServices t({}, TestServices::Yield::ServeWindows);
+        const ProfilesFrom profiles = sandbox::sidesOn(one, two);
+        tableswindow::Form2 form(t.services, profiles, [] {});
+        form.show();
+        form.ui().List1->addItem(QStringLiteral("t"));
+        form.ui().List2->addItem(QStringLiteral("t"));
+        form.ui().List1->item(0)->setSelected(true);
+        form.ui().List1->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+
+        // The old table is aside and rows are going in when the destination stops taking writes;
+        // the user closes the window while an INSERT waits.
+        platform::Connection lock;
+        lock.open(sandbox::serverConnectionString(2));
+        std::atomic<bool> locked = false;
+        QTimer watch;
+        watch.setInterval(5);
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (locked || !form.logPane().text().contains(QStringLiteral("INSERT INTO")))
+                return;
+            lock.execute("FLUSH TABLES WITH READ LOCK");
+            locked = true;
+            QTimer::singleShot(300, &form, [&] { form.close(); });
+        });
+        watch.start();
+        // The lock goes from another thread: the program is in its way out, serving nothing.
+        std::thread unlock;
+        QTimer::singleShot(0, this, [&] {
+            unlock = std::thread([&] {
+                while (!locked)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                std::this_thread::sleep_for(std::chrono::milliseconds(lockMs));
+                lock.execute("UNLOCK TABLES");
+            });
+        });
+        QElapsedTimer whole;
+        whole.start();
+        input::click(form.ui().PushButton3);
+        t.runStarted();
+        const qint64 took = whole.elapsed();
+        if (unlock.joinable())
+            unlock.join();
+        QVERIFY(locked);
+        QCOMPARE(t.endRequests, 1);
+        QCOMPARE(t.dialogs.texts(), QStringList{QStringLiteral("Would you like to overwrite t?")});
+        QVERIFY2(took < 300 + 1000 * transfer::TableSetAside::WayOutSeconds + 2000, qPrintable(QString::number(took)));
+    }
+    // Once the program has ended: the old table under its own name, or kept whole under its aside name.
+    const QStringList tables = two.tables();
+    if (putBack) {
+        QCOMPARE(tables, QStringList{QStringLiteral("t")});
+        QCOMPARE(two.query("SELECT * FROM t ORDER BY old"), oldRows);
+        return;
+    }
+    const QStringList aside = tables.filter(QRegularExpression(QStringLiteral("^tabulink_old_[0-9]+_1$")));
+    QCOMPARE(aside.size(), 1);
+    QCOMPARE(two.query("SELECT * FROM `" + aside[0].toStdString() + "` ORDER BY old"), oldRows);
+    // The next start lists that side and says what the table is.
+    TestServices next;
+    storeProfile(*next.settings, 1, one.profile());
+    storeProfile(*next.settings, 2, two.profile());
+    connectwindow::Form1 start(next.services, tableswindow::Form2::factory(next.services));
+    start.Form_Load();
+    QVERIFY(form2Of(start));
+    QVERIFY2(form2Of(start)->logPane().text().contains(QStringLiteral("-- MySQL #2 holds ") + aside[0]
+                                                       + QStringLiteral(": a table moved aside")),
+             qPrintable(form2Of(start)->logPane().text()));
 }
 
 QTEST_MAIN(InterruptionsTest)

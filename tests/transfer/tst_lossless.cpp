@@ -253,6 +253,12 @@ void LosslessTest::rowTooBigForTheDestinationIsRefusedAndNamed()
     QVERIFY2(text.startsWith(QStringLiteral("Run-time error: 1153 Row 2 of table huge needs a statement of ")), qPrintable(text));
     QVERIFY(text.contains(QStringLiteral("max_allowed_packet = 16777216 bytes")));
     QCOMPARE(h.lastLogLine(), text);
+    // Under the statement it refuses: the row's INSERT, its start and its size.
+    const QStringList lines = h.pane.contents.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    const QString refused = lines[lines.size() - 2];
+    QVERIFY2(refused.startsWith(QStringLiteral("INSERT INTO `huge` VALUES('2', _binary'bbb")), qPrintable(refused.left(300)));
+    QVERIFY2(refused.endsWith(QStringLiteral(" bytes, not sent)")) && refused.size() < 300, qPrintable(refused));
+    QVERIFY(text.contains(refused.section(QStringLiteral("… ("), 1).section(u' ', 0, 0) + QStringLiteral(" bytes")));
     QCOMPARE(h.supportEnabled, 1);
     // The run stops as after any refused INSERT: the row before stays, nothing after is sent.
     QCOMPARE(two.query("SELECT id FROM huge"), (Rows{{Cell("1")}}));
