@@ -9,7 +9,7 @@ packages=(
   libmariadb-dev libssl-dev openssl mariadb-server mariadb-client
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus-daemon dbus-bin
   fonts-liberation xvfb xauth
-  dpkg-dev file appstream desktop-file-utils valgrind
+  dpkg-dev file appstream desktop-file-utils valgrind debootstrap
 )
 
 missing=()

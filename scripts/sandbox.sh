@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Two private MariaDB servers on 127.0.0.1 for trying Tabulink and for its tests.
-#   sandbox.sh start   start both (no-op for one already running)
+# Private MariaDB servers on 127.0.0.1 for trying Tabulink and for its tests: two of this
+# machine's own version, and (as root) MariaDB 10.5 and 11.8 from minimal Debian 11 and 13 trees
+# built in the sandbox folder once (scripts/server-tree.sh) and kept there.
+#   sandbox.sh start   start them all (no-op for one already running)
 #   sandbox.sh stop    stop the ones this script started, by their pid files
 #   sandbox.sh status  show what is running
-#   sandbox.sh running exit 0 when both servers are up
+#   sandbox.sh running exit 0 when the two servers of this machine's version are up
 #   sandbox.sh env     print the logins as shell variables
 # The servers run in different default time zones on purpose: copies must not shift TIMESTAMPs.
 # Both serve TLS with certificates made here at the first start (tls/: a CA, a server certificate
@@ -13,16 +15,31 @@ set -euo pipefail
 dir=${TABULINK_SANDBOX_DIR:-/tmp/tabulink-sandbox-$(id -u)}
 port1=${TABULINK_PORT1:-33061}
 port2=${TABULINK_PORT2:-33062}
+port3=${TABULINK_PORT3:-33063} # MariaDB 10.5 (Debian 11)
+port4=${TABULINK_PORT4:-33064} # MariaDB 11.8 (Debian 13)
+trees=$dir/trees
+here=$(cd "$(dirname "$0")" && pwd)
 user=tabulink
 password1=sandbox-one
 password2=sandbox-two
+password3=sandbox-three
+password4=sandbox-four
 zone1=-05:00
 zone2=+09:30
 
 server_bin() { command -v mariadbd || echo /usr/sbin/mariadbd; }
 
+release_of() { case $1 in three) echo bullseye ;; four) echo trixie ;; esac; }
+
+pid_file_of() { # instance -> its pid file
+  case $1 in
+    one | two) echo "$dir/$1/mariadbd.pid" ;;
+    *) echo "$trees/$(release_of "$1")/run/tabulink/mariadbd.pid" ;;
+  esac
+}
+
 pid_of() { # instance -> pid of a live server this script started, or nothing
-  local f=$dir/$1/mariadbd.pid
+  local f; f=$(pid_file_of "$1")
   [ -s "$f" ] || return 0
   local pid; pid=$(cat "$f")
   if kill -0 "$pid" 2>/dev/null && grep -q mariadbd "/proc/$pid/cmdline" 2>/dev/null; then echo "$pid"; fi
@@ -131,20 +148,66 @@ INSERT INTO `Stock Levels` SELECT * FROM (SELECT 'SKU-0001', 'Dublin', 40 UNION 
 WHERE NOT EXISTS (SELECT 1 FROM `Stock Levels`);
 SQL
 }
+start_tree() { # name port password: the server of that instance's Debian tree, run inside it
+  local name=$1 port=$2 password=$3 tree
+  tree=$trees/$(release_of "$name")
+  if [ -n "$(pid_of "$name")" ]; then return 0; fi
+  if [ ! -f "$tree/.tabulink-built" ]; then
+    echo "MariaDB of Debian $(release_of "$name") is not in the sandbox: $(cat "$tree.failed" 2>/dev/null)" >&2
+    return 0
+  fi
+  mkdir -p "$tree/run/tabulink" "$tree/tabulink-tls" "$tree/var/lib/tabulink"
+  cp "$dir/tls/ca.pem" "$dir/tls/server.pem" "$dir/tls/server-key.pem" "$tree/tabulink-tls/"
+  if [ ! -d "$tree/var/lib/tabulink/mysql" ]; then
+    chroot "$tree" mariadb-install-db --no-defaults --force --skip-name-resolve --user=root \
+      --datadir=/var/lib/tabulink --auth-root-authentication-method=normal --skip-test-db >"$tree/install.log" 2>&1
+  fi
+  chroot "$tree" /usr/sbin/mariadbd --no-defaults --user=root --datadir=/var/lib/tabulink \
+    --bind-address=127.0.0.1 --port="$port" --socket=/run/tabulink/mariadbd.sock \
+    --pid-file=/run/tabulink/mariadbd.pid --log-error=/var/lib/tabulink/error.log \
+    --skip-name-resolve --skip-log-bin --character-set-server=utf8mb4 \
+    --innodb-buffer-pool-size=64M --innodb-flush-log-at-trx-commit=2 --max-connections=100 \
+    --max-allowed-packet=64M --ssl-ca=/tabulink-tls/ca.pem --ssl-cert=/tabulink-tls/server.pem \
+    --ssl-key=/tabulink-tls/server-key.pem >/dev/null 2>&1 &
+  local i
+  for i in $(seq 1 120); do
+    if chroot "$tree" mariadb-admin --no-defaults --socket=/run/tabulink/mariadbd.sock -uroot ping >/dev/null 2>&1; then break; fi
+    sleep 0.5
+  done
+  chroot "$tree" mariadb --no-defaults --socket=/run/tabulink/mariadbd.sock -uroot <<SQL
+CREATE USER IF NOT EXISTS '$user'@'%' IDENTIFIED BY '$password';
+GRANT ALL PRIVILEGES ON *.* TO '$user'@'%' WITH GRANT OPTION;
+FLUSH PRIVILEGES;
+SQL
+}
 
 case ${1:-start} in
   start)
     make_certificates
+    # The trees build while this machine's servers start: each takes a minute or two, once.
+    builds=()
+    if [ "$(id -u)" -eq 0 ]; then
+      for release in bullseye trixie; do
+        "$here/server-tree.sh" "$release" "$trees/$release" &
+        builds+=($!)
+      done
+    else
+      mkdir -p "$trees"
+      for release in bullseye trixie; do echo "building a server tree needs root" >"$trees/$release.failed"; done
+    fi
     # Server one: sessions of the ordinary user 'nbe' read backslashes literally (NO_BACKSLASH_ESCAPES).
     start_one one "$port1" "$zone1" "$password1" \
       "--init-connect=SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')"
     # Server two: the strict date rules of a current MySQL.
     start_one two "$port2" "$zone2" "$password2" \
       --sql-mode=STRICT_TRANS_TABLES,NO_ZERO_IN_DATE,NO_ZERO_DATE,ERROR_FOR_DIVISION_BY_ZERO,NO_ENGINE_SUBSTITUTION
+    for build in "${builds[@]}"; do wait "$build" || true; done
+    start_tree three "$port3" "$password3"
+    start_tree four "$port4" "$password4"
     [ "${2:-}" = --no-demo ] || demo_data
     ;;
   stop)
-    for name in one two; do
+    for name in one two three four; do
       pid=$(pid_of "$name")
       if [ -n "$pid" ]; then
         kill "$pid"
@@ -155,7 +218,7 @@ case ${1:-start} in
   running)
     [ -n "$(pid_of one)" ] && [ -n "$(pid_of two)" ] ;;
   status)
-    for name in one two; do echo "$name: ${dir}/$name pid=$(pid_of "$name")"; done ;;
+    for name in one two three four; do echo "$name: pid=$(pid_of "$name")"; done ;;
   env)
     cat <<VARS
 TABULINK_HOST=127.0.0.1
@@ -164,6 +227,11 @@ TABULINK_PORT2=$port2
 TABULINK_USER=$user
 TABULINK_PASSWORD1=$password1
 TABULINK_PASSWORD2=$password2
+TABULINK_PORT3=$port3
+TABULINK_PORT4=$port4
+TABULINK_PASSWORD3=$password3
+TABULINK_PASSWORD4=$password4
+TABULINK_TREES_DIR=$trees
 TABULINK_SANDBOX_DIR=$dir
 TABULINK_TLS_DIR=$dir/tls
 VARS

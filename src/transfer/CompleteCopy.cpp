@@ -10,6 +10,7 @@
 #include "sides/TableList.h"
 #include "sides/TableStatements.h"
 #include "transfer/BulkRows.h"
+#include "transfer/DefinitionFit.h"
 #include "transfer/LogPane.h"
 #include "transfer/Progress.h"
 #include "transfer/RowCopy.h"
@@ -23,12 +24,14 @@
 #include <QElapsedTimer>
 
 #include <chrono>
+#include <optional>
 
 #include <utility>
 
 namespace transfer {
 
-QString completeCopySummary(const QStringList &copied, const QStringList &failed, const QStringList &keysNotAdded)
+QString completeCopySummary(const QStringList &copied, const QStringList &failed, const QStringList &keysNotAdded,
+                            const QStringList &adapted)
 {
     const QString none = QStringLiteral("none");
     QString text = QStringLiteral("Copied complete: ") + (copied.isEmpty() ? none : copied.join(QStringLiteral(", ")))
@@ -37,6 +40,8 @@ QString completeCopySummary(const QStringList &copied, const QStringList &failed
     if (!keysNotAdded.isEmpty())
         text += QStringLiteral("\r\rCopied without these foreign keys, which the destination refused: ")
                 + keysNotAdded.join(QStringLiteral("; ")) + u'.';
+    if (!adapted.isEmpty())
+        text += QStringLiteral("\r\rMade to fit the destination: ") + adapted.join(QStringLiteral("; ")) + u'.';
     return text;
 }
 
@@ -79,8 +84,8 @@ public:
         walkSelectedTables(g_, ends_.source, [&](const QString &name) { return copyTable(name); });
         if (!lost_)
             addForeignKeys();
-        if (!failed_.isEmpty() || !keysNotAdded_.isEmpty())
-            ui_.dialogs.message(completeCopySummary(copied_, failed_, keysNotAdded_));
+        if (!failed_.isEmpty() || !keysNotAdded_.isEmpty() || !adapted_.isEmpty())
+            ui_.dialogs.message(completeCopySummary(copied_, failed_, keysNotAdded_, adapted_));
     }
 
     const QStringList &leftAlone() const { return leftAlone_; }
@@ -106,6 +111,7 @@ private:
                                                            "SESSION foreign_key_checks = 0, SESSION unique_checks = 0");
                       sink_.setStatementLimit(session_.maxAllowedPacket);
                       sameDatabase_ = sameDatabase(source_, destination_);
+                      fit_.emplace(destination_);
                   });
     }
 
@@ -243,7 +249,13 @@ private:
         for (const std::string &foreignKey : definition.foreignKeys)
             checkForeignKey(source_, table, foreignKey);
         TriggerCopy triggers(source_, table);
-        building = createBuilding(definition.create, table);
+        std::vector<std::string> changes;
+        const std::string create = fit_->adapt(definition.create, changes);
+        for (const std::string &change : changes) {
+            ui_.log.appendEntry("-- " + table + ": " + change);
+            adapted_ << QString::fromStdString(table + ": " + change);
+        }
+        building = createBuilding(create, table);
 
         const std::vector<StoredColumn> columns = storedColumns(source_, table);
         const long long expected = countRows(source_, table);
@@ -372,6 +384,8 @@ private:
     QStringList copied_;
     QStringList failed_;
     QStringList keysNotAdded_;
+    QStringList adapted_;
+    std::optional<DefinitionFit> fit_;
     QStringList leftAlone_;
 };
 

@@ -12,9 +12,10 @@ namespace transfer {
 // next, unless the connection is lost.
 void runCompleteTransfer(const TransferEnds &ends, const TransferUi &ui);
 
-// The box at the end of a run in which something failed: a foreign key the destination refused
-// leaves its table copied without it ("t: fk_t (the server's reason)").
+// The box at the end of a run in which something failed or was changed to fit the destination: a
+// foreign key the destination refused leaves its table copied without it ("t: fk_t (the server's
+// reason)"); a definition made to fit says what was changed ("t: collation a …; b used").
 QString completeCopySummary(const QStringList &copied, const QStringList &failed,
-                            const QStringList &keysNotAdded = {});
+                            const QStringList &keysNotAdded = {}, const QStringList &adapted = {});
 
 } // namespace transfer

@@ -62,10 +62,7 @@ void appendSelectedColumn(std::string &out, std::string_view name, bool isFloat)
 
 std::string selectRowsStatement(std::string_view table, const std::vector<ColumnDefinition> &columns)
 {
-    const bool hasFloat = std::any_of(columns.begin(), columns.end(),
-                                      [](const ColumnDefinition &c) { return c.type.starts_with("FLOAT"); });
-    if (!hasFloat)
-        return selectAllStatement(table);
+    // Named, never *: an INVISIBLE column is left out of *, and its values would be lost.
     std::string s = "SELECT ";
     for (const ColumnDefinition &c : columns) {
         appendSelectedColumn(s, c.name, c.type.starts_with("FLOAT"));

@@ -22,8 +22,9 @@ std::string selectAllStatement(std::string_view table);
 // `a`, or for a FLOAT (`f` + 0e0): a column as a copy reads it.
 void appendSelectedColumn(std::string &out, std::string_view name, bool isFloat);
 
-// SELECT * FROM `t` — except that a FLOAT column is read widened to DOUBLE, because the server's
-// text form of a FLOAT keeps only six digits and would not give back the same value.
+// SELECT `a`, `b` FROM `t`: every column by name (an INVISIBLE one too), a FLOAT read widened to
+// DOUBLE, because the server's text form of a FLOAT keeps only six digits and would not give back
+// the same value.
 std::string selectRowsStatement(std::string_view table, const std::vector<ColumnDefinition> &columns);
 // What the destination session needs of a column type beyond the source's text for it.
 struct TypeRules {

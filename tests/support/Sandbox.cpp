@@ -1,8 +1,10 @@
 #include "support/Sandbox.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <atomic>
 
 namespace sandbox {
@@ -21,8 +23,12 @@ sides::ConnectionProfile serverProfile(int server, const QString &database)
     sides::ConnectionProfile p;
     p.server = env("TABULINK_HOST", "127.0.0.1");
     p.user = env("TABULINK_USER", "tabulink");
-    p.password = server == 1 ? env("TABULINK_PASSWORD1", "sandbox-one") : env("TABULINK_PASSWORD2", "sandbox-two");
-    p.port = server == 1 ? env("TABULINK_PORT1", "33061") : env("TABULINK_PORT2", "33062");
+    // 1 and 2: this machine's MariaDB; 3: 10.5 and 4: 11.8, from the sandbox's Debian trees.
+    static const char *const passwords[] = {"sandbox-one", "sandbox-two", "sandbox-three", "sandbox-four"};
+    const int n = std::clamp(server, 1, 4);
+    const QByteArray number = QByteArray::number(n);
+    p.password = env(QByteArray("TABULINK_PASSWORD" + number).constData(), passwords[n - 1]);
+    p.port = env(QByteArray("TABULINK_PORT" + number).constData(), QByteArray::number(33060 + n).constData());
     p.database = database;
     return p;
 }
@@ -115,6 +121,21 @@ QStringList ScratchDatabase::tables() const
         names << QString::fromStdString(*row[0]);
     names.sort();
     return names;
+}
+
+QString missingServer(int server)
+{
+    try {
+        platform::Connection c;
+        c.open(serverConnectionString(server));
+        return {};
+    } catch (const std::exception &e) {
+        const QString release = server == 3 ? QStringLiteral("bullseye") : QStringLiteral("trixie");
+        QFile reason(env("TABULINK_TREES_DIR", "/nonexistent") + u'/' + release + QStringLiteral(".failed"));
+        const QString why = reason.open(QIODevice::ReadOnly) ? QString::fromUtf8(reason.readAll()).trimmed()
+                                                             : QString::fromUtf8(e.what());
+        return QStringLiteral("The sandbox has no server %1 (Debian %2's MariaDB): %3").arg(server).arg(release, why);
+    }
 }
 
 } // namespace sandbox

@@ -22,6 +22,8 @@ using Rows = std::vector<std::vector<Cell>>;
 
 sides::ConnectionProfile serverProfile(int server, const QString &database = {});
 std::string serverConnectionString(int server, const QString &database = {});
+// Empty when the server answers; else why it is not there, for a test to report.
+QString missingServer(int server);
 // Runs SQL on a server as the sandbox user, outside any database.
 void execOnServer(int server, const std::string &sql);
 
