@@ -6,7 +6,11 @@ build=${TABULINK_BUILD:-$root/build}
 # servers started here are stopped again when the calling script ends.
 prepare() {
   "$root/scripts/deps.sh"
+  # The sandbox's Debian trees download and unpack while the build compiles.
+  "$root/scripts/sandbox.sh" trees >/dev/null 2>&1 &
+  local trees=$!
   "$root/scripts/build.sh"
+  wait "$trees" || true
   if ! "$root/scripts/sandbox.sh" running; then
     trap '"$root/scripts/sandbox.sh" stop' EXIT
     "$root/scripts/sandbox.sh" start --no-demo

@@ -6,6 +6,7 @@
 #   sandbox.sh stop    stop the ones this script started, by their pid files
 #   sandbox.sh status  show what is running
 #   sandbox.sh running exit 0 when the two servers of this machine's version are up
+#   sandbox.sh trees   build the Debian trees of the other versions now (start does when needed)
 #   sandbox.sh env     print the logins as shell variables
 # The servers run in different default time zones on purpose: copies must not shift TIMESTAMPs.
 # Both serve TLS with certificates made here at the first start (tls/: a CA, a server certificate
@@ -181,20 +182,28 @@ FLUSH PRIVILEGES;
 SQL
 }
 
+build_trees() { # both at once, in the background; their pids in builds
+  builds=()
+  mkdir -p "$trees"
+  if [ "$(id -u)" -eq 0 ]; then
+    for release in bullseye trixie; do
+      "$here/server-tree.sh" "$release" "$trees/$release" &
+      builds+=($!)
+    done
+  else
+    for release in bullseye trixie; do echo "building a server tree needs root" >"$trees/$release.failed"; done
+  fi
+}
+
 case ${1:-start} in
+  trees)
+    build_trees
+    for build in "${builds[@]}"; do wait "$build" || true; done
+    ;;
   start)
     make_certificates
     # The trees build while this machine's servers start: each takes a minute or two, once.
-    builds=()
-    if [ "$(id -u)" -eq 0 ]; then
-      for release in bullseye trixie; do
-        "$here/server-tree.sh" "$release" "$trees/$release" &
-        builds+=($!)
-      done
-    else
-      mkdir -p "$trees"
-      for release in bullseye trixie; do echo "building a server tree needs root" >"$trees/$release.failed"; done
-    fi
+    build_trees
     # Server one: sessions of the ordinary user 'nbe' read backslashes literally (NO_BACKSLASH_ESCAPES).
     start_one one "$port1" "$zone1" "$password1" \
       "--init-connect=SET SESSION sql_mode = CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')"

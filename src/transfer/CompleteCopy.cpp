@@ -20,6 +20,7 @@
 #include "transfer/TableDefinition.h"
 #include "transfer/TableSetAside.h"
 #include "transfer/Triggers.h"
+#include "transfer/ViewCopy.h"
 
 #include <QElapsedTimer>
 
@@ -50,6 +51,7 @@ namespace {
 bool connectionLost(int number) { return number == 2006 || number == 2013 || number == 2055 || number == 1927; }
 
 constexpr int TableExists = 1050;
+constexpr int NoSuchTable = 1146;
 constexpr int FreeNameAttempts = 100;
 
 std::string oneValue(platform::Connection &c, const std::string &query, int column = 0)
@@ -71,6 +73,11 @@ std::pair<std::string, std::string> digest(platform::Connection &c, const std::s
 }
 
 class CompleteRunner {
+    struct PendingView {
+        QString name;
+        QString existing; // the destination's entry it replaces; empty when none
+    };
+
 public:
     CompleteRunner(const TransferEnds &ends, const TransferUi &ui, app::Guard &g)
         : ends_(ends), ui_(ui), g_(g), sink_(ui.log, ui.onSendFailure), destination_(sink_.connection())
@@ -82,6 +89,8 @@ public:
         if (!connect())
             return;
         walkSelectedTables(g_, ends_.source, [&](const QString &name) { return copyTable(name); });
+        if (!lost_)
+            copyViews();
         if (!lost_)
             addForeignKeys();
         if (!failed_.isEmpty() || !keysNotAdded_.isEmpty() || !adapted_.isEmpty())
@@ -145,8 +154,10 @@ private:
         bool view = false;
         if (!g_.attempt(120, [&] { view = isView(table); }))
             return false;
-        if (view)
-            return copyView(name);
+        if (view) {
+            views_.push_back({name, existing}); // once the tables it may read are in
+            return true;
+        }
 
         std::string building; // set once this run has made it: only that is ever dropped
         try {
@@ -162,20 +173,26 @@ private:
             dropQuietly(building);
             throw;
         } catch (const platform::DbError &e) {
-            failed_ << name;
             lost_ = connectionLost(e.number());
             dropQuietly(building); // on whichever connection is still there
             settleSource();
-            ui_.onSendFailure(
-                runtimeErrorText(e.number(), name + QStringLiteral(": ") + QString::fromUtf8(e.what())));
+            notCopied(name, e.number(), e.what());
             return !lost_;
         } catch (const std::exception &e) {
-            failed_ << name;
             dropQuietly(building);
             settleSource();
-            ui_.onSendFailure(runtimeErrorText(0, name + QStringLiteral(": ") + QString::fromUtf8(e.what())));
+            notCopied(name, 0, e.what());
             return true;
         }
+    }
+
+    // One box for the whole run, at its end: each failure goes to the log pane as it happens and
+    // into the summary with its reason.
+    void notCopied(const QString &name, int number, const char *reason)
+    {
+        const QString why = QString::fromUtf8(reason);
+        ui_.log.appendEntry(runtimeErrorText(number, name + QStringLiteral(": ") + why).toStdString());
+        failed_ << name + QStringLiteral(" (") + (number != 0 ? QString::number(number) + u' ' : QString()) + why + u')';
     }
 
     bool askOverwrite(const QString &name)
@@ -334,6 +351,66 @@ private:
         return read;
     }
 
+    // Views as views, each once what it reads is there: a view that names another waits for it.
+    // One that reads what the destination does not have arrives as a table of its rows instead.
+    void copyViews()
+    {
+        if (views_.empty())
+            return;
+        std::string database;
+        if (!g_.attempt(120, [&] { database = oneValue(source_, "SELECT DATABASE()"); }))
+            return;
+        std::vector<PendingView> pending = views_;
+        for (bool progress = true; progress && !pending.empty();) {
+            progress = false;
+            for (auto view = pending.begin(); view != pending.end();) {
+                try {
+                    makeView(*view, database);
+                    progress = true;
+                } catch (const platform::DbError &e) {
+                    if (connectionLost(e.number())) {
+                        lost_ = true;
+                        notCopied(view->name, e.number(), e.what());
+                        return;
+                    }
+                    if (e.number() == NoSuchTable) {
+                        ++view;
+                        continue;
+                    }
+                    notCopied(view->name, e.number(), e.what());
+                }
+                view = pending.erase(view);
+            }
+        }
+        for (const PendingView &view : pending)
+            copyView(view.name);
+    }
+
+    void makeView(const PendingView &view, const std::string &database)
+    {
+        const std::string name = view.name.toStdString();
+        const std::string create = viewDefinitionFor(source_, name, database);
+        const std::string existing = view.existing.toStdString();
+        if (existing.empty()) {
+            send(create);
+        } else if (destinationHasView(destination_, existing)) {
+            send("CREATE OR REPLACE " + create.substr(std::string_view("CREATE ").size()));
+        } else {
+            // A base table of that name gives way only once the view is made.
+            TableSetAside old(destination_, existing, name);
+            try {
+                send(create);
+            } catch (const platform::DbError &) {
+                old.putBack(false);
+                throw;
+            }
+            old.dropOld();
+        }
+        removeListTable(ends_.destination, view.existing, session_.names);
+        showListTable(ends_.destination, view.name, session_.names);
+        copied_ << view.name;
+    }
+
     void addForeignKeys()
     {
         for (const ForeignKey &key : foreignKeys_) {
@@ -341,7 +418,7 @@ private:
                 send(key.statement);
             } catch (const platform::DbError &e) {
                 // The table is in; only this key is missing from it.
-                ui_.onSendFailure(runtimeErrorText(e.number(), QString::fromUtf8(e.what())));
+                ui_.log.appendEntry(runtimeErrorText(e.number(), QString::fromUtf8(e.what())).toStdString());
                 keysNotAdded_ << QString::fromStdString(key.table) + QStringLiteral(": ")
                                      + QString::fromStdString(key.name) + QStringLiteral(" (")
                                      + QString::fromUtf8(e.what()) + u')';
@@ -385,6 +462,7 @@ private:
     QStringList failed_;
     QStringList keysNotAdded_;
     QStringList adapted_;
+    std::vector<PendingView> views_;
     std::optional<DefinitionFit> fit_;
     QStringList leftAlone_;
 };
