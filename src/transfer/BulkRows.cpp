@@ -33,12 +33,24 @@ std::string columnList(const std::vector<StoredColumn> &columns)
 {
     std::string s = "(";
     for (const StoredColumn &c : columns) {
-        platform::appendBackquoted(s, c.name);
+        if (c.currentEnd.empty())
+            platform::appendBackquoted(s, c.name);
+        else
+            s += "@tabulink_current_end";
         s += ',';
     }
     s.back() = ')';
+    for (const StoredColumn &c : columns)
+        if (!c.currentEnd.empty()) {
+            s += " SET ";
+            platform::appendBackquoted(s, c.name);
+            s += " = IFNULL(@tabulink_current_end, '" + c.currentEnd + "')";
+        }
     return s;
 }
+
+// A current row's end as NULL: the same on servers whose greatest time differs.
+std::string endOrNull(const std::string &name) { return "IF(" + name + " > NOW(6), NULL, " + name + ")"; }
 
 void appendLoadField(std::string &out, const platform::FieldValue &v)
 {
@@ -82,35 +94,46 @@ std::vector<StoredColumn> storedColumns(platform::Connection &source, std::strin
     return columns;
 }
 
-std::string selectStoredStatement(std::string_view table, const std::vector<StoredColumn> &columns)
+std::string selectStoredStatement(std::string_view table, const std::vector<StoredColumn> &columns, bool allVersions)
 {
     std::string s = "SELECT ";
     for (const StoredColumn &c : columns) {
-        appendSelectedColumn(s, c.name, c.dataType == "float");
+        if (c.currentEnd.empty()) {
+            appendSelectedColumn(s, c.name, c.dataType == "float");
+        } else {
+            std::string name;
+            platform::appendBackquoted(name, c.name);
+            s += endOrNull(name);
+        }
         s += ", ";
     }
     s.resize(s.size() - 2);
     s += " FROM ";
     platform::appendBackquoted(s, table);
+    if (allVersions)
+        s += " FOR SYSTEM_TIME ALL";
     return s;
 }
 
-std::string digestStatement(std::string_view table, const std::vector<StoredColumn> &columns)
+std::string digestStatement(std::string_view table, const std::vector<StoredColumn> &columns, bool allVersions)
 {
     std::string row = "CONCAT_WS(','";
     for (const StoredColumn &c : columns) {
         std::string name;
         platform::appendBackquoted(name, c.name);
         // Bytes for text and binary values, the server's own text for numbers and times.
-        const std::string value = c.dataType == "float" ? "(" + name + " + 0e0)"
-                                  : isText(c.dataType)  ? "HEX(" + name + ")"
-                                                        : "CAST(" + name + " AS CHAR)";
+        const std::string value = c.dataType == "float"   ? "(" + name + " + 0e0)"
+                                  : isText(c.dataType)    ? "HEX(" + name + ")"
+                                  : !c.currentEnd.empty() ? "CAST(" + endOrNull(name) + " AS CHAR)"
+                                                          : "CAST(" + name + " AS CHAR)";
         row += ", IFNULL(" + value + ", 'N')";
     }
     row += ')';
     // A sum of per-row checksums: the same whatever order the rows come in, and cheap for the server.
     std::string s = "SELECT COUNT(*), IFNULL(SUM(CRC32(" + row + ")), 0) FROM ";
     platform::appendBackquoted(s, table);
+    if (allVersions)
+        s += " FOR SYSTEM_TIME ALL";
     return s;
 }
 
@@ -125,9 +148,9 @@ std::string loadDataStatement(std::string_view table, const std::vector<StoredCo
 }
 
 BulkLoad::BulkLoad(const Ends &ends, const Ui &ui, std::string_view sourceTable, std::string_view targetTable,
-                   const std::vector<StoredColumn> &columns, long long expectedRows)
+                   const std::vector<StoredColumn> &columns, long long expectedRows, bool allVersions)
     : ends_(ends), ui_(ui), target_(targetTable), columns_(columns), expected_(static_cast<double>(expectedRows)),
-      record_(ends.rows.execute(selectStoredStatement(sourceTable, columns)))
+      record_(ends.rows.execute(selectStoredStatement(sourceTable, columns, allVersions)))
 {
     for (size_t c = 0; c < columns.size(); ++c)
         if (columns[c].enumErrorValue)

@@ -20,16 +20,21 @@ struct StoredColumn {
     std::string name;
     std::string dataType; // information_schema's DATA_TYPE, lower case
     bool enumErrorValue = false; // an ENUM whose '' is the error value, not one of its own
+    // The end of a system-versioned row's time: read as NULL while the row is current, since each
+    // server marks that with its own greatest time, and written as this (the destination's).
+    std::string currentEnd;
 };
 
 std::vector<StoredColumn> storedColumns(platform::Connection &source, std::string_view table);
 
-// SELECT `a`, … FROM `t`, FLOAT read widened so no digit is lost.
-std::string selectStoredStatement(std::string_view table, const std::vector<StoredColumn> &columns);
+// SELECT `a`, … FROM `t`, FLOAT read widened so no digit is lost; with allVersions, every row a
+// system-versioned table has held (FOR SYSTEM_TIME ALL).
+std::string selectStoredStatement(std::string_view table, const std::vector<StoredColumn> &columns,
+                                  bool allVersions = false);
 
 // SELECT COUNT(*), <order-independent digest of every row> FROM `t`: the same figures on both
 // servers only when both tables hold the same rows. NULL is told apart from ''.
-std::string digestStatement(std::string_view table, const std::vector<StoredColumn> &columns);
+std::string digestStatement(std::string_view table, const std::vector<StoredColumn> &columns, bool allVersions = false);
 
 // The one file name a bulk load names, and the only one its connection ever answers for.
 inline constexpr std::string_view RowsFileName = "rows";
@@ -59,7 +64,7 @@ public:
     };
 
     BulkLoad(const Ends &ends, const Ui &ui, std::string_view sourceTable, std::string_view targetTable,
-             const std::vector<StoredColumn> &columns, long long expectedRows);
+             const std::vector<StoredColumn> &columns, long long expectedRows, bool allVersions = false);
 
     // Sends every row. Throws platform::DbError (a warning of the load counts as an error).
     void run();

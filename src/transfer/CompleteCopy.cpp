@@ -121,6 +121,15 @@ private:
                       sink_.setStatementLimit(session_.maxAllowedPacket);
                       sameDatabase_ = sameDatabase(source_, destination_);
                       fit_.emplace(destination_);
+                      try {
+                          destination_.execute("SET SESSION system_versioning_insert_history = 1");
+                          historyWritable_ = true;
+                          // Where a current row's time ends: TIMESTAMP's greatest value, later from 11.5 on.
+                          currentEnd_ = oneValue(destination_, "SELECT IF(VERSION() < '11.5', '2038-01-19 03:14:07.999999', "
+                                                               "'2106-02-07 06:28:15.999999')");
+                      } catch (const platform::DbError &) {
+                          // Before MariaDB 10.11 (and on MySQL): history cannot be written.
+                      }
                   });
     }
 
@@ -274,18 +283,31 @@ private:
         }
         building = createBuilding(create, table);
 
-        const std::vector<StoredColumn> columns = storedColumns(source_, table);
+        std::vector<StoredColumn> columns = storedColumns(source_, table);
+        // A system-versioned table's history goes too, with the times each row held, where the
+        // destination lets it be written (MariaDB 10.11 on); elsewhere only its current rows.
+        const bool versioned = oneValue(source_, "SELECT TABLE_TYPE FROM information_schema.TABLES WHERE TABLE_SCHEMA "
+                                                 "= DATABASE() AND TABLE_NAME = " + quoted(source_, table))
+                               == "SYSTEM VERSIONED";
+        const bool history = versioned && historyWritable_;
+        if (history)
+            columns.insert(columns.end(), {{"row_start", "timestamp", false, {}}, {"row_end", "timestamp", false, currentEnd_}});
+        else if (versioned) {
+            const std::string change = "the destination cannot be given its history: current rows only";
+            ui_.log.appendEntry("-- " + table + ": " + change);
+            adapted_ << QString::fromStdString(table + ": " + change);
+        }
         const long long expected = countRows(source_, table);
         BulkLoad load({rows_, destination_, session_.noBackslashEscapes, session_.maxAllowedPacket},
-                      {ui_.yield, ui_.progress, ui_.log}, table, building, columns, expected);
+                      {ui_.yield, ui_.progress, ui_.log}, table, building, columns, expected, history);
         // The source's figures are worked out while the rows travel.
-        source_.sendQuery(digestStatement(table, columns));
+        source_.sendQuery(digestStatement(table, columns, history));
         sourceDigestPending_ = true;
         load.run();
 
         ui_.yield.yield();
         const auto there = pendingSourceDigest();
-        const auto here = digest(destination_, digestStatement(building, columns));
+        const auto here = digest(destination_, digestStatement(building, columns, history));
         if (there != here)
             throw platform::DbError(0, "the copy does not match the source (" + here.first + " rows here, "
                                            + there.first + " there): it was not put in place");
@@ -464,6 +486,8 @@ private:
     QStringList adapted_;
     std::vector<PendingView> views_;
     std::optional<DefinitionFit> fit_;
+    bool historyWritable_ = false;
+    std::string currentEnd_;
     QStringList leftAlone_;
 };
 
