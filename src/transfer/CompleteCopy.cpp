@@ -18,6 +18,7 @@
 #include "transfer/ServerText.h"
 #include "transfer/Sessions.h"
 #include "transfer/TableDefinition.h"
+#include "transfer/TablePlacement.h"
 #include "transfer/TableSetAside.h"
 #include "transfer/Triggers.h"
 #include "transfer/ViewCopy.h"
@@ -50,9 +51,7 @@ namespace {
 
 bool connectionLost(int number) { return number == 2006 || number == 2013 || number == 2055 || number == 1927; }
 
-constexpr int TableExists = 1050;
 constexpr int NoSuchTable = 1146;
-constexpr int FreeNameAttempts = 100;
 
 std::string oneValue(platform::Connection &c, const std::string &query, int column = 0)
 {
@@ -121,6 +120,7 @@ private:
                       sink_.setStatementLimit(session_.maxAllowedPacket);
                       sameDatabase_ = sameDatabase(source_, destination_);
                       fit_.emplace(destination_);
+                      placement_.emplace(destination_, [this](const std::string &statement) { send(statement); });
                       try {
                           destination_.execute("SET SESSION system_versioning_insert_history = 1");
                           historyWritable_ = true;
@@ -217,53 +217,6 @@ private:
         destination_.execute(statement);
     }
 
-    // Makes the new table under a temporary name no table has yet, and says which.
-    std::string createBuilding(const std::string &create, const std::string &table)
-    {
-        const std::string stem = BuildingPrefix.toStdString() + std::to_string(destination_.threadId()) + "_";
-        for (int attempt = 1;; ++attempt) {
-            const std::string candidate = stem + std::to_string(++built_);
-            try {
-                send(renamedCreate(create, table, candidate));
-                return candidate;
-            } catch (const platform::DbError &e) {
-                if (e.number() != TableExists || attempt == FreeNameAttempts)
-                    throw;
-            }
-        }
-    }
-
-    // Puts the verified copy in the table's place in one statement, the old table (if any) moved
-    // aside under a free name and dropped after.
-    void swapIn(const std::string &table, const std::string &replaced, const std::string &building)
-    {
-        for (int attempt = 1;; ++attempt) {
-            std::string swap = "RENAME TABLE ";
-            std::string aside;
-            if (!replaced.empty()) {
-                aside = AsidePrefix.toStdString() + std::to_string(destination_.threadId()) + "_"
-                        + std::to_string(built_) + (attempt > 1 ? "_" + std::to_string(attempt) : "");
-                platform::appendBackquoted(swap, replaced);
-                swap += " TO ";
-                platform::appendBackquoted(swap, aside);
-                swap += ", ";
-            }
-            platform::appendBackquoted(swap, building);
-            swap += " TO ";
-            platform::appendBackquoted(swap, table);
-            try {
-                send(swap);
-            } catch (const platform::DbError &e) {
-                if (e.number() != TableExists || replaced.empty() || attempt == FreeNameAttempts)
-                    throw;
-                continue;
-            }
-            if (!replaced.empty())
-                send(sides::dropTableStatement(aside));
-            return;
-        }
-    }
-
     void copyWhole(const std::string &table, const std::string &replaced, std::string &building)
     {
         QElapsedTimer clock;
@@ -281,7 +234,7 @@ private:
             ui_.log.appendEntry("-- " + table + ": " + change);
             adapted_ << QString::fromStdString(table + ": " + change);
         }
-        building = createBuilding(create, table);
+        building = placement_->createBuilding(create, table);
 
         std::vector<StoredColumn> columns = storedColumns(source_, table);
         // A system-versioned table's history goes too, with the times each row held, where the
@@ -316,7 +269,7 @@ private:
         const auto sendOne = [this](const std::string &statement) { send(statement); };
         triggers.placeOn(destination_, building, replaced, session_.names, sendOne);
         try {
-            swapIn(table, replaced, building);
+            placement_->swapIn(table, replaced, building);
         } catch (const platform::DbError &) {
             triggers.restore(sendOne);
             throw;
@@ -473,7 +426,6 @@ private:
     bool sameDatabase_ = false;
     bool lost_ = false;
     bool sourceDigestPending_ = false;
-    int built_ = 0;
     struct ForeignKey {
         std::string table;
         std::string name;
@@ -486,6 +438,7 @@ private:
     QStringList adapted_;
     std::vector<PendingView> views_;
     std::optional<DefinitionFit> fit_;
+    std::optional<TablePlacement> placement_;
     bool historyWritable_ = false;
     std::string currentEnd_;
     QStringList leftAlone_;
