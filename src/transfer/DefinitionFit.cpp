@@ -69,7 +69,93 @@ std::string DefinitionFit::closest(const std::string &collation)
     return chosen;
 }
 
+bool DefinitionFit::destinationIsMariaDb()
+{
+    if (mariaDb_ < 0) {
+        platform::RecordSet r = destination_.execute("SELECT VERSION()");
+        mariaDb_ = !r.eof() && r.value(0).bytes.find("MariaDB") != std::string_view::npos;
+        r.close();
+    }
+    return mariaDb_ == 1;
+}
+
 std::string DefinitionFit::adapt(std::string_view create, std::vector<std::string> &changes)
+{
+    std::string fitted = collationsFitted(create, changes);
+    if (fitted.find("/*!8") != std::string::npos || fitted.find(" ((") != std::string::npos) {
+        if (destinationIsMariaDb())
+            fitted = mySqlClausesOut(fitted, changes);
+    }
+    // Each change once, however many columns it touched.
+    std::vector<std::string> once;
+    for (const std::string &change : changes)
+        if (std::find(once.begin(), once.end(), change) == once.end())
+            once.push_back(change);
+    changes = std::move(once);
+    return fitted;
+}
+
+std::string DefinitionFit::mySqlClausesOut(const std::string &create, std::vector<std::string> &changes)
+{
+    // SHOW CREATE TABLE writes one column, key or constraint a line.
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < create.size();) {
+        const size_t end = create.find('\n', start);
+        lines.push_back(create.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        start = end == std::string::npos ? create.size() : end + 1;
+    }
+    std::vector<std::string> kept;
+    for (std::string line : lines) {
+        const std::string trimmed = line.substr(line.find_first_not_of(' ') == std::string::npos ? 0 : line.find_first_not_of(' '));
+        // A functional key part: KEY `k` ((expression)). MariaDB has none.
+        const bool functional = (trimmed.starts_with("KEY `") || trimmed.starts_with("UNIQUE KEY `")
+                                 || trimmed.starts_with("INDEX `"))
+                                && line.find("` ((") != std::string::npos;
+        if (functional) {
+            changes.push_back("functional index " + trimmed.substr(trimmed.find('`'), trimmed.find("` ((") - trimmed.find('`') + 1)
+                              + " left out: the destination has none");
+            if (!kept.empty() && !line.ends_with(",") && kept.back().ends_with(","))
+                kept.back().pop_back();
+            continue;
+        }
+        // A check MySQL does not enforce would be enforced: it goes, as it never held.
+        if (line.find("/*!80016 NOT ENFORCED */") != std::string::npos) {
+            changes.push_back("check " + trimmed.substr(0, trimmed.find(" CHECK")) + " left out: not enforced on the source");
+            if (!kept.empty() && !line.ends_with(",") && kept.back().ends_with(","))
+                kept.back().pop_back();
+            continue;
+        }
+        // Other version comments of MySQL 8, which MariaDB skips: INVISIBLE it knows, written out
+        // plainly; the rest goes.
+        for (size_t at = line.find("/*!8"); at != std::string::npos; at = line.find("/*!8", at)) {
+            const size_t end = line.find("*/", at);
+            if (end == std::string::npos || at + 8 > line.size())
+                break;
+            const std::string inside = line.substr(at + 8, end - at - 8);
+            const size_t first = inside.find_first_not_of(' ');
+            const size_t last = inside.find_last_not_of(' ');
+            const std::string clause = first == std::string::npos ? std::string() : inside.substr(first, last - first + 1);
+            if (clause == "INVISIBLE") {
+                line.replace(at, end + 2 - at, clause);
+                at += clause.size();
+                continue;
+            }
+            size_t from = at;
+            while (from > 0 && line[from - 1] == ' ')
+                --from;
+            line.erase(from, end + 2 - from);
+            changes.push_back("clause " + clause + " left out: MariaDB does not know it");
+            at = from;
+        }
+        kept.push_back(std::move(line));
+    }
+    std::string out;
+    for (size_t i = 0; i < kept.size(); ++i)
+        out += (i ? "\n" : "") + kept[i];
+    return out;
+}
+
+std::string DefinitionFit::collationsFitted(std::string_view create, std::vector<std::string> &changes)
 {
     std::string out;
     out.reserve(create.size());
@@ -121,12 +207,6 @@ std::string DefinitionFit::adapt(std::string_view create, std::vector<std::strin
         }
         i = end - 1;
     }
-    // Each change once, however many columns it touched.
-    std::vector<std::string> once;
-    for (const std::string &change : changes)
-        if (std::find(once.begin(), once.end(), change) == once.end())
-            once.push_back(change);
-    changes = std::move(once);
     return out;
 }
 

@@ -13,8 +13,10 @@ namespace transfer {
 
 // A table definition made to fit the destination server, from what that server says it has: a
 // collation it lacks becomes the closest one it has for the same character set (a newer server's
-// utf8mb4_uca1400_ai_ci or MySQL's utf8mb4_0900_ai_ci: utf8mb4_unicode_520_ci). What it asks
-// the server is remembered for the run.
+// utf8mb4_uca1400_ai_ci or MySQL's utf8mb4_0900_ai_ci: utf8mb4_unicode_520_ci), and on a MariaDB
+// destination what MySQL 8 writes in its version comments (/*!80016 NOT ENFORCED */, SRID, …) and
+// its functional indexes, which MariaDB would run or refuse, are taken out. What it asks the
+// server is remembered for the run.
 class DefinitionFit {
 public:
     explicit DefinitionFit(platform::Connection &destination) : destination_(destination) {}
@@ -24,6 +26,10 @@ public:
     std::string adapt(std::string_view create, std::vector<std::string> &changes);
 
 private:
+    std::string collationsFitted(std::string_view create, std::vector<std::string> &changes);
+    // MySQL 8's own clauses out, for a MariaDB destination.
+    std::string mySqlClausesOut(const std::string &create, std::vector<std::string> &changes);
+    bool destinationIsMariaDb();
     bool hasCollation(const std::string &collation);
     // The closest collation of the same character set the destination has; empty when none.
     std::string closest(const std::string &collation);
@@ -31,6 +37,7 @@ private:
     platform::Connection &destination_;
     std::map<std::string, bool> known_;
     std::map<std::string, std::string> replaced_;
+    int mariaDb_ = -1; // not asked yet
 };
 
 } // namespace transfer

@@ -130,6 +130,8 @@ QString missingServer(int server)
         c.open(serverConnectionString(server));
         return {};
     } catch (const std::exception &e) {
+        if (server < 3)
+            return QStringLiteral("The sandbox server %1 is not up: %2").arg(server).arg(QString::fromUtf8(e.what()));
         const QString release = server == 3 ? QStringLiteral("bullseye") : QStringLiteral("trixie");
         QFile reason(env("TABULINK_TREES_DIR", "/nonexistent") + u'/' + release + QStringLiteral(".failed"));
         const QString why = reason.open(QIODevice::ReadOnly) ? QString::fromUtf8(reason.readAll()).trimmed()
