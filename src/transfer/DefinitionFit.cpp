@@ -26,23 +26,35 @@ bool endsWith(const std::string &s, std::string_view tail) { return s.size() >= 
 
 } // namespace
 
+DefinitionFit::DefinitionFit(platform::Connection &destination)
+{
+    platform::Connection *server = &destination;
+    facts_.mariaDb = [server] {
+        platform::RecordSet r = server->execute("SELECT VERSION()");
+        const bool mariaDb = !r.eof() && r.value(0).bytes.find("MariaDB") != std::string_view::npos;
+        r.close();
+        return mariaDb;
+    };
+    // Only names made of letters, digits and underscores get here: asked as they are.
+    facts_.hasCollation = [server](const std::string &collation) {
+        try {
+            server->execute("SELECT CONVERT('' USING " + characterSetOf(collation) + ") COLLATE " + collation);
+            return true;
+        } catch (const platform::DbError &e) {
+            if (e.number() != UnknownCollation && e.number() != UnknownCharacterSet
+                && e.number() != CollationNotForCharacterSet)
+                throw;
+            return false;
+        }
+    };
+}
+
 bool DefinitionFit::hasCollation(const std::string &collation)
 {
     const auto found = known_.find(collation);
     if (found != known_.end())
         return found->second;
-    // Only names made of letters, digits and underscores get here: asked as they are.
-    bool has = true;
-    try {
-        destination_.execute("SELECT CONVERT('' USING " + characterSetOf(collation) + ") COLLATE " + collation);
-    } catch (const platform::DbError &e) {
-        if (e.number() != UnknownCollation && e.number() != UnknownCharacterSet
-            && e.number() != CollationNotForCharacterSet)
-            throw;
-        has = false;
-    }
-    known_[collation] = has;
-    return has;
+    return known_[collation] = facts_.hasCollation(collation);
 }
 
 std::string DefinitionFit::closest(const std::string &collation)
@@ -71,11 +83,8 @@ std::string DefinitionFit::closest(const std::string &collation)
 
 bool DefinitionFit::destinationIsMariaDb()
 {
-    if (mariaDb_ < 0) {
-        platform::RecordSet r = destination_.execute("SELECT VERSION()");
-        mariaDb_ = !r.eof() && r.value(0).bytes.find("MariaDB") != std::string_view::npos;
-        r.close();
-    }
+    if (mariaDb_ < 0)
+        mariaDb_ = facts_.mariaDb() ? 1 : 0;
     return mariaDb_ == 1;
 }
 
@@ -86,6 +95,11 @@ std::string DefinitionFit::adapt(std::string_view create, std::vector<std::strin
         if (destinationIsMariaDb())
             fitted = mySqlClausesOut(fitted, changes);
     }
+    const bool mariaDbOnly = fitted.find("/*M!") != std::string::npos || fitted.find("PAGE_COMPRESS") != std::string::npos
+                             || fitted.find("SEQUENCE=1") != std::string::npos
+                             || fitted.find("WITH SYSTEM VERSIONING") != std::string::npos;
+    if (mariaDbOnly && !destinationIsMariaDb())
+        fitted = mariaDbClausesOut(fitted, changes);
     // Each change once, however many columns it touched.
     std::vector<std::string> once;
     for (const std::string &change : changes)
@@ -152,6 +166,54 @@ std::string DefinitionFit::mySqlClausesOut(const std::string &create, std::vecto
     std::string out;
     for (size_t i = 0; i < kept.size(); ++i)
         out += (i ? "\n" : "") + kept[i];
+    return out;
+}
+
+std::string DefinitionFit::mariaDbClausesOut(const std::string &create, std::vector<std::string> &changes)
+{
+    std::string out = create;
+    // /*M!100301 COMPRESSED*/ and the like: MySQL would skip them unread; said, and taken out.
+    for (size_t at = out.find("/*M!"); at != std::string::npos; at = out.find("/*M!", at)) {
+        const size_t end = out.find("*/", at);
+        if (end == std::string::npos)
+            break;
+        size_t body = at + 4;
+        while (body < end && std::isdigit(static_cast<unsigned char>(out[body])))
+            ++body;
+        std::string clause = out.substr(body, end - body);
+        clause.erase(0, clause.find_first_not_of(' '));
+        clause.erase(clause.find_last_not_of(' ') + 1);
+        size_t from = at;
+        while (from > 0 && out[from - 1] == ' ')
+            --from;
+        out.erase(from, end + 2 - from);
+        changes.push_back("clause " + clause + " left out: MySQL does not know it");
+        at = from;
+    }
+    // Table options after the closing parenthesis of the columns.
+    const auto dropOption = [&](const std::string &option, const std::string &change) {
+        const size_t columnsEnd = out.find("\n)");
+        const size_t at = out.find(option, columnsEnd == std::string::npos ? 0 : columnsEnd);
+        if (at == std::string::npos)
+            return;
+        size_t end = at + option.size();
+        while (end < out.size() && out[end] != ' ' && out[end] != '\n')
+            ++end;
+        size_t from = at;
+        while (from > 0 && out[from - 1] == ' ')
+            --from;
+        out.erase(from, end - from);
+        changes.push_back(change);
+    };
+    dropOption("`PAGE_COMPRESSED`=", "clause PAGE_COMPRESSED left out: MySQL does not know it");
+    dropOption("PAGE_COMPRESSED=", "clause PAGE_COMPRESSED left out: MySQL does not know it");
+    dropOption("`PAGE_COMPRESSION_LEVEL`=", "clause PAGE_COMPRESSION_LEVEL left out: MySQL does not know it");
+    dropOption("SEQUENCE=1", "a sequence made a table: MySQL has no sequences");
+    const size_t versioning = out.find(" WITH SYSTEM VERSIONING");
+    if (versioning != std::string::npos) {
+        out.erase(versioning, std::string_view(" WITH SYSTEM VERSIONING").size());
+        changes.push_back("system versioning left out: MySQL has none");
+    }
     return out;
 }
 

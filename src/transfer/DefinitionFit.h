@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -15,11 +16,18 @@ namespace transfer {
 // collation it lacks becomes the closest one it has for the same character set (a newer server's
 // utf8mb4_uca1400_ai_ci or MySQL's utf8mb4_0900_ai_ci: utf8mb4_unicode_520_ci), and on a MariaDB
 // destination what MySQL 8 writes in its version comments (/*!80016 NOT ENFORCED */, SRID, …) and
-// its functional indexes, which MariaDB would run or refuse, are taken out. What it asks the
-// server is remembered for the run.
+// its functional indexes, which MariaDB would run or refuse, are taken out; on a MySQL destination
+// what only MariaDB has (/*M!…*/ clauses, PAGE_COMPRESSED, SEQUENCE=1, WITH SYSTEM VERSIONING).
+// What it asks the server is remembered for the run.
 class DefinitionFit {
 public:
-    explicit DefinitionFit(platform::Connection &destination) : destination_(destination) {}
+    // What the destination is: asked of the server, or (for a server not at hand) told.
+    struct Facts {
+        std::function<bool()> mariaDb;
+        std::function<bool(const std::string &collation)> hasCollation;
+    };
+    explicit DefinitionFit(platform::Connection &destination);
+    explicit DefinitionFit(Facts facts) : facts_(std::move(facts)) {}
 
     // The definition with each change made; one line for each in changes ("collation a is not on
     // the destination; b used"). Throws platform::DbError when the server cannot be asked.
@@ -29,12 +37,14 @@ private:
     std::string collationsFitted(std::string_view create, std::vector<std::string> &changes);
     // MySQL 8's own clauses out, for a MariaDB destination.
     std::string mySqlClausesOut(const std::string &create, std::vector<std::string> &changes);
+    // MariaDB's own clauses out, for a MySQL destination.
+    std::string mariaDbClausesOut(const std::string &create, std::vector<std::string> &changes);
     bool destinationIsMariaDb();
     bool hasCollation(const std::string &collation);
     // The closest collation of the same character set the destination has; empty when none.
     std::string closest(const std::string &collation);
 
-    platform::Connection &destination_;
+    Facts facts_;
     std::map<std::string, bool> known_;
     std::map<std::string, std::string> replaced_;
     int mariaDb_ = -1; // not asked yet

@@ -71,6 +71,7 @@ private slots:
     void everyCellArrivesBetweenVersions();
     void mySqlDefinitionsFitEveryServer_data();
     void mySqlDefinitionsFitEveryServer();
+    void mariaDbDefinitionsFitMySql();
 };
 
 void VersionsTest::everyCellArrivesBetweenVersions_data()
@@ -232,6 +233,40 @@ void VersionsTest::mySqlDefinitionsFitEveryServer()
     QCOMPARE(db.query("SELECT secret, twice FROM m_people"), (Rows{{sandbox::Cell("s"), sandbox::Cell("-2")}}));
     db.exec("INSERT INTO m_places (id, pos) VALUES (1, POINT(1, 2))");
     QCOMPARE(db.query("SELECT ST_AsText(pos) FROM m_places"), (Rows{{sandbox::Cell("POINT(1 2)")}}));
+}
+
+// No MySQL server runs here: what it has is told, as its documentation gives it.
+void VersionsTest::mariaDbDefinitionsFitMySql()
+{
+    DefinitionFit fit(DefinitionFit::Facts{[] { return false; },
+                                           [](const std::string &c) { return c.find("uca1400") == std::string::npos; }});
+    std::vector<std::string> changes;
+    const std::string table = fit.adapt("CREATE TABLE `t` (\n"
+                                        "  `id` int(11) NOT NULL,\n"
+                                        "  `a` varchar(100) /*M!100301 COMPRESSED*/ DEFAULT NULL,\n"
+                                        "  `b` varchar(10) COLLATE utf8mb4_uca1400_as_cs DEFAULT NULL,\n"
+                                        "  PRIMARY KEY (`id`)\n"
+                                        ") ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_uca1400_ai_ci "
+                                        "`PAGE_COMPRESSED`=1 WITH SYSTEM VERSIONING",
+                                        changes);
+    QCOMPARE(table, std::string("CREATE TABLE `t` (\n"
+                                "  `id` int(11) NOT NULL,\n"
+                                "  `a` varchar(100) DEFAULT NULL,\n"
+                                "  `b` varchar(10) COLLATE utf8mb4_bin DEFAULT NULL,\n"
+                                "  PRIMARY KEY (`id`)\n"
+                                ") ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_520_ci"));
+    const std::vector<std::string> said{
+        "collation utf8mb4_uca1400_as_cs is not on the destination; utf8mb4_bin used",
+        "collation utf8mb4_uca1400_ai_ci is not on the destination; utf8mb4_unicode_520_ci used",
+        "clause COMPRESSED left out: MySQL does not know it", "clause PAGE_COMPRESSED left out: MySQL does not know it",
+        "system versioning left out: MySQL has none"};
+    QCOMPARE(changes, said);
+    changes.clear();
+    const std::string sequence = fit.adapt("CREATE TABLE `s` (\n  `next_not_cached_value` bigint(21) NOT NULL\n"
+                                           ") ENGINE=InnoDB SEQUENCE=1",
+                                           changes);
+    QCOMPARE(sequence, std::string("CREATE TABLE `s` (\n  `next_not_cached_value` bigint(21) NOT NULL\n) ENGINE=InnoDB"));
+    QCOMPARE(changes, std::vector<std::string>{"a sequence made a table: MySQL has no sequences"});
 }
 
 QTEST_MAIN(VersionsTest)
