@@ -253,20 +253,7 @@ void BulkLoad::checkWarnings(unsigned int warnings, unsigned int errorValues)
     // arrive as it left, except the one an ENUM's error value raises, which arrives as it was.
     if (warnings == errorValues)
         return;
-    platform::RecordSet w = ends_.destination.execute("SHOW WARNINGS");
-    int number = 0;
-    std::string text;
-    for (bool first = true; !w.eof(); w.moveNext(), first = false) {
-        const int code = static_cast<int>(wholeNumber(ends_.destination, "a warning number", w.value(1).bytes, 0, 65535));
-        if (first || (number == 1265 && code != 1265)) {
-            number = code;
-            text = std::string(w.value(2).bytes);
-        }
-        if (errorValues == 0 || code != 1265)
-            break;
-    }
-    w.close();
-    throw platform::DbError(number, text.empty() ? "The destination changed a value on its way in." : text);
+    throw warningRefusal(ends_.destination, errorValues > 0);
 }
 
 void BulkLoad::insertInBatches()

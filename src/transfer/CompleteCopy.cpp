@@ -124,9 +124,10 @@ private:
                       try {
                           destination_.execute("SET SESSION system_versioning_insert_history = 1");
                           historyWritable_ = true;
-                          // Where a current row's time ends: TIMESTAMP's greatest value, later from 11.5 on.
-                          currentEnd_ = oneValue(destination_, "SELECT IF(VERSION() < '11.5', '2038-01-19 03:14:07.999999', "
-                                                               "'2106-02-07 06:28:15.999999')");
+                          // Where a current row's time ends: TIMESTAMP's greatest value on that server (UTC),
+                          // later from 11.5 on, where the earlier one is NULL.
+                          currentEnd_ = oneValue(destination_, "SELECT IFNULL(FROM_UNIXTIME(4294967295.999999), "
+                                                               "FROM_UNIXTIME(2147483647.999999))");
                       } catch (const platform::DbError &) {
                           // Before MariaDB 10.11 (and on MySQL): history cannot be written.
                       }
@@ -140,12 +141,11 @@ private:
         return s;
     }
 
-    bool isView(const std::string &table)
+    // BASE TABLE, VIEW, SYSTEM VERSIONED, SEQUENCE; empty for a table that is gone (its copy says so).
+    std::string tableType(const std::string &table)
     {
-        return oneValue(source_, "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
-                                 "AND TABLE_TYPE = 'VIEW' AND TABLE_NAME = "
-                                     + quoted(source_, table))
-               != "0";
+        return oneValue(source_, "SELECT IFNULL((SELECT TABLE_TYPE FROM information_schema.TABLES WHERE TABLE_SCHEMA "
+                                 "= DATABASE() AND TABLE_NAME = " + quoted(source_, table) + "), '')");
     }
 
     // False when the run must end.
@@ -160,17 +160,17 @@ private:
         if (overwrite && !askOverwrite(name))
             return true;
         const std::string table = name.toStdString();
-        bool view = false;
-        if (!g_.attempt(120, [&] { view = isView(table); }))
+        std::string type;
+        if (!g_.attempt(120, [&] { type = tableType(table); }))
             return false;
-        if (view) {
+        if (type == "VIEW") {
             views_.push_back({name, existing}); // once the tables it may read are in
             return true;
         }
 
         std::string building; // set once this run has made it: only that is ever dropped
         try {
-            copyWhole(table, existing.toStdString(), building);
+            copyWhole(table, existing.toStdString(), type == "SYSTEM VERSIONED", building);
             removeListTable(ends_.destination, existing, session_.names);
             showListTable(ends_.destination, name, session_.names);
             copied_ << name;
@@ -217,7 +217,7 @@ private:
         destination_.execute(statement);
     }
 
-    void copyWhole(const std::string &table, const std::string &replaced, std::string &building)
+    void copyWhole(const std::string &table, const std::string &replaced, bool versioned, std::string &building)
     {
         QElapsedTimer clock;
         clock.start();
@@ -239,9 +239,6 @@ private:
         std::vector<StoredColumn> columns = storedColumns(source_, table);
         // A system-versioned table's history goes too, with the times each row held, where the
         // destination lets it be written (MariaDB 10.11 on); elsewhere only its current rows.
-        const bool versioned = oneValue(source_, "SELECT TABLE_TYPE FROM information_schema.TABLES WHERE TABLE_SCHEMA "
-                                                 "= DATABASE() AND TABLE_NAME = " + quoted(source_, table))
-                               == "SYSTEM VERSIONED";
         const bool history = versioned && historyWritable_;
         if (history)
             columns.insert(columns.end(), {{"row_start", "timestamp", false, {}}, {"row_end", "timestamp", false, currentEnd_}});

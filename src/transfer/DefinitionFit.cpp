@@ -125,18 +125,20 @@ std::string DefinitionFit::mySqlClausesOut(const std::string &create, std::vecto
         const bool functional = (trimmed.starts_with("KEY `") || trimmed.starts_with("UNIQUE KEY `")
                                  || trimmed.starts_with("INDEX `"))
                                 && line.find("` ((") != std::string::npos;
-        if (functional) {
-            changes.push_back("functional index " + trimmed.substr(trimmed.find('`'), trimmed.find("` ((") - trimmed.find('`') + 1)
-                              + " left out: the destination has none");
+        // A line left out that was the last of the list takes the comma before it along.
+        const auto leaveOut = [&](const std::string &change) {
+            changes.push_back(change);
             if (!kept.empty() && !line.ends_with(",") && kept.back().ends_with(","))
                 kept.back().pop_back();
+        };
+        if (functional) {
+            leaveOut("functional index " + trimmed.substr(trimmed.find('`'), trimmed.find("` ((") - trimmed.find('`') + 1)
+                     + " left out: the destination has none");
             continue;
         }
         // A check MySQL does not enforce would be enforced: it goes, as it never held.
         if (line.find("/*!80016 NOT ENFORCED */") != std::string::npos) {
-            changes.push_back("check " + trimmed.substr(0, trimmed.find(" CHECK")) + " left out: not enforced on the source");
-            if (!kept.empty() && !line.ends_with(",") && kept.back().ends_with(","))
-                kept.back().pop_back();
+            leaveOut("check " + trimmed.substr(0, trimmed.find(" CHECK")) + " left out: not enforced on the source");
             continue;
         }
         // Other version comments of MySQL 8, which MariaDB skips: INVISIBLE it knows, written out

@@ -2,6 +2,7 @@
 
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
+#include "platform/RecordSet.h"
 #include "platform/SqlQuoting.h"
 
 #include <charconv>
@@ -258,6 +259,25 @@ void checkSqlMode(const platform::Connection &server, std::string_view mode)
         if (!(std::isupper(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c)) || c == '_'
               || c == ','))
             refuse(server, "an sql_mode of " + shown(mode) + ", which is not a list of modes");
+}
+
+platform::DbError warningRefusal(platform::Connection &server, bool errorValuesExpected)
+{
+    constexpr int ErrorValue = 1265;
+    platform::RecordSet w = server.execute("SHOW WARNINGS");
+    int number = 0;
+    std::string text;
+    for (bool first = true; !w.eof(); w.moveNext(), first = false) {
+        const int code = static_cast<int>(wholeNumber(server, "a warning number", w.value(1).bytes, 0, 65535));
+        if (first || (number == ErrorValue && code != ErrorValue)) {
+            number = code;
+            text = std::string(w.value(2).bytes);
+        }
+        if (!errorValuesExpected || code != ErrorValue)
+            break;
+    }
+    w.close();
+    return {number, text.empty() ? "The destination changed a value on its way in." : text};
 }
 
 } // namespace transfer

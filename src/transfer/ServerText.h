@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DbError.h"
+
 #include <string>
 #include <string_view>
 
@@ -33,6 +35,11 @@ void checkForeignKey(const platform::Connection &server, std::string_view table,
 // A whole number the server sent as text, within [least, most].
 long long wholeNumber(const platform::Connection &server, std::string_view what, std::string_view text,
                       long long least, long long most);
+
+// What a statement that should have raised only ENUM error values' warnings (1265, when
+// errorValuesExpected) was refused with, read from SHOW WARNINGS: the first warning of another
+// number, or the first one. Throws platform::DbError when they cannot be read.
+platform::DbError warningRefusal(platform::Connection &server, bool errorValuesExpected);
 
 // An sql_mode as the server reports it: names of flags, separated by commas.
 void checkSqlMode(const platform::Connection &server, std::string_view mode);

@@ -3,6 +3,7 @@
 #include "platform/DbError.h"
 #include "platform/Dialogs.h"
 #include "transfer/LogPane.h"
+#include "transfer/ServerText.h"
 
 namespace transfer {
 
@@ -32,23 +33,9 @@ bool StatementSink::sendExpectingWarnings(std::string_view statement, unsigned i
     try {
         if (destination_.warningCount() == warnings)
             return true;
-        // One of them is not an ENUM's error value: report the first that a strict session
-        // would have refused with.
-        platform::RecordSet w = destination_.execute("SHOW WARNINGS");
-        int number = 0;
-        QString text;
-        while (!w.eof()) {
-            const QString code = QString::fromUtf8(w.value(1).bytes.data(), static_cast<qsizetype>(w.value(1).bytes.size()));
-            if (text.isEmpty() || code != QStringLiteral("1265")) {
-                number = code.toInt();
-                text = QString::fromUtf8(w.value(2).bytes.data(), static_cast<qsizetype>(w.value(2).bytes.size()));
-                if (code != QStringLiteral("1265"))
-                    break;
-            }
-            w.moveNext();
-        }
-        w.close();
-        refuse(runtimeErrorText(number, text));
+        // One of them is not an ENUM's error value: the statement is refused with it.
+        const platform::DbError refusal = warningRefusal(destination_, true);
+        refuse(runtimeErrorText(refusal.number(), QString::fromUtf8(refusal.what())));
     } catch (const platform::DbError &e) {
         refuse(runtimeErrorText(e.number(), QString::fromUtf8(e.what())));
     }
