@@ -5,6 +5,8 @@
 #include "platform/SqlQuoting.h"
 #include "transfer/ServerText.h"
 
+#include <regex>
+
 namespace transfer {
 
 namespace {
@@ -67,18 +69,28 @@ std::string viewDefinitionFor(platform::Connection &source, const std::string &v
         throw platform::DbError(1347, "No definition of the view " + view);
     std::string definition(r.value(1).bytes);
     r.close();
-    // CREATE ALGORITHM=… DEFINER=`u`@`h` SQL SECURITY … VIEW `v` AS select …
-    std::string head = "CREATE ";
-    const size_t viewWord = definition.find(" VIEW ");
+    // CREATE ALGORITHM=… DEFINER=`u`@`h` SQL SECURITY … VIEW `v` AS select …, and nothing else:
+    // whatever stands before VIEW `v` AS must be those options, or the text is some other statement.
+    const auto notOne = [&] {
+        return platform::DbError(0, "The server " + source.serverName() + " sent a definition of the view " + view
+                                        + " that is not one. It was not passed on: nothing was sent for it.");
+    };
+    const std::string head = "CREATE ";
+    std::string named = " VIEW ";
+    platform::appendBackquoted(named, view);
+    named += " AS ";
+    const size_t viewWord = definition.find(named);
     if (!definition.starts_with(head) || viewWord == std::string::npos)
-        throw platform::DbError(0, "The server " + source.serverName() + " sent a definition of the view " + view
-                                       + " that is not one. It was not passed on: nothing was sent for it.");
+        throw notOne();
     std::string options = definition.substr(head.size(), viewWord - head.size());
     const size_t definer = options.find("DEFINER=");
     if (definer != std::string::npos) {
         const size_t end = options.find(" SQL SECURITY", definer);
         options.erase(definer, end == std::string::npos ? std::string::npos : end + 1 - definer);
     }
+    static const std::regex allowed("^(ALGORITHM=(UNDEFINED|MERGE|TEMPTABLE) ?)?(SQL SECURITY (DEFINER|INVOKER))? ?$");
+    if (!std::regex_match(options, allowed))
+        throw notOne();
     std::string made = head + options + definition.substr(viewWord);
     made = withoutDatabase(made, sourceDatabase, !source.noBackslashEscapes());
     checkOneStatement(source, "a definition of the view " + view, made, source.noBackslashEscapes());

@@ -100,6 +100,7 @@ private slots:
     void noPasswordGoesOutInClear();
     void serverTextIsNeverSql_data();
     void serverTextIsNeverSql();
+    void aViewDefinitionThatIsAnotherStatementIsRefused();
 };
 
 void ServerLiesTest::noFileLeavesWhateverStatementItAnswers_data()
@@ -285,6 +286,25 @@ void ServerLiesTest::serverTextIsNeverSql()
             QCOMPARE(s.two.query("SELECT COUNT(*) FROM t")[0][0], sandbox::Cell("0"));
         QCOMPARE(s.two.query("SELECT v FROM w")[0][0], sandbox::Cell("3"));
     }
+}
+
+void ServerLiesTest::aViewDefinitionThatIsAnotherStatementIsRefused()
+{
+    LyingSide s;
+    // The source says t is a view, and sends for its definition a statement that makes an account.
+    s.liar.answerWith("SELECT IFNULL((SELECT TABLE_TYPE", {"t"}, {{std::optional<std::string>("VIEW")}});
+    s.liar.answerWith("SHOW CREATE VIEW", {"View", "Create View", "character_set_client", "collation_connection"},
+                      {{std::optional<std::string>("t"),
+                        std::optional<std::string>("CREATE USER `liar_made`@`%` IDENTIFIED BY ' VIEW `t` AS SELECT 1'"),
+                        std::optional<std::string>("utf8mb4"), std::optional<std::string>("utf8mb4_general_ci")}});
+    input::rightClick(s.form.ui().List1, QPoint(10, 10));
+    QMenu *menu = input::openMenu();
+    QVERIFY(menu);
+    input::chooseByKeys(menu, 1);
+    s.t.runStarted();
+    const QString all = s.t.dialogs.texts().join(u'\n');
+    QVERIFY2(all.contains(QStringLiteral("a definition of the view t that is not one")), qPrintable(all));
+    QCOMPARE(s.two.query("SELECT COUNT(*) FROM mysql.user WHERE User = 'liar_made'")[0][0], sandbox::Cell("0"));
 }
 
 QTEST_MAIN(ServerLiesTest)
