@@ -14,6 +14,8 @@ public:
     // The login was refused for the sake of its security (TLS, certificate, a plugin not allowed):
     // the user has something to change, and is told what.
     bool isSecurityRefusal() const { return number_ == 2026 || number_ == 5010; }
+    // The session is gone (server gone away, lost, killed): nothing more can be sent on it.
+    bool isConnectionLost() const { return number_ == 2006 || number_ == 2013 || number_ == 2055 || number_ == 1927; }
     std::string description() const { return what(); }
 
 private:

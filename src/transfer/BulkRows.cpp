@@ -85,7 +85,7 @@ std::vector<StoredColumn> storedColumns(platform::Connection &source, std::strin
     platform::RecordSet r = source.execute(q);
     while (!r.eof()) {
         columns.push_back({std::string(r.value(0).bytes), std::string(r.value(1).bytes),
-                           enumWithoutEmptyValue(r.value(2).bytes)});
+                           enumWithoutEmptyValue(r.value(2).bytes), {}});
         r.moveNext();
     }
     r.close();

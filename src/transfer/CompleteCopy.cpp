@@ -21,7 +21,7 @@
 #include "transfer/TablePlacement.h"
 #include "transfer/TableSetAside.h"
 #include "transfer/Triggers.h"
-#include "transfer/ViewCopy.h"
+#include "transfer/CompleteViews.h"
 
 #include <QElapsedTimer>
 
@@ -49,10 +49,6 @@ QString completeCopySummary(const QStringList &copied, const QStringList &failed
 
 namespace {
 
-bool connectionLost(int number) { return number == 2006 || number == 2013 || number == 2055 || number == 1927; }
-
-constexpr int NoSuchTable = 1146;
-
 std::string oneValue(platform::Connection &c, const std::string &query, int column = 0)
 {
     platform::RecordSet r = c.execute(query);
@@ -72,11 +68,6 @@ std::pair<std::string, std::string> digest(platform::Connection &c, const std::s
 }
 
 class CompleteRunner {
-    struct PendingView {
-        QString name;
-        QString existing; // the destination's entry it replaces; empty when none
-    };
-
 public:
     CompleteRunner(const TransferEnds &ends, const TransferUi &ui, app::Guard &g)
         : ends_(ends), ui_(ui), g_(g), sink_(ui.log, ui.onSendFailure), destination_(sink_.connection())
@@ -89,7 +80,7 @@ public:
             return;
         walkSelectedTables(g_, ends_.source, [&](const QString &name) { return copyTable(name); });
         if (!lost_)
-            copyViews();
+            lost_ = !views_.make();
         if (!lost_)
             addForeignKeys();
         if (!failed_.isEmpty() || !keysNotAdded_.isEmpty() || !adapted_.isEmpty())
@@ -164,7 +155,7 @@ private:
         if (!g_.attempt(120, [&] { type = tableType(table); }))
             return false;
         if (type == "VIEW") {
-            views_.push_back({name, existing}); // once the tables it may read are in
+            views_.add(name, existing); // once the tables it may read are in
             return true;
         }
 
@@ -182,7 +173,7 @@ private:
             dropQuietly(building);
             throw;
         } catch (const platform::DbError &e) {
-            lost_ = connectionLost(e.number());
+            lost_ = e.isConnectionLost();
             dropQuietly(building); // on whichever connection is still there
             settleSource();
             notCopied(name, e.number(), e.what());
@@ -202,6 +193,13 @@ private:
         const QString why = QString::fromUtf8(reason);
         ui_.log.appendEntry(runtimeErrorText(number, name + QStringLiteral(": ") + why).toStdString());
         failed_ << name + QStringLiteral(" (") + (number != 0 ? QString::number(number) + u' ' : QString()) + why + u')';
+    }
+
+    // What the table had to lose to fit the destination: in the log now, in the box at the end.
+    void adapted(const std::string &table, const std::string &change)
+    {
+        ui_.log.appendEntry("-- " + table + ": " + change);
+        adapted_ << QString::fromStdString(table + ": " + change);
     }
 
     bool askOverwrite(const QString &name)
@@ -228,13 +226,9 @@ private:
         for (const std::string &foreignKey : definition.foreignKeys)
             checkForeignKey(source_, table, foreignKey);
         TriggerCopy triggers(source_, table);
-        std::vector<std::string> changes;
-        const std::string create = fit_->adapt(definition.create, changes);
-        for (const std::string &change : changes) {
-            ui_.log.appendEntry("-- " + table + ": " + change);
-            adapted_ << QString::fromStdString(table + ": " + change);
-        }
-        building = placement_->createBuilding(create, table);
+        fit_->makeFitted(
+            definition.create, [&](const std::string &create) { building = placement_->createBuilding(create, table); },
+            [&](const std::string &change) { adapted(table, change); });
 
         std::vector<StoredColumn> columns = storedColumns(source_, table);
         // A system-versioned table's history goes too, with the times each row held, where the
@@ -242,11 +236,8 @@ private:
         const bool history = versioned && historyWritable_;
         if (history)
             columns.insert(columns.end(), {{"row_start", "timestamp", false, {}}, {"row_end", "timestamp", false, currentEnd_}});
-        else if (versioned) {
-            const std::string change = "the destination cannot be given its history: current rows only";
-            ui_.log.appendEntry("-- " + table + ": " + change);
-            adapted_ << QString::fromStdString(table + ": " + change);
-        }
+        else if (versioned)
+            adapted(table, "the destination cannot be given its history: current rows only");
         const long long expected = countRows(source_, table);
         BulkLoad load({rows_, destination_, session_.noBackslashEscapes, session_.maxAllowedPacket},
                       {ui_.yield, ui_.progress, ui_.log}, table, building, columns, expected, history);
@@ -303,86 +294,6 @@ private:
         }
     }
 
-    bool copyView(const QString &name)
-    {
-        // A view has no rows of its own: it arrives as the plain copy makes it, a table.
-        const std::string table = name.toStdString();
-        ui_.log.appendEntry("-- " + table + ": a view, copied as a table of its columns and rows");
-        std::vector<ColumnDefinition> columns;
-        if (!g_.attempt(120, [&] { columns = describeColumns(source_, table, ui_.yield); }))
-            return false;
-        const bool created = copySchema(sink_, table, columns, session_.types);
-        const bool read = g_.attempt(122, [&] {
-            const long long n = countRows(source_, table);
-            RowStream rows(source_, table, columns, session_.noBackslashEscapes);
-            copyRows(rows, sink_, table, n, ui_.yield, ui_.progress);
-        });
-        if (created)
-            showListTable(ends_.destination, name, session_.names);
-        (created && read && sink_.sending() ? copied_ : failed_) << name;
-        return read;
-    }
-
-    // Views as views, each once what it reads is there: a view that names another waits for it.
-    // One that reads what the destination does not have arrives as a table of its rows instead.
-    void copyViews()
-    {
-        if (views_.empty())
-            return;
-        std::string database;
-        if (!g_.attempt(120, [&] { database = oneValue(source_, "SELECT DATABASE()"); }))
-            return;
-        std::vector<PendingView> pending = views_;
-        for (bool progress = true; progress && !pending.empty();) {
-            progress = false;
-            for (auto view = pending.begin(); view != pending.end();) {
-                try {
-                    makeView(*view, database);
-                    progress = true;
-                } catch (const platform::DbError &e) {
-                    if (connectionLost(e.number())) {
-                        lost_ = true;
-                        notCopied(view->name, e.number(), e.what());
-                        return;
-                    }
-                    if (e.number() == NoSuchTable) {
-                        ++view;
-                        continue;
-                    }
-                    notCopied(view->name, e.number(), e.what());
-                }
-                view = pending.erase(view);
-            }
-        }
-        for (const PendingView &view : pending)
-            copyView(view.name);
-    }
-
-    void makeView(const PendingView &view, const std::string &database)
-    {
-        const std::string name = view.name.toStdString();
-        const std::string create = viewDefinitionFor(source_, name, database);
-        const std::string existing = view.existing.toStdString();
-        if (existing.empty()) {
-            send(create);
-        } else if (destinationHasView(destination_, existing)) {
-            send("CREATE OR REPLACE " + create.substr(std::string_view("CREATE ").size()));
-        } else {
-            // A base table of that name gives way only once the view is made.
-            TableSetAside old(destination_, existing, name);
-            try {
-                send(create);
-            } catch (const platform::DbError &) {
-                old.putBack(false);
-                throw;
-            }
-            old.dropOld();
-        }
-        removeListTable(ends_.destination, view.existing, session_.names);
-        showListTable(ends_.destination, view.name, session_.names);
-        copied_ << view.name;
-    }
-
     void addForeignKeys()
     {
         for (const ForeignKey &key : foreignKeys_) {
@@ -433,7 +344,10 @@ private:
     QStringList failed_;
     QStringList keysNotAdded_;
     QStringList adapted_;
-    std::vector<PendingView> views_;
+    ViewsAfterTables views_{{g_, ui_, ends_.destination, source_, destination_, sink_, session_,
+                             [this](const std::string &statement) { send(statement); },
+                             [this](const QString &name, int number, const char *reason) { notCopied(name, number, reason); },
+                             copied_, failed_}};
     std::optional<DefinitionFit> fit_;
     std::optional<TablePlacement> placement_;
     bool historyWritable_ = false;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 namespace transfer {
 
@@ -13,6 +14,9 @@ namespace {
 constexpr int UnknownCollation = 1273;
 constexpr int UnknownCharacterSet = 1115;
 constexpr int CollationNotForCharacterSet = 1253;
+constexpr int UnknownOption = 1911;
+constexpr int SyntaxError = 1064;
+constexpr int RefusedClausesAtMost = 8; // a definition is not rewritten without end
 
 bool isNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
@@ -23,6 +27,80 @@ std::string characterSetOf(const std::string &collation)
 }
 
 bool endsWith(const std::string &s, std::string_view tail) { return s.size() >= tail.size() && s.ends_with(tail); }
+
+bool sameLetters(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+// Where an option `name = value` ends: after its quoted or bare value.
+size_t optionEnd(const std::string &create, size_t afterName)
+{
+    size_t at = afterName;
+    while (at < create.size() && create[at] == ' ')
+        ++at;
+    if (at == create.size() || create[at] != '=')
+        return std::string::npos;
+    ++at;
+    while (at < create.size() && create[at] == ' ')
+        ++at;
+    if (at < create.size() && create[at] == '\'') {
+        for (++at; at < create.size(); ++at) {
+            if (create[at] == '\\')
+                ++at;
+            else if (create[at] == '\'' && (at + 1 == create.size() || create[at + 1] != '\''))
+                return at + 1;
+            else if (create[at] == '\'')
+                ++at;
+        }
+        return std::string::npos;
+    }
+    while (at < create.size() && create[at] != ' ' && create[at] != ',' && create[at] != ')' && create[at] != '\n')
+        ++at;
+    return at;
+}
+
+// The option called name (bare or backquoted, any letter case), outside quotes, from its first
+// character to the end of its value; npos when there is none.
+std::pair<size_t, size_t> findOption(const std::string &create, std::string_view name, size_t from = 0)
+{
+    char quote = 0;
+    for (size_t i = from; i < create.size(); ++i) {
+        const char c = create[i];
+        if (quote) {
+            if (c == '\\' && quote == '\'')
+                ++i;
+            else if (c == quote)
+                quote = 0;
+            continue;
+        }
+        const bool ticked = c == '`' && i + name.size() + 1 < create.size() && create[i + name.size() + 1] == '`'
+                            && sameLetters(std::string_view(create).substr(i + 1, name.size()), name);
+        const bool bare = !ticked && (i == 0 || !isNameChar(create[i - 1]))
+                          && sameLetters(std::string_view(create).substr(i, name.size()), name)
+                          && (i + name.size() == create.size() || !isNameChar(create[i + name.size()]));
+        if (ticked || bare) {
+            const size_t end = optionEnd(create, i + name.size() + (ticked ? 2 : 0));
+            if (end != std::string::npos)
+                return {i, end};
+        }
+        if (c == '\'' || c == '`' || c == '"')
+            quote = c;
+    }
+    return {std::string::npos, std::string::npos};
+}
+
+// Takes out [from, to) with the spaces before it; the text taken out, trimmed.
+std::string cut(std::string &create, size_t from, size_t to)
+{
+    std::string clause = create.substr(from, to - from);
+    while (from > 0 && create[from - 1] == ' ')
+        --from;
+    create.erase(from, to - from);
+    return clause;
+}
 
 } // namespace
 
@@ -107,6 +185,112 @@ std::string DefinitionFit::adapt(std::string_view create, std::vector<std::strin
             once.push_back(change);
     changes = std::move(once);
     return fitted;
+}
+
+void DefinitionFit::makeFitted(std::string_view definition, const std::function<void(const std::string &)> &create,
+                               const std::function<void(const std::string &)> &said)
+{
+    std::vector<std::string> changes;
+    std::string fitted = adapt(definition, changes);
+    for (int left = RefusedClausesAtMost;; --left) {
+        for (const std::string &change : changes)
+            said(change);
+        changes.clear();
+        try {
+            create(fitted);
+            return;
+        } catch (const platform::DbError &e) {
+            std::string mended = left > 0 ? withoutRefused(fitted, e, changes) : std::string();
+            if (mended.empty())
+                throw;
+            fitted = std::move(mended);
+        }
+    }
+}
+
+std::string DefinitionFit::withoutRefused(const std::string &create, const platform::DbError &refusal,
+                                          std::vector<std::string> &changes)
+{
+    const std::string message = refusal.what();
+    std::string out = create;
+    std::string clause;
+    if (refusal.number() == UnknownOption) {
+        // Unknown option 'NAME'
+        const size_t open = message.find('\'');
+        const size_t close = message.rfind('\'');
+        if (open == std::string::npos || close <= open + 1)
+            return {};
+        const std::string name = message.substr(open + 1, close - open - 1);
+        if (!std::all_of(name.begin(), name.end(), isNameChar))
+            return {};
+        const auto [from, to] = findOption(out, name);
+        if (from == std::string::npos)
+            return {};
+        clause = cut(out, from, to);
+    } else if (refusal.number() == SyntaxError) {
+        // … near 'REST OF THE STATEMENT' at line N: the rest starts where the parser stopped.
+        const size_t nearAt = message.find("near '");
+        const size_t lineAt = message.rfind("' at line ");
+        if (nearAt == std::string::npos || lineAt == std::string::npos || lineAt < nearAt + 6)
+            return {};
+        std::string near = message.substr(nearAt + 6, lineAt - nearAt - 6);
+        if (near.size() > 3 && near.ends_with("...")) // cut short by the server
+            near.resize(near.size() - 3);
+        const int line = std::atoi(message.c_str() + lineAt + 10);
+        if (near.empty() || line < 2) // the first line names the table, which differs from what was sent
+            return {};
+        size_t start = 0;
+        for (int n = 1; n < line; ++n) {
+            start = out.find('\n', start);
+            if (start == std::string::npos)
+                return {};
+            ++start;
+        }
+        const size_t lineEnd = std::min(out.find('\n', start), out.size());
+        // The first place on that line, outside quotes, where the rest reads as the server quoted it.
+        size_t at = std::string::npos;
+        char quote = 0;
+        for (size_t p = 0; p <= lineEnd && at == std::string::npos; ++p) {
+            const char c = out[p];
+            if (quote) {
+                if (c == '\\' && quote == '\'')
+                    ++p;
+                else if (c == quote)
+                    quote = 0;
+            } else if (c == '\'' || c == '`' || c == '"') {
+                quote = c;
+            } else if (p >= start && out.compare(p, near.size(), near) == 0) {
+                at = p;
+            }
+        }
+        if (at == std::string::npos)
+            return {};
+        size_t word = at;
+        while (word < out.size() && isNameChar(out[word]))
+            ++word;
+        const std::string name = out.substr(at, word - at);
+        const size_t columnsEnd = out.rfind("\n)");
+        const size_t end = name.empty() ? std::string::npos : optionEnd(out, word);
+        // The parser quotes from the word it stopped at, or from just after a word it took for a name.
+        size_t before = at;
+        while (before > 0 && (out[before - 1] == ' ' || out[before - 1] == '\n' || out[before - 1] == ','))
+            --before;
+        size_t beforeStart = before;
+        while (beforeStart > 0 && isNameChar(out[beforeStart - 1]))
+            --beforeStart;
+        if (end != std::string::npos && columnsEnd != std::string::npos && at > columnsEnd)
+            clause = cut(out, at, end); // a table option
+        else if (name == "IGNORED")
+            clause = cut(out, at, word); // an index the optimizer was told to ignore, MariaDB 10.6 on
+        else if (out.compare(beforeStart, before - beforeStart, "IGNORED") == 0 && before - beforeStart == 7)
+            clause = cut(out, beforeStart, before);
+        else
+            return {};
+    } else {
+        return {};
+    }
+    changes.push_back("clause " + clause + " left out: the destination does not know it");
+    return out;
 }
 
 std::string DefinitionFit::mySqlClausesOut(const std::string &create, std::vector<std::string> &changes)
