@@ -2,6 +2,7 @@
 
 #include "platform/DbConnection.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,14 @@ inline constexpr std::string_view RowsFileName = "rows";
 // are stored, tab-separated, escaped with backslashes, NULL as \N.
 std::string loadDataStatement(std::string_view table, const std::vector<StoredColumn> &columns);
 
+// A bulk load in parts of about bytes each, the rows read in the order of a key column: after
+// each part, loaded is told the key of its last row.
+struct BulkParts {
+    int keyColumn = -1; // none: statements of BulkLoad::StatementBytes, rows in the server's order
+    size_t bytes = 0;
+    std::function<void(std::string_view lastKey)> loaded;
+};
+
 // Streams a source table's stored columns into a destination table in bulk: LOAD DATA LOCAL fed
 // from memory, in statements of up to 64 MiB, or, when the destination refuses LOCAL, multi-row
 // INSERTs sized to its max_allowed_packet. The rows source must be a connection of its own whose
@@ -64,7 +73,8 @@ public:
     };
 
     BulkLoad(const Ends &ends, const Ui &ui, std::string_view sourceTable, std::string_view targetTable,
-             const std::vector<StoredColumn> &columns, long long expectedRows, bool allVersions = false);
+             const std::vector<StoredColumn> &columns, long long expectedRows, bool allVersions = false,
+             BulkParts parts = {});
 
     // Sends every row. Throws platform::DbError (a warning of the load counts as an error).
     void run();
@@ -76,6 +86,7 @@ private:
     bool loadInBulk();
     void insertInBatches();
     bool nextRow(std::string &out, bool asInsertValues);
+    void partLoaded(const std::string &lastKey);
     // Fails the load unless its warnings are just the ENUM error values it sent.
     void checkWarnings(unsigned int warnings, unsigned int errorValues);
     size_t produce(char *buffer, size_t size);
@@ -91,6 +102,9 @@ private:
     size_t pendingAt_ = 0;
     size_t statementBytes_ = 0;
     std::vector<int> errorValueColumns_;
+    BulkParts parts_;
+    size_t partBytes_;
+    std::string lastKey_; // of the last row read, when loading in parts
     unsigned int errorValues_ = 0; // in the statement being sent
     long long rows_ = 0;
     size_t bytes_ = 0;

@@ -10,6 +10,7 @@
 #include "sides/TableList.h"
 #include "sides/TableStatements.h"
 #include "transfer/BulkRows.h"
+#include "transfer/ChunkCheck.h"
 #include "transfer/DefinitionFit.h"
 #include "transfer/LogPane.h"
 #include "transfer/Progress.h"
@@ -48,6 +49,8 @@ QString completeCopySummary(const QStringList &copied, const QStringList &failed
 }
 
 namespace {
+
+constexpr size_t PartBytes = 8 << 20; // small enough that the last part's check is short
 
 std::string oneValue(platform::Connection &c, const std::string &query, int column = 0)
 {
@@ -93,18 +96,20 @@ private:
     bool connect()
     {
         g_(104, [&] {
-            for (platform::Connection *c : {&source_, &rows_, &destination_})
+            for (platform::Connection *c : {&source_, &rows_, &destination_, &checker_})
                 setCopyTimeouts(*c, ui_.yield);
             destination_.setLocalLoads(true); // the bulk load's own rows, and nothing else
         });
         return g_.attempt(106, [&] { openForCopy(source_, ends_.sourceProfile); })
                && g_.attempt(106, [&] { openForCopy(rows_, ends_.sourceProfile); })
                && g_.attempt(106, [&] { openForCopy(destination_, ends_.destinationProfile); })
+               && g_.attempt(106, [&] { openForCopy(checker_, ends_.destinationProfile); })
                && g_.attempt(106, [&] {
                       prepareSourceSession(source_);
                       // Table definitions in backquotes whatever the server's own mode.
                       source_.execute("SET SESSION sql_mode = REPLACE(@@SESSION.sql_mode, 'ANSI_QUOTES', '')");
                       prepareSourceSession(rows_);
+                      prepareSourceSession(checker_); // reads in UTC as the source session does
                       rows_.execute("SET SESSION character_set_results = binary"); // values as stored
                       session_ = prepareDestinationSession(destination_,
                                                            "SESSION foreign_key_checks = 0, SESSION unique_checks = 0");
@@ -239,19 +244,34 @@ private:
         else if (versioned)
             adapted(table, "the destination cannot be given its history: current rows only");
         const long long expected = countRows(source_, table);
+        // Where the table has a key to range over, each part is checked on both servers while the
+        // next one loads; otherwise the whole table once it is in.
+        const int key = history ? -1 : chunkKeyColumn(source_, table, columns);
+        BulkParts parts;
+        if (key >= 0) {
+            check_.emplace(source_, checker_, table, building, columns, key);
+            parts = {key, PartBytes, [this](std::string_view lastKey) { check_->loaded(lastKey); }};
+        }
         BulkLoad load({rows_, destination_, session_.noBackslashEscapes, session_.maxAllowedPacket},
-                      {ui_.yield, ui_.progress, ui_.log}, table, building, columns, expected, history);
-        // The source's figures are worked out while the rows travel.
-        source_.sendQuery(digestStatement(table, columns, history));
-        sourceDigestPending_ = true;
-        load.run();
-
-        ui_.yield.yield();
-        const auto there = pendingSourceDigest();
-        const auto here = digest(destination_, digestStatement(building, columns, history));
-        if (there != here)
-            throw platform::DbError(0, "the copy does not match the source (" + here.first + " rows here, "
-                                           + there.first + " there): it was not put in place");
+                      {ui_.yield, ui_.progress, ui_.log}, table, building, columns, expected, history, std::move(parts));
+        long long checkedParts = 0;
+        if (check_) {
+            load.run();
+            check_->finish();
+            checkedParts = check_->parts();
+            check_.reset();
+        } else {
+            // The source's figures are worked out while the rows travel.
+            source_.sendQuery(digestStatement(table, columns, history));
+            sourceDigestPending_ = true;
+            load.run();
+            ui_.yield.yield();
+            const auto there = pendingSourceDigest();
+            const auto here = digest(destination_, digestStatement(building, columns, history));
+            if (there != here)
+                throw platform::DbError(0, "the copy does not match the source (" + here.first + " rows here, "
+                                               + there.first + " there): it was not put in place");
+        }
 
         // Triggers go on the copy before it moves into place, so they move with it.
         const auto sendOne = [this](const std::string &statement) { send(statement); };
@@ -267,8 +287,9 @@ private:
             foreignKeys_.push_back({table, foreignKeyName(foreignKey), addForeignKeyStatement(table, foreignKey)});
 
         char line[256];
-        std::snprintf(line, sizeof line, ": %lld rows, %.1f MB, %.1f s, verified%s", load.rows(),
+        std::snprintf(line, sizeof line, ": %lld rows, %.1f MB, %.1f s, verified%s%s", load.rows(),
                       static_cast<double>(load.bytes()) / 1e6, static_cast<double>(clock.elapsed()) / 1000.0,
+                      checkedParts > 0 ? (" in " + std::to_string(checkedParts) + " key ranges").c_str() : "",
                       load.usedInserts() ? " (INSERT: the server refuses LOAD DATA LOCAL)" : "");
         ui_.log.appendEntry("-- " + table + line);
     }
@@ -285,6 +306,10 @@ private:
     // After a failed table the source's answer is still on its way; it must be read before anything else.
     void settleSource()
     {
+        if (check_) {
+            check_->settle();
+            check_.reset();
+        }
         if (!sourceDigestPending_)
             return;
         try {
@@ -328,6 +353,8 @@ private:
     app::Guard &g_;
     platform::Connection source_;
     platform::Connection rows_; // streams the rows, as stored bytes
+    platform::Connection checker_; // the destination's second session: checks a part while the next loads
+    std::optional<ChunkedCheck> check_;
     StatementSink sink_;
     platform::Connection &destination_;
     DestinationSession session_;

@@ -1,0 +1,144 @@
+#include "transfer/ChunkCheck.h"
+
+#include "platform/DbConnection.h"
+#include "platform/DbError.h"
+#include "platform/SqlQuoting.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace transfer {
+
+namespace {
+
+bool wholeNumberType(const std::string &type)
+{
+    return type == "tinyint" || type == "smallint" || type == "mediumint" || type == "int" || type == "bigint";
+}
+
+// A key as the source sent it, before it goes back into a statement: an optional sign and digits.
+bool wholeNumberText(std::string_view s)
+{
+    const size_t digits = !s.empty() && s[0] == '-' ? 1 : 0;
+    return s.size() > digits && s.size() <= 21
+           && std::all_of(s.begin() + digits, s.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+}
+
+std::pair<std::string, std::string> twoValues(platform::RecordSet r)
+{
+    if (r.eof() || r.fieldCount() < 2)
+        throw platform::DbError(0, "The server gave no figures for the check.");
+    std::pair<std::string, std::string> d{std::string(r.value(0).bytes), std::string(r.value(1).bytes)};
+    r.close();
+    return d;
+}
+
+} // namespace
+
+int chunkKeyColumn(platform::Connection &source, std::string_view table, const std::vector<StoredColumn> &columns)
+{
+    std::string q = "SELECT s.COLUMN_NAME, t.ENGINE FROM information_schema.TABLES t JOIN information_schema.STATISTICS s "
+                    "ON s.TABLE_SCHEMA = t.TABLE_SCHEMA AND s.TABLE_NAME = t.TABLE_NAME AND s.INDEX_NAME = 'PRIMARY' "
+                    "WHERE t.TABLE_SCHEMA = DATABASE() AND t.TABLE_NAME = ";
+    platform::appendStringLiteral(q, table, source.noBackslashEscapes());
+    platform::RecordSet r = source.execute(q);
+    std::vector<std::pair<std::string, std::string>> parts;
+    while (!r.eof()) {
+        parts.emplace_back(std::string(r.value(0).bytes), std::string(r.value(1).bytes));
+        r.moveNext();
+    }
+    r.close();
+    if (parts.size() != 1 || parts[0].second != "InnoDB")
+        return -1;
+    for (size_t c = 0; c < columns.size(); ++c)
+        if (columns[c].name == parts[0].first)
+            return wholeNumberType(columns[c].dataType) && columns[c].currentEnd.empty() ? static_cast<int>(c) : -1;
+    return -1;
+}
+
+ChunkedCheck::ChunkedCheck(platform::Connection &source, platform::Connection &destination,
+                           std::string_view sourceTable, std::string_view copy, const std::vector<StoredColumn> &columns,
+                           int keyColumn)
+    : source_(source), destination_(destination), sourceDigest_(digestStatement(sourceTable, columns)),
+      copyDigest_(digestStatement(copy, columns))
+{
+    platform::appendBackquoted(key_, columns.at(static_cast<size_t>(keyColumn)).name);
+}
+
+void ChunkedCheck::loaded(std::string_view lastKey)
+{
+    if (!wholeNumberText(lastKey))
+        throw platform::DbError(0, "The source sent a key that is not a whole number.");
+    std::string where = " WHERE " + key_ + " <= " + std::string(lastKey);
+    if (!low_.empty())
+        where += " AND " + key_ + " > " + low_;
+    compare();
+    pendingRange_ = low_.empty() ? "keys up to " + std::string(lastKey)
+                                 : "keys " + low_ + " (not included) to " + std::string(lastKey);
+    ask(where);
+    low_ = lastKey;
+}
+
+void ChunkedCheck::finish()
+{
+    compare();
+    pendingRange_ = low_.empty() ? "the whole table" : "keys above " + low_;
+    ask(low_.empty() ? std::string() : " WHERE " + key_ + " > " + low_);
+    compare();
+}
+
+void ChunkedCheck::ask(const std::string &where)
+{
+    source_.sendQuery(sourceDigest_ + where);
+    try {
+        destination_.sendQuery(copyDigest_ + where);
+    } catch (...) {
+        // The source's answer is on its way all the same.
+        try {
+            source_.readResult().close();
+        } catch (const platform::DbError &) {
+            // The failure being thrown covers it.
+        }
+        throw;
+    }
+    pending_ = true;
+    ++parts_;
+}
+
+void ChunkedCheck::compare()
+{
+    if (!pending_)
+        return;
+    pending_ = false;
+    std::pair<std::string, std::string> there;
+    try {
+        there = twoValues(source_.readResult());
+    } catch (...) {
+        try {
+            destination_.readResult().close();
+        } catch (const platform::DbError &) {
+            // The source's failure is the one told.
+        }
+        throw;
+    }
+    const auto here = twoValues(destination_.readResult());
+    if (here != there)
+        throw platform::DbError(0, "the copy does not match the source in " + pendingRange_ + " (" + here.first
+                                       + " rows here, " + there.first + " there): it was not put in place");
+}
+
+void ChunkedCheck::settle()
+{
+    if (!pending_)
+        return;
+    pending_ = false;
+    for (platform::Connection *c : {&source_, &destination_}) {
+        try {
+            c->readResult().close();
+        } catch (const platform::DbError &) {
+            // The failure being reported already covers this table.
+        }
+    }
+}
+
+} // namespace transfer
