@@ -20,7 +20,12 @@ constexpr int SliceMs = 10;
 
 } // namespace
 
-void ServerWait::forgetTlsErrors() { ERR_clear_error(); }
+void ServerWait::forgetTlsErrors()
+{
+    // Clearing walks the whole queue, looking does not: this runs at every step of every call.
+    if (ERR_peek_error() != 0)
+        ERR_clear_error();
+}
 
 int ServerWait::waitFor(st_mysql *connection, int status)
 {
@@ -53,6 +58,9 @@ int ServerWait::waitFor(st_mysql *connection, int status)
             }
             slice = static_cast<int>(std::min<long long>(left, slice));
         }
+        // Also when the server answers at once: a run of quick calls, each with work of its own
+        // (a TLS login's setup), would otherwise keep the windows waiting.
+        serveWindows();
         socket.revents = 0;
         if (poll(&socket, 1, slice) > 0) {
             int events = 0;
@@ -64,14 +72,18 @@ int ServerWait::waitFor(st_mysql *connection, int status)
                 events |= MYSQL_WAIT_EXCEPT;
             return events;
         }
-        if (yield_) {
-            try {
-                yield_->whileWaiting();
-            } catch (...) {
-                abandoned_ = true;
-                throw;
-            }
-        }
+    }
+}
+
+void ServerWait::serveWindows()
+{
+    if (!yield_)
+        return;
+    try {
+        yield_->whileWaiting();
+    } catch (...) {
+        abandoned_ = true;
+        throw;
     }
 }
 

@@ -43,6 +43,7 @@ public:
 
 private:
     int waitFor(st_mysql *connection, int status);
+    void serveWindows();
     // OpenSSL keeps the errors of a failed TLS session per thread, and the client library reads
     // them as the errors of whichever session it works on next: every other session to any server
     // would then be cut off too. Each step starts with none left over.

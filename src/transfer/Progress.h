@@ -3,6 +3,9 @@
 namespace transfer {
 
 // The progress bar of a copy: a percentage from 0 to 100, possibly fractional.
+// How many rows a copy handles between two looks at the windows and the bar.
+inline constexpr unsigned YieldEveryRows = 64;
+
 class ProgressIndicator {
 public:
     virtual ~ProgressIndicator() = default;
