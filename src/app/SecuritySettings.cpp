@@ -7,6 +7,7 @@ namespace app {
 namespace {
 
 using Mode = platform::ConnectionSecurity::Mode;
+using Compression = platform::ConnectionSecurity::Compression;
 
 QString key(const char *field, int side)
 {
@@ -16,6 +17,25 @@ QString key(const char *field, int side)
 constexpr std::pair<Mode, const char *> ModeNames[] = {
     {Mode::Prefer, "Prefer"}, {Mode::Require, "Require"}, {Mode::VerifyCa, "VerifyCA"},
     {Mode::VerifyIdentity, "VerifyIdentity"}};
+
+constexpr std::pair<Compression, const char *> CompressionNames[] = {
+    {Compression::Auto, "Auto"}, {Compression::Off, "Off"}, {Compression::On, "On"}};
+
+Compression compressionFromName(const QString &name)
+{
+    for (const auto &[c, text] : CompressionNames)
+        if (name.compare(QLatin1String(text), Qt::CaseInsensitive) == 0)
+            return c;
+    return Compression::Auto;
+}
+
+QString compressionName(Compression compression)
+{
+    for (const auto &[c, name] : CompressionNames)
+        if (c == compression)
+            return QLatin1String(name);
+    return QStringLiteral("Auto");
+}
 
 } // namespace
 
@@ -43,6 +63,7 @@ SideSecurity readSideSecurity(const SettingsStore &store, int side)
     s.connection.certFile = store.read(key("SslCert", side), {}).toStdString();
     s.connection.keyFile = store.read(key("SslKey", side), {}).toStdString();
     s.connection.serverPublicKeyFile = store.read(key("ServerPublicKey", side), {}).toStdString();
+    s.connection.compression = compressionFromName(store.read(key("Compression", side), QStringLiteral("Auto")));
     s.passwordInKeyring = store.read(key("PasswordInKeyring", side), QStringLiteral("0")) == QStringLiteral("1");
     return s;
 }
@@ -54,6 +75,7 @@ void writeSideSecurity(SettingsStore &store, int side, const SideSecurity &s)
     store.write(key("SslCert", side), QString::fromStdString(s.connection.certFile));
     store.write(key("SslKey", side), QString::fromStdString(s.connection.keyFile));
     store.write(key("ServerPublicKey", side), QString::fromStdString(s.connection.serverPublicKeyFile));
+    store.write(key("Compression", side), compressionName(s.connection.compression));
     store.write(key("PasswordInKeyring", side), s.passwordInKeyring ? QStringLiteral("1") : QStringLiteral("0"));
 }
 

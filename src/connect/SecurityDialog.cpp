@@ -21,6 +21,7 @@ SecurityDialog::SecurityDialog(const QString &title, const app::SideSecurity &s,
     ui_->CertFile->setText(QString::fromStdString(s.connection.certFile));
     ui_->KeyFile->setText(QString::fromStdString(s.connection.keyFile));
     ui_->PublicKeyFile->setText(QString::fromStdString(s.connection.serverPublicKeyFile));
+    ui_->CompressionBox->setCurrentIndex(static_cast<int>(s.connection.compression));
     ui_->KeyringBox->setChecked(s.passwordInKeyring);
     connect(ui_->BrowseCa, &QPushButton::clicked, this, [this] { browse(ui_->CaFile, tr("CA certificate")); });
     connect(ui_->BrowseCert, &QPushButton::clicked, this, [this] { browse(ui_->CertFile, tr("Client certificate")); });
@@ -42,6 +43,7 @@ app::SideSecurity SecurityDialog::security() const
     s.connection.certFile = ui_->CertFile->text().trimmed().toStdString();
     s.connection.keyFile = ui_->KeyFile->text().trimmed().toStdString();
     s.connection.serverPublicKeyFile = ui_->PublicKeyFile->text().trimmed().toStdString();
+    s.connection.compression = static_cast<platform::ConnectionSecurity::Compression>(ui_->CompressionBox->currentIndex());
     s.passwordInKeyring = ui_->KeyringBox->isChecked();
     return s;
 }

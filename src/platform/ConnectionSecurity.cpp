@@ -4,16 +4,17 @@ namespace platform {
 
 std::string describe(const TlsState &state)
 {
+    const std::string compressed = state.compressed ? ", compressed" : "";
     if (!state.encrypted)
-        return "not encrypted";
+        return "not encrypted" + compressed;
     if (!state.verified)
-        return "TLS, not verified";
+        return "TLS, not verified" + compressed;
     std::string version = state.version;
     if (version.rfind("TLSv", 0) == 0)
         version = "TLS " + version.substr(4);
     else if (version.empty())
         version = "TLS";
-    return version + ", certificate verified";
+    return version + ", certificate verified" + compressed;
 }
 
 std::string allowedAuthPlugins(const ConnectionSecurity &security)

@@ -4,8 +4,14 @@
 
 namespace platform {
 
-// How a connection protects itself and the password on the way to its server.
+// How a connection protects itself and the password on the way to its server, and whether what
+// travels is compressed.
 struct ConnectionSecurity {
+    // Auto: compressed when a login to that server has measured a round trip above
+    // AutoCompressionMs; a server not measured yet is measured by its first login.
+    enum class Compression { Auto, Off, On };
+    static constexpr double AutoCompressionMs = 3.0;
+
     enum class Mode {
         Prefer,        // TLS whenever the server offers it
         Require,       // TLS or no login; the certificate is not checked
@@ -17,6 +23,7 @@ struct ConnectionSecurity {
     std::string certFile; // a client certificate, with its key
     std::string keyFile;
     std::string serverPublicKeyFile; // the server's RSA key, for sha256 logins without TLS
+    Compression compression = Compression::Auto;
 
     bool requiresTls() const { return mode != Mode::Prefer; }
     bool verifies() const { return mode == Mode::VerifyCa || mode == Mode::VerifyIdentity; }
@@ -27,9 +34,10 @@ struct TlsState {
     bool encrypted = false;
     bool verified = false;
     std::string version; // "TLSv1.3", as the library says it
+    bool compressed = false;
 };
 
-// "TLS 1.3, certificate verified", "TLS, not verified" or "not encrypted".
+// "TLS 1.3, certificate verified", "TLS, not verified" or "not encrypted"; ", compressed" after.
 std::string describe(const TlsState &state);
 
 // The authentication plugins a login may use: none that would hand the password over in clear,

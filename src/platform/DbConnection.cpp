@@ -11,6 +11,9 @@
 #include <charconv>
 #include <cstdio>
 #include <exception>
+#include <map>
+#include <mutex>
+#include <optional>
 
 namespace platform {
 namespace {
@@ -133,6 +136,38 @@ void Connection::release()
     handle_.reset();
 }
 
+namespace {
+
+// Round trips measured at login, by server, for the whole run of the program.
+class RoundTrips {
+public:
+    static std::optional<double> of(const std::string &server)
+    {
+        std::lock_guard lock(mutex());
+        const auto found = known().find(server);
+        return found == known().end() ? std::nullopt : std::optional<double>(found->second);
+    }
+    static void measured(const std::string &server, double ms)
+    {
+        std::lock_guard lock(mutex());
+        known()[server] = ms;
+    }
+
+private:
+    static std::mutex &mutex()
+    {
+        static std::mutex m;
+        return m;
+    }
+    static std::map<std::string, double> &known()
+    {
+        static std::map<std::string, double> k;
+        return k;
+    }
+};
+
+} // namespace
+
 void Connection::open(std::string_view connectionString)
 {
     if (handle_)
@@ -162,6 +197,14 @@ void Connection::open(std::string_view connectionString)
     gate_.server = params.host + ':' + (params.port.empty() ? std::string("3306") : params.port);
     mysql_set_local_infile_handler(m.get(), gateInit, gateRead, gateEnd, gateError, &gate_);
     applySecurity(m.get(), security_);
+    using Compression = ConnectionSecurity::Compression;
+    const std::optional<double> roundTrip = RoundTrips::of(gate_.server);
+    const bool measure = security_.compression == Compression::Auto && !roundTrip;
+    if (security_.compression == Compression::On
+        || (security_.compression == Compression::Auto && roundTrip && *roundTrip > ConnectionSecurity::AutoCompressionMs)) {
+        my_bool yes = 1;
+        mysql_optionsv(m.get(), MYSQL_OPT_COMPRESS, &yes);
+    }
     if (connectionTimeout_ > 0) {
         unsigned int t = static_cast<unsigned int>(connectionTimeout_);
         mysql_optionsv(m.get(), MYSQL_OPT_CONNECT_TIMEOUT, &t);
@@ -206,6 +249,18 @@ void Connection::open(std::string_view connectionString)
         if (flags >= 0)
             ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
     }
+    if (measure) {
+        // One round trip, timed: whether the next logins to this server compress.
+        const auto before = std::chrono::steady_clock::now();
+        int failed = 0;
+        wait_.run(
+            raw, [&] { return mysql_ping_start(&failed, raw); },
+            [&](int events) { return mysql_ping_cont(&failed, raw, events); });
+        if (failed != 0)
+            throwFrom(raw);
+        RoundTrips::measured(gate_.server, std::chrono::duration<double, std::milli>(
+                                               std::chrono::steady_clock::now() - before).count());
+    }
     handle_ = std::move(m);
 }
 
@@ -218,6 +273,7 @@ TlsState Connection::tlsState() const
     const char *version = nullptr;
     if (state.encrypted && mariadb_get_infov(m, MARIADB_CONNECTION_TLS_VERSION, &version) == 0 && version)
         state.version = version;
+    state.compressed = m->net.compress != 0;
     return state;
 }
 

@@ -9,6 +9,7 @@
 #include "support/Input.h"
 #include "support/Profiles.h"
 #include "support/Sandbox.h"
+#include "support/SlowLink.h"
 #include "support/TestServices.h"
 #include "support/WireRecorder.h"
 #include "ui_Form1.h"
@@ -72,6 +73,7 @@ private slots:
     void aServerThatRequiresTlsIsReached();
     void aClientCertificateLogsIn();
     void theWindowShowsWhatALoginGotAndKeepsTheSettings();
+    void compressionFollowsTheSettingAndTheRoundTrip();
 };
 
 void TlsTest::initTestCase()
@@ -209,6 +211,63 @@ void TlsTest::theWindowShowsWhatALoginGotAndKeepsTheSettings()
     const QString wrongCaReport = t.dialogs.texts().last();
     QVERIFY2(wrongCaReport.startsWith(QStringLiteral("Could not connect.")), qPrintable(wrongCaReport));
     QVERIFY2(wrongCaReport.contains(QStringLiteral("could not be verified")), qPrintable(wrongCaReport));
+}
+
+// Auto compresses once a login has found the server far; Off and On are kept as chosen.
+void TlsTest::compressionFollowsTheSettingAndTheRoundTrip()
+{
+    TestServices t;
+    connectwindow::Form1 form1(t.services, tableswindow::Form2::factory(t.services));
+    form1.Form_Load();
+    form1.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form1));
+    Ui::Form1 &ui = form1.ui();
+    sides::ConnectionProfile far = sandbox::serverProfile(1);
+    SlowLink link(far.server, far.port.toInt(), std::chrono::milliseconds(4)); // an 8 ms round trip
+    far.port = QString::number(link.port());
+    typeProfile(ui.Text1, ui.Text2, ui.Text3, ui.Text4, ui.Text9, far);
+    input::click(ui.PushButton3);
+    t.runStarted();
+    QCOMPARE(ui.Text1->toolTip(), QStringLiteral("Connection: TLS, not verified")); // measured by this login
+    input::click(ui.PushButton3);
+    t.runStarted();
+    QCOMPARE(ui.Text1->toolTip(), QStringLiteral("Connection: TLS, not verified, compressed"));
+
+    // Off, chosen in the dialog, holds however far the server is.
+    input::rightClick(ui.Text1);
+    QMenu *menu = input::openMenu();
+    QVERIFY(menu);
+    QTimer poll;
+    poll.setInterval(5);
+    connect(&poll, &QTimer::timeout, &form1, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        poll.stop();
+        auto *compression = dialog->findChild<QComboBox *>(QStringLiteral("CompressionBox"));
+        QTest::keyClick(compression, Qt::Key_Down); // Auto, then Off
+        auto *buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("Buttons"));
+        input::click(buttons->button(QDialogButtonBox::Ok));
+    });
+    poll.start();
+    input::chooseByMouse(menu, static_cast<int>(menu->actions().size()) - 1);
+    t.runStarted();
+    QCOMPARE(t.settings->read(QStringLiteral("MyCompression")), QStringLiteral("Off"));
+    input::click(ui.PushButton3);
+    t.runStarted();
+    QCOMPARE(ui.Text1->toolTip(), QStringLiteral("Connection: TLS, not verified"));
+
+    // On, for a server next door.
+    app::SettingsStore store(*t.settings);
+    app::SideSecurity on = app::readSideSecurity(store, 1);
+    on.connection.compression = ConnectionSecurity::Compression::On;
+    app::writeSideSecurity(store, 1, on);
+    typeProfile(ui.Text1, ui.Text2, ui.Text3, ui.Text4, ui.Text9, sandbox::serverProfile(1));
+    input::click(ui.PushButton3);
+    t.runStarted();
+    QCOMPARE(ui.Text1->toolTip(), QStringLiteral("Connection: TLS, not verified, compressed"));
+    QVERIFY(link.bytesToClient() > 0 && link.bytesToServer() > 0);
+    QCOMPARE(t.dialogs.texts().filter(QStringLiteral("Connection successful.")).size(), 4);
 }
 
 QTEST_MAIN(TlsTest)
