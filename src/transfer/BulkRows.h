@@ -2,6 +2,7 @@
 
 #include "platform/DbConnection.h"
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -78,6 +79,8 @@ public:
 
     // Sends every row. Throws platform::DbError (a warning of the load counts as an error).
     void run();
+    // The bar's full length, once the count has come (the load may start on an estimate).
+    void setExpectedRows(long long rows) { expected_ = static_cast<double>(std::max(rows, 1LL)); }
     long long rows() const { return rows_; }
     size_t bytes() const { return bytes_; }
     bool usedInserts() const { return usedInserts_; }

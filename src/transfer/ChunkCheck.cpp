@@ -35,34 +35,56 @@ std::pair<std::string, std::string> twoValues(platform::RecordSet r)
 
 } // namespace
 
-int chunkKeyColumn(platform::Connection &source, std::string_view table, const std::vector<StoredColumn> &columns)
+ChunkKey chunkKey(platform::Connection &source, std::string_view table, const std::vector<StoredColumn> &columns)
 {
-    std::string q = "SELECT s.COLUMN_NAME, t.ENGINE FROM information_schema.TABLES t JOIN information_schema.STATISTICS s "
+    std::string q = "SELECT s.COLUMN_NAME, t.ENGINE, IFNULL(t.TABLE_ROWS, 0) FROM information_schema.TABLES t JOIN information_schema.STATISTICS s "
                     "ON s.TABLE_SCHEMA = t.TABLE_SCHEMA AND s.TABLE_NAME = t.TABLE_NAME AND s.INDEX_NAME = 'PRIMARY' "
                     "WHERE t.TABLE_SCHEMA = DATABASE() AND t.TABLE_NAME = ";
     platform::appendStringLiteral(q, table, source.noBackslashEscapes());
     platform::RecordSet r = source.execute(q);
     std::vector<std::pair<std::string, std::string>> parts;
+    std::string estimate;
     while (!r.eof()) {
         parts.emplace_back(std::string(r.value(0).bytes), std::string(r.value(1).bytes));
+        estimate = r.value(2).bytes;
         r.moveNext();
     }
     r.close();
     if (parts.size() != 1 || parts[0].second != "InnoDB")
-        return -1;
+        return {};
+    ChunkKey key;
+    // Only for the bar: a figure that is not one counts as none.
+    key.estimatedRows = wholeNumberText(estimate) && estimate[0] != '-' && estimate.size() < 19 ? std::stoll(estimate) : 0;
     for (size_t c = 0; c < columns.size(); ++c)
-        if (columns[c].name == parts[0].first)
-            return wholeNumberType(columns[c].dataType) && columns[c].currentEnd.empty() ? static_cast<int>(c) : -1;
-    return -1;
+        if (columns[c].name == parts[0].first && wholeNumberType(columns[c].dataType) && columns[c].currentEnd.empty())
+            key.column = static_cast<int>(c);
+    return key;
 }
 
 ChunkedCheck::ChunkedCheck(platform::Connection &source, platform::Connection &destination,
                            std::string_view sourceTable, std::string_view copy, const std::vector<StoredColumn> &columns,
-                           int keyColumn)
+                           int keyColumn, std::function<void(long long rows)> counted)
     : source_(source), destination_(destination), sourceDigest_(digestStatement(sourceTable, columns)),
-      copyDigest_(digestStatement(copy, columns))
+      copyDigest_(digestStatement(copy, columns)), counted_(std::move(counted))
 {
     platform::appendBackquoted(key_, columns.at(static_cast<size_t>(keyColumn)).name);
+    std::string count = "SELECT COUNT(*) FROM ";
+    platform::appendBackquoted(count, sourceTable);
+    source_.sendQuery(count);
+    countPending_ = true;
+}
+
+void ChunkedCheck::takeCount()
+{
+    if (!countPending_)
+        return;
+    countPending_ = false;
+    platform::RecordSet r = source_.readResult();
+    const std::string rows = r.eof() ? std::string() : std::string(r.value(0).bytes);
+    r.close();
+    if (!wholeNumberText(rows) || rows[0] == '-' || rows.size() >= 19)
+        throw platform::DbError(0, "The source gave no row count for the table.");
+    counted_(std::stoll(rows));
 }
 
 void ChunkedCheck::loaded(std::string_view lastKey)
@@ -72,6 +94,7 @@ void ChunkedCheck::loaded(std::string_view lastKey)
     std::string where = " WHERE " + key_ + " <= " + std::string(lastKey);
     if (!low_.empty())
         where += " AND " + key_ + " > " + low_;
+    takeCount();
     compare();
     pendingRange_ = low_.empty() ? "keys up to " + std::string(lastKey)
                                  : "keys " + low_ + " (not included) to " + std::string(lastKey);
@@ -81,6 +104,7 @@ void ChunkedCheck::loaded(std::string_view lastKey)
 
 void ChunkedCheck::finish()
 {
+    takeCount();
     compare();
     pendingRange_ = low_.empty() ? "the whole table" : "keys above " + low_;
     ask(low_.empty() ? std::string() : " WHERE " + key_ + " > " + low_);
@@ -129,6 +153,14 @@ void ChunkedCheck::compare()
 
 void ChunkedCheck::settle()
 {
+    if (countPending_) {
+        countPending_ = false;
+        try {
+            source_.readResult().close();
+        } catch (const platform::DbError &) {
+            // The failure being reported already covers this table.
+        }
+    }
     if (!pending_)
         return;
     pending_ = false;

@@ -2,6 +2,7 @@
 
 #include "transfer/BulkRows.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,8 +15,12 @@ namespace transfer {
 
 // The key a table's rows can be loaded and checked by, part by part: its primary key when that is
 // one whole-number column of an InnoDB table (read in key order at no cost, compared the same on
-// every server whatever the collations). -1 when there is none: the table is checked whole.
-int chunkKeyColumn(platform::Connection &source, std::string_view table, const std::vector<StoredColumn> &columns);
+// every server whatever the collations). column -1 when there is none: the table is checked whole.
+struct ChunkKey {
+    int column = -1;
+    long long estimatedRows = 0; // the server's estimate, until the count comes
+};
+ChunkKey chunkKey(platform::Connection &source, std::string_view table, const std::vector<StoredColumn> &columns);
 
 // Checks a bulk load part by part while the next part loads: once a part is in, the count and
 // digest of its key range are asked of both servers, each on a connection of its own that is
@@ -23,8 +28,11 @@ int chunkKeyColumn(platform::Connection &source, std::string_view table, const s
 // the first part's and above the last's too, so a row that was missed or added anywhere shows.
 class ChunkedCheck {
 public:
+    // Asks the source for the table's row count at once, told to counted when it has come, so the
+    // count costs the load no time of its own.
     ChunkedCheck(platform::Connection &source, platform::Connection &destination, std::string_view sourceTable,
-                 std::string_view copy, const std::vector<StoredColumn> &columns, int keyColumn);
+                 std::string_view copy, const std::vector<StoredColumn> &columns, int keyColumn,
+                 std::function<void(long long rows)> counted);
     ChunkedCheck(const ChunkedCheck &) = delete;
     ChunkedCheck &operator=(const ChunkedCheck &) = delete;
 
@@ -40,6 +48,7 @@ public:
 private:
     void ask(const std::string &where);
     void compare();
+    void takeCount();
 
     platform::Connection &source_;
     platform::Connection &destination_;
@@ -49,6 +58,8 @@ private:
     std::string low_; // the last key of the part before; empty before the first
     std::string pendingRange_;
     bool pending_ = false;
+    bool countPending_ = false;
+    std::function<void(long long)> counted_;
     long long parts_ = 0;
 };
 

@@ -243,17 +243,20 @@ private:
             columns.insert(columns.end(), {{"row_start", "timestamp", false, {}}, {"row_end", "timestamp", false, currentEnd_}});
         else if (versioned)
             adapted(table, "the destination cannot be given its history: current rows only");
-        const long long expected = countRows(source_, table);
         // Where the table has a key to range over, each part is checked on both servers while the
         // next one loads; otherwise the whole table once it is in.
-        const int key = history ? -1 : chunkKeyColumn(source_, table, columns);
+        const ChunkKey key = history ? ChunkKey{} : chunkKey(source_, table, columns);
         BulkParts parts;
-        if (key >= 0) {
-            check_.emplace(source_, checker_, table, building, columns, key);
-            parts = {key, PartBytes, [this](std::string_view lastKey) { check_->loaded(lastKey); }};
+        BulkLoad *loading = nullptr;
+        if (key.column >= 0) {
+            check_.emplace(source_, checker_, table, building, columns, key.column,
+                           [&loading](long long rows) { loading->setExpectedRows(rows); });
+            parts = {key.column, PartBytes, [this](std::string_view lastKey) { check_->loaded(lastKey); }};
         }
+        const long long expected = key.column >= 0 ? key.estimatedRows : countRows(source_, table);
         BulkLoad load({rows_, destination_, session_.noBackslashEscapes, session_.maxAllowedPacket},
                       {ui_.yield, ui_.progress, ui_.log}, table, building, columns, expected, history, std::move(parts));
+        loading = &load;
         long long checkedParts = 0;
         if (check_) {
             load.run();

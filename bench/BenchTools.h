@@ -1,0 +1,104 @@
+#pragma once
+// The mariadb command-line tools, run on the same rows as the program, for the figures to compare
+// with: each gets its login as arguments of its own (no shell), so any password works.
+
+#include "sides/ConnectionProfile.h"
+#include "support/Sandbox.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <cstdio>
+
+namespace {
+
+// A login of the benchmark's own on both servers, whose password holds what a shell would split.
+constexpr const char *BenchUser = "tabulink_bench";
+constexpr const char *BenchPassword = "pa;ss 'w\"ord $x";
+
+inline void createBenchUser(int server)
+{
+    sandbox::ScratchDatabase db(server, QStringLiteral("user"));
+    db.exec(std::string("CREATE USER IF NOT EXISTS '") + BenchUser + "'@'%' IDENTIFIED BY 'pa;ss ''w\"ord $x'");
+    db.exec(std::string("ALTER USER '") + BenchUser + "'@'%' IDENTIFIED BY 'pa;ss ''w\"ord $x'");
+    db.exec(std::string("GRANT ALL ON *.* TO '") + BenchUser + "'@'%'");
+}
+
+// The profile of db as the benchmark's user, at port (another one for a relay in front).
+inline sides::ConnectionProfile benchProfile(const sandbox::ScratchDatabase &db, int port = 0)
+{
+    sides::ConnectionProfile p = db.profile();
+    p.user = QString::fromLatin1(BenchUser);
+    p.password = QString::fromLatin1(BenchPassword);
+    if (port)
+        p.port = QString::number(port);
+    return p;
+}
+
+inline QStringList loginArguments(const sides::ConnectionProfile &p)
+{
+    return {QStringLiteral("--no-defaults"), QStringLiteral("--ssl"), QStringLiteral("--protocol=tcp"),
+            QStringLiteral("-h") + p.server, QStringLiteral("-P") + p.port, QStringLiteral("-u") + p.user,
+            QStringLiteral("--password=") + p.password};
+}
+
+inline bool finished(QProcess &p, const char *what)
+{
+    if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        std::printf("  %s failed: %s\n", what, p.readAllStandardError().constData());
+        return false;
+    }
+    return true;
+}
+
+// mariadb-dump --single-transaction of table t | mariadb: seconds.
+inline double dumpAndLoad(const sides::ConnectionProfile &from, const sides::ConnectionProfile &to,
+                          const QString &table = QStringLiteral("t"))
+{
+    QProcess dump, load;
+    dump.setStandardOutputProcess(&load);
+    QElapsedTimer timer;
+    timer.start();
+    load.start(QStringLiteral("mariadb"), loginArguments(to) << to.database);
+    dump.start(QStringLiteral("mariadb-dump"), loginArguments(from) << QStringLiteral("--single-transaction")
+                                                                    << from.database << table);
+    const bool ok = finished(dump, "mariadb-dump") && finished(load, "mariadb");
+    return ok ? timer.elapsed() / 1000.0 : -1;
+}
+
+// The rows of t as the mariadb client writes them in batch mode: tab-separated, escaped.
+inline bool exportRows(const sides::ConnectionProfile &from, const QString &file)
+{
+    QProcess client;
+    client.setStandardOutputFile(file);
+    client.start(QStringLiteral("mariadb"), loginArguments(from) << QStringLiteral("-B") << QStringLiteral("-N")
+                                                                 << QStringLiteral("-e")
+                                                                 << QStringLiteral("SELECT * FROM t") << from.database);
+    return finished(client, "mariadb -B");
+}
+
+// LOAD DATA LOCAL INFILE of file into the empty table t, by the mariadb client: seconds.
+inline double loadFile(const sides::ConnectionProfile &to, const QString &file)
+{
+    QProcess client;
+    QElapsedTimer timer;
+    timer.start();
+    client.start(QStringLiteral("mariadb"), loginArguments(to)
+                                                << QStringLiteral("--local-infile=1") << QStringLiteral("-e")
+                                                << QStringLiteral("LOAD DATA LOCAL INFILE '%1' INTO TABLE t").arg(file)
+                                                << to.database);
+    return finished(client, "LOAD DATA LOCAL") ? timer.elapsed() / 1000.0 : -1;
+}
+
+// The statements of a file, sent one by one by the mariadb client: seconds.
+inline double sendFile(const sides::ConnectionProfile &to, const QString &file)
+{
+    QProcess client;
+    client.setStandardInputFile(file);
+    QElapsedTimer timer;
+    timer.start();
+    client.start(QStringLiteral("mariadb"), loginArguments(to) << to.database);
+    return finished(client, "mariadb < statements") ? timer.elapsed() / 1000.0 : -1;
+}
+
+} // namespace
