@@ -31,6 +31,7 @@ inline WindowRun copyThroughWindow(const ProfilesFrom &profiles, const QStringLi
         form.ui().List1->addItem(t);
     for (int i = 0; i < form.ui().List1->count(); ++i)
         form.ui().List1->item(i)->setSelected(true);
+    form.ui().List1->setCurrentRow(0, QItemSelectionModel::NoUpdate);
     QCoreApplication::processEvents();
     const long long rssBefore = statusKb("VmRSS:");
     resetPeak();
