@@ -18,7 +18,7 @@ namespace {
 
 constexpr double OneWayMs = 25;
 constexpr double BitsPerSecond = 100e6;
-constexpr int SmallRows = 60;
+constexpr int SmallRows = 200;
 
 void fill(const sandbox::ScratchDatabase &db, long long rows)
 {
