@@ -24,6 +24,15 @@ inline void createBenchUser(int server)
     db.exec(std::string("GRANT ALL ON *.* TO '") + BenchUser + "'@'%'");
 }
 
+// TABULINK_BENCH_ROWS, or the benchmark's own size; the benchmark's login made on both servers.
+inline long long benchRowsAndUser(long long fallback)
+{
+    const QByteArray wanted = qgetenv("TABULINK_BENCH_ROWS");
+    for (int server : {1, 2})
+        createBenchUser(server);
+    return wanted.isEmpty() ? fallback : wanted.toLongLong();
+}
+
 // The profile of db as the benchmark's user, at port (another one for a relay in front).
 inline sides::ConnectionProfile benchProfile(const sandbox::ScratchDatabase &db, int port = 0)
 {

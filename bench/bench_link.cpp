@@ -39,10 +39,7 @@ struct Measured {
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const QByteArray wanted = qgetenv("TABULINK_BENCH_ROWS");
-    const long long n = wanted.isEmpty() ? 1000000 : wanted.toLongLong();
-    for (int server : {1, 2})
-        createBenchUser(server);
+    const long long n = benchRowsAndUser(1000000);
     sandbox::ScratchDatabase source(1, QStringLiteral("lk_src"));
     fill(source, n);
     const sides::ConnectionProfile destination = sandbox::serverProfile(2);

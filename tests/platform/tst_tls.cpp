@@ -30,6 +30,17 @@ std::string tlsFile(const char *name)
     return QString(qEnvironmentVariable("TABULINK_TLS_DIR") + u'/' + QLatin1String(name)).toStdString();
 }
 
+// The connection window as the program shows it at its start.
+struct ShownWindow {
+    TestServices t;
+    connectwindow::Form1 form1{t.services, tableswindow::Form2::factory(t.services)};
+    ShownWindow()
+    {
+        form1.Form_Load();
+        form1.show();
+    }
+};
+
 sides::ConnectionProfile withSecurity(sides::ConnectionProfile p, Mode mode, const char *ca = "ca.pem")
 {
     p.security.mode = mode;
@@ -152,11 +163,10 @@ void TlsTest::aClientCertificateLogsIn()
 
 void TlsTest::theWindowShowsWhatALoginGotAndKeepsTheSettings()
 {
-    TestServices t;
-    connectwindow::Form1 form1(t.services, tableswindow::Form2::factory(t.services));
-    form1.Form_Load();
-    form1.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form1));
+    ShownWindow w;
+    QVERIFY(QTest::qWaitForWindowExposed(&w.form1));
+    TestServices &t = w.t;
+    connectwindow::Form1 &form1 = w.form1;
     Ui::Form1 &ui = form1.ui();
     typeProfile(ui.Text1, ui.Text2, ui.Text3, ui.Text4, ui.Text9, sandbox::serverProfile(1));
     input::click(ui.PushButton3);
@@ -216,11 +226,10 @@ void TlsTest::theWindowShowsWhatALoginGotAndKeepsTheSettings()
 // Auto compresses once a login has found the server far; Off and On are kept as chosen.
 void TlsTest::compressionFollowsTheSettingAndTheRoundTrip()
 {
-    TestServices t;
-    connectwindow::Form1 form1(t.services, tableswindow::Form2::factory(t.services));
-    form1.Form_Load();
-    form1.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form1));
+    ShownWindow w;
+    QVERIFY(QTest::qWaitForWindowExposed(&w.form1));
+    TestServices &t = w.t;
+    connectwindow::Form1 &form1 = w.form1;
     Ui::Form1 &ui = form1.ui();
     sides::ConnectionProfile far = sandbox::serverProfile(1);
     SlowLink link(far.server, far.port.toInt(), std::chrono::milliseconds(4)); // an 8 ms round trip
