@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <exception>
@@ -250,16 +251,21 @@ void Connection::open(std::string_view connectionString)
             ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
     }
     if (measure) {
-        // One round trip, timed: whether the next logins to this server compress.
-        const auto before = std::chrono::steady_clock::now();
-        int failed = 0;
-        wait_.run(
-            raw, [&] { return mysql_ping_start(&failed, raw); },
-            [&](int events) { return mysql_ping_cont(&failed, raw, events); });
-        if (failed != 0)
-            throwFrom(raw);
-        RoundTrips::measured(gate_.server, std::chrono::duration<double, std::milli>(
-                                               std::chrono::steady_clock::now() - before).count());
+        // Two round trips, the quicker counted (a busy moment here is not a far server): whether
+        // the next logins to this server compress.
+        double quickest = 0;
+        for (int ping = 0; ping < 2; ++ping) {
+            const auto before = std::chrono::steady_clock::now();
+            int failed = 0;
+            wait_.run(
+                raw, [&] { return mysql_ping_start(&failed, raw); },
+                [&](int events) { return mysql_ping_cont(&failed, raw, events); });
+            if (failed != 0)
+                throwFrom(raw);
+            const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count();
+            quickest = ping == 0 ? ms : std::min(quickest, ms);
+        }
+        RoundTrips::measured(gate_.server, quickest);
     }
     handle_ = std::move(m);
 }

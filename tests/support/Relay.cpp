@@ -141,6 +141,8 @@ bool greetWithoutTls(int server, int client)
     if (versionEnd == std::string::npos || p.payload.size() < flags + 2)
         return false;
     p.payload[flags + 1] = static_cast<char>(static_cast<unsigned char>(p.payload[flags + 1]) & ~ClientSslHigh);
+    // Nor compression (CLIENT_COMPRESS, 0x20 in the first byte): the packets are read here as they are.
+    p.payload[flags] = static_cast<char>(static_cast<unsigned char>(p.payload[flags]) & ~0x20);
     // Nor the newer end of result sets (CLIENT_DEPRECATE_EOF, bit 24: the flags' fourth byte, after
     // the character set and the status), so a result set made up here can take the classic form.
     if (p.payload.size() >= flags + 7)

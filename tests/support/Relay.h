@@ -54,7 +54,7 @@ std::string packetBytes(int sequence, std::string_view payload);
 bool writeAll(int fd, std::string_view bytes);
 // Reads from fd until buffer holds a whole packet, and cuts it off; false on end, error or 3 s of quiet.
 bool readPacket(int fd, std::string &buffer, Packet &packet);
-// Passes the server's greeting from server to client without its offer of TLS, so that what
+// Passes the server's greeting from server to client without its offer of TLS or compression, so that what
 // follows can be read here. False when the server sent no greeting.
 bool greetWithoutTls(int server, int client);
 } // namespace wire
