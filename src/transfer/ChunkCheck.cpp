@@ -35,28 +35,28 @@ std::pair<std::string, std::string> twoValues(platform::RecordSet r)
 
 } // namespace
 
-ChunkKey chunkKey(platform::Connection &source, std::string_view table, const std::vector<StoredColumn> &columns)
+ChunkKey chunkKey(platform::Connection &source, const SourceTable &table, const std::vector<StoredColumn> &columns)
 {
-    std::string q = "SELECT s.COLUMN_NAME, t.ENGINE, IFNULL(t.TABLE_ROWS, 0) FROM information_schema.TABLES t JOIN information_schema.STATISTICS s "
-                    "ON s.TABLE_SCHEMA = t.TABLE_SCHEMA AND s.TABLE_NAME = t.TABLE_NAME AND s.INDEX_NAME = 'PRIMARY' "
-                    "WHERE t.TABLE_SCHEMA = DATABASE() AND t.TABLE_NAME = ";
-    platform::appendStringLiteral(q, table, source.noBackslashEscapes());
+    if (table.engine != "InnoDB")
+        return {};
+    std::string q = "SELECT COLUMN_NAME FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() AND "
+                    "INDEX_NAME = 'PRIMARY' AND TABLE_NAME = ";
+    platform::appendStringLiteral(q, table.name, source.noBackslashEscapes());
     platform::RecordSet r = source.execute(q);
-    std::vector<std::pair<std::string, std::string>> parts;
-    std::string estimate;
+    std::vector<std::string> parts;
     while (!r.eof()) {
-        parts.emplace_back(std::string(r.value(0).bytes), std::string(r.value(1).bytes));
-        estimate = r.value(2).bytes;
+        parts.emplace_back(r.value(0).bytes);
         r.moveNext();
     }
     r.close();
-    if (parts.size() != 1 || parts[0].second != "InnoDB")
+    if (parts.size() != 1)
         return {};
     ChunkKey key;
     // Only for the bar: a figure that is not one counts as none.
+    const std::string &estimate = table.estimatedRows;
     key.estimatedRows = wholeNumberText(estimate) && estimate[0] != '-' && estimate.size() < 19 ? std::stoll(estimate) : 0;
     for (size_t c = 0; c < columns.size(); ++c)
-        if (columns[c].name == parts[0].first && wholeNumberType(columns[c].dataType) && columns[c].currentEnd.empty())
+        if (columns[c].name == parts[0] && wholeNumberType(columns[c].dataType) && columns[c].currentEnd.empty())
             key.column = static_cast<int>(c);
     return key;
 }

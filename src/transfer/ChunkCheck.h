@@ -20,7 +20,14 @@ struct ChunkKey {
     int column = -1;
     long long estimatedRows = 0; // the server's estimate, until the count comes
 };
-ChunkKey chunkKey(platform::Connection &source, std::string_view table, const std::vector<StoredColumn> &columns);
+// A source table as information_schema.TABLES gives it.
+struct SourceTable {
+    std::string name;
+    std::string type;
+    std::string engine;
+    std::string estimatedRows;
+};
+ChunkKey chunkKey(platform::Connection &source, const SourceTable &table, const std::vector<StoredColumn> &columns);
 
 // Checks a bulk load part by part while the next part loads: once a part is in, the count and
 // digest of its key range are asked of both servers, each on a connection of its own that is

@@ -137,11 +137,18 @@ private:
         return s;
     }
 
-    // BASE TABLE, VIEW, SYSTEM VERSIONED, SEQUENCE; empty for a table that is gone (its copy says so).
-    std::string tableType(const std::string &table)
+    // TABLE_TYPE (BASE TABLE, VIEW, SYSTEM VERSIONED, SEQUENCE; empty for a table that is gone: its
+    // copy says so), ENGINE and TABLE_ROWS, in one question.
+    SourceTable sourceTable(const std::string &table)
     {
-        return oneValue(source_, "SELECT IFNULL((SELECT TABLE_TYPE FROM information_schema.TABLES WHERE TABLE_SCHEMA "
-                                 "= DATABASE() AND TABLE_NAME = " + quoted(source_, table) + "), '')");
+        platform::RecordSet r = source_.execute("SELECT TABLE_TYPE, IFNULL(ENGINE, ''), IFNULL(TABLE_ROWS, 0) FROM "
+                                                "information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND "
+                                                "TABLE_NAME = " + quoted(source_, table));
+        SourceTable t{table, {}, {}, {}};
+        if (!r.eof())
+            t = {table, std::string(r.value(0).bytes), std::string(r.value(1).bytes), std::string(r.value(2).bytes)};
+        r.close();
+        return t;
     }
 
     // False when the run must end.
@@ -156,17 +163,17 @@ private:
         if (overwrite && !askOverwrite(name))
             return true;
         const std::string table = name.toStdString();
-        std::string type;
-        if (!g_.attempt(120, [&] { type = tableType(table); }))
+        SourceTable source;
+        if (!g_.attempt(120, [&] { source = sourceTable(table); }))
             return false;
-        if (type == "VIEW") {
+        if (source.type == "VIEW") {
             views_.add(name, existing); // once the tables it may read are in
             return true;
         }
 
         std::string building; // set once this run has made it: only that is ever dropped
         try {
-            copyWhole(table, existing.toStdString(), type == "SYSTEM VERSIONED", building);
+            copyWhole(table, existing.toStdString(), source, building);
             removeListTable(ends_.destination, existing, session_.names);
             showListTable(ends_.destination, name, session_.names);
             copied_ << name;
@@ -220,8 +227,10 @@ private:
         destination_.execute(statement);
     }
 
-    void copyWhole(const std::string &table, const std::string &replaced, bool versioned, std::string &building)
+    void copyWhole(const std::string &table, const std::string &replaced, const SourceTable &source,
+                   std::string &building)
     {
+        const bool versioned = source.type == "SYSTEM VERSIONED";
         QElapsedTimer clock;
         clock.start();
         std::string showCreate = "SHOW CREATE TABLE ";
@@ -245,7 +254,7 @@ private:
             adapted(table, "the destination cannot be given its history: current rows only");
         // Where the table has a key to range over, each part is checked on both servers while the
         // next one loads; otherwise the whole table once it is in.
-        const ChunkKey key = history ? ChunkKey{} : chunkKey(source_, table, columns);
+        const ChunkKey key = history ? ChunkKey{} : chunkKey(source_, source, columns);
         BulkParts parts;
         BulkLoad *loading = nullptr;
         if (key.column >= 0) {

@@ -28,6 +28,22 @@ std::string characterSetOf(const std::string &collation)
 
 bool endsWith(const std::string &s, std::string_view tail) { return s.size() >= tail.size() && s.ends_with(tail); }
 
+bool isQuote(char c) { return c == '\'' || c == '`' || c == '"'; }
+
+// Where the quoted name or string opening at open ends: just after its closing quote (a doubled
+// quote closes and opens again; a backslash escapes inside '…').
+size_t quotedEnd(std::string_view s, size_t open)
+{
+    const char quote = s[open];
+    for (size_t i = open + 1; i < s.size(); ++i) {
+        if (s[i] == '\\' && quote == '\'')
+            ++i;
+        else if (s[i] == quote)
+            return i + 1;
+    }
+    return s.size();
+}
+
 bool sameLetters(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -66,19 +82,11 @@ size_t optionEnd(const std::string &create, size_t afterName)
 // character to the end of its value; npos when there is none.
 std::pair<size_t, size_t> findOption(const std::string &create, std::string_view name, size_t from = 0)
 {
-    char quote = 0;
-    for (size_t i = from; i < create.size(); ++i) {
+    for (size_t i = from; i < create.size();) {
         const char c = create[i];
-        if (quote) {
-            if (c == '\\' && quote == '\'')
-                ++i;
-            else if (c == quote)
-                quote = 0;
-            continue;
-        }
         const bool ticked = c == '`' && i + name.size() + 1 < create.size() && create[i + name.size() + 1] == '`'
                             && sameLetters(std::string_view(create).substr(i + 1, name.size()), name);
-        const bool bare = !ticked && (i == 0 || !isNameChar(create[i - 1]))
+        const bool bare = !ticked && !isQuote(c) && (i == 0 || !isNameChar(create[i - 1]))
                           && sameLetters(std::string_view(create).substr(i, name.size()), name)
                           && (i + name.size() == create.size() || !isNameChar(create[i + name.size()]));
         if (ticked || bare) {
@@ -86,8 +94,7 @@ std::pair<size_t, size_t> findOption(const std::string &create, std::string_view
             if (end != std::string::npos)
                 return {i, end};
         }
-        if (c == '\'' || c == '`' || c == '"')
-            quote = c;
+        i = isQuote(c) ? quotedEnd(create, i) : i + 1;
     }
     return {std::string::npos, std::string::npos};
 }
@@ -249,19 +256,14 @@ std::string DefinitionFit::withoutRefused(const std::string &create, const platf
         const size_t lineEnd = std::min(out.find('\n', start), out.size());
         // The first place on that line, outside quotes, where the rest reads as the server quoted it.
         size_t at = std::string::npos;
-        char quote = 0;
-        for (size_t p = 0; p <= lineEnd && at == std::string::npos; ++p) {
-            const char c = out[p];
-            if (quote) {
-                if (c == '\\' && quote == '\'')
-                    ++p;
-                else if (c == quote)
-                    quote = 0;
-            } else if (c == '\'' || c == '`' || c == '"') {
-                quote = c;
-            } else if (p >= start && out.compare(p, near.size(), near) == 0) {
-                at = p;
+        for (size_t p = 0; p <= lineEnd && at == std::string::npos;) {
+            if (p < out.size() && isQuote(out[p])) {
+                p = quotedEnd(out, p);
+                continue;
             }
+            if (p >= start && out.compare(p, near.size(), near) == 0)
+                at = p;
+            ++p;
         }
         if (at == std::string::npos)
             return {};
@@ -407,20 +409,12 @@ std::string DefinitionFit::collationsFitted(std::string_view create, std::vector
 {
     std::string out;
     out.reserve(create.size());
-    char quote = 0;
     for (size_t i = 0; i < create.size(); ++i) {
         const char c = create[i];
-        if (quote) {
-            out += c;
-            if (c == '\\' && quote == '\'' && i + 1 < create.size())
-                out += create[++i];
-            else if (c == quote)
-                quote = 0;
-            continue;
-        }
-        if (c == '\'' || c == '`' || c == '"') {
-            quote = c;
-            out += c;
+        if (isQuote(c)) {
+            const size_t end = quotedEnd(create, i);
+            out.append(create.substr(i, end - i));
+            i = end - 1;
             continue;
         }
         // COLLATE name, COLLATE=name, outside quotes and as a whole word.

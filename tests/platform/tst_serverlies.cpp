@@ -292,7 +292,8 @@ void ServerLiesTest::aViewDefinitionThatIsAnotherStatementIsRefused()
 {
     LyingSide s;
     // The source says t is a view, and sends for its definition a statement that makes an account.
-    s.liar.answerWith("SELECT IFNULL((SELECT TABLE_TYPE", {"t"}, {{std::optional<std::string>("VIEW")}});
+    s.liar.answerWith("SELECT TABLE_TYPE, IFNULL(ENGINE", {"TABLE_TYPE", "ENGINE", "TABLE_ROWS"},
+                      {{std::optional<std::string>("VIEW"), std::optional<std::string>(""), std::optional<std::string>("0")}});
     s.liar.answerWith("SHOW CREATE VIEW", {"View", "Create View", "character_set_client", "collation_connection"},
                       {{std::optional<std::string>("t"),
                         std::optional<std::string>("CREATE USER `liar_made`@`%` IDENTIFIED BY ' VIEW `t` AS SELECT 1'"),
