@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -43,6 +44,28 @@ inline sides::ConnectionProfile benchProfile(const sandbox::ScratchDatabase &db,
         p.port = QString::number(port);
     return p;
 }
+
+// The benchmarks' table t: a key, numbers, text with a quote in it, times, decimals.
+inline void createBenchTable(const sandbox::ScratchDatabase &db)
+{
+    db.exec("CREATE TABLE t (id INT PRIMARY KEY, n INT, s VARCHAR(40), dt DATETIME, d DECIMAL(12,2))");
+}
+
+inline void fillBenchTable(const sandbox::ScratchDatabase &db, long long rows)
+{
+    createBenchTable(db);
+    constexpr long long Chunk = 500000;
+    for (long long from = 1; from <= rows; from += Chunk) {
+        const long long to = std::min(rows, from + Chunk - 1);
+        db.exec("INSERT INTO t SELECT seq, seq % 1000, CONCAT('name ', seq, ' O''Brien'), "
+                "'2020-01-01' + INTERVAL seq SECOND, seq / 100 FROM seq_"
+                + std::to_string(from) + "_to_" + std::to_string(to));
+    }
+}
+
+// A hosted server far away, as the slow-link benchmarks put it behind SlowLink.
+constexpr double FarOneWayMs = 25;
+constexpr double FarBitsPerSecond = 100e6;
 
 inline QStringList loginArguments(const sides::ConnectionProfile &p)
 {

@@ -1,6 +1,7 @@
 #pragma once
-// A copy as the user starts it in the table manager: the described one by a click on "Send
-// Table(s) to MySQL #2", the complete one by a right-click on List1 and a click on its entry.
+// An operation as the user starts it in the table manager: the described copy by a click on "Send
+// Table(s) to MySQL #2", the complete copy and the comparison by a right-click on List1 and a click
+// on their entry.
 
 #include "BenchSupport.h"
 #include "support/Fakes.h"
@@ -20,9 +21,12 @@ struct WindowRun {
     double growthMb = 0;
     qint64 longestGap = 0;
     QStringList boxes;
+    QString log; // the log pane's text
 };
 
-inline WindowRun copyThroughWindow(const ProfilesFrom &profiles, const QStringList &tables, bool complete)
+enum class Start { SendButton, CompleteEntry, CompareEntry };
+
+inline WindowRun runThroughWindow(const ProfilesFrom &profiles, const QStringList &tables, Start start)
 {
     ServedServices served;
     tableswindow::Form2 form(served.services, profiles, [] {});
@@ -38,7 +42,7 @@ inline WindowRun copyThroughWindow(const ProfilesFrom &profiles, const QStringLi
     GapMeter gaps;
     QElapsedTimer timer;
     timer.start();
-    if (complete) {
+    if (start != Start::SendButton) {
         input::rightClick(form.ui().List1, QPoint(10, 10));
         QMenu *menu = input::openMenu();
         if (!menu) {
@@ -47,7 +51,7 @@ inline WindowRun copyThroughWindow(const ProfilesFrom &profiles, const QStringLi
         }
         gaps.skip(); // the benchmark's own wait for the menu
         timer.restart();
-        input::chooseByMouse(menu, 1);
+        input::chooseByMouse(menu, start == Start::CompleteEntry ? 1 : 2);
     } else {
         input::click(form.ui().PushButton3);
     }
@@ -57,9 +61,15 @@ inline WindowRun copyThroughWindow(const ProfilesFrom &profiles, const QStringLi
     r.growthMb = (statusKb("VmHWM:") - rssBefore) / 1024.0;
     r.longestGap = gaps.longest();
     r.boxes = served.t.dialogs.texts();
-    if (!r.boxes.isEmpty())
+    r.log = form.logPane().text();
+    if (!r.boxes.isEmpty() && start != Start::CompareEntry)
         std::printf("  the copy showed: %s\n", qPrintable(r.boxes.join(QStringLiteral(" | "))));
     return r;
+}
+
+inline WindowRun copyThroughWindow(const ProfilesFrom &profiles, const QStringList &tables, bool complete)
+{
+    return runThroughWindow(profiles, tables, complete ? Start::CompleteEntry : Start::SendButton);
 }
 
 } // namespace

@@ -16,23 +16,6 @@
 
 namespace {
 
-void createTable(const sandbox::ScratchDatabase &db)
-{
-    db.exec("CREATE TABLE t (id INT PRIMARY KEY, n INT, s VARCHAR(40), dt DATETIME, d DECIMAL(12,2))");
-}
-
-void fill(const sandbox::ScratchDatabase &db, long long rows)
-{
-    createTable(db);
-    constexpr long long Chunk = 500000;
-    for (long long from = 1; from <= rows; from += Chunk) {
-        const long long to = std::min(rows, from + Chunk - 1);
-        db.exec("INSERT INTO t SELECT seq, seq % 1000, CONCAT('name ', seq, ' O''Brien'), "
-                "'2020-01-01' + INTERVAL seq SECOND, seq / 100 FROM seq_"
-                + std::to_string(from) + "_to_" + std::to_string(to));
-    }
-}
-
 long long questions(int server)
 {
     sandbox::ScratchDatabase probe(server, QStringLiteral("q"));
@@ -46,7 +29,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const long long n = benchRowsAndUser(1000000);
     sandbox::ScratchDatabase source(1, QStringLiteral("cb_src"));
-    fill(source, n);
+    fillBenchTable(source, n);
     source.exec("ANALYZE TABLE t");
     const double mb = std::stod(*source.query("SELECT DATA_LENGTH FROM information_schema.TABLES WHERE "
                                               "TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 't'")[0][0]) / 1e6;
@@ -62,7 +45,7 @@ int main(int argc, char *argv[])
     for (int round = 1; round <= 2; ++round) {
         {
             sandbox::ScratchDatabase to(2, QStringLiteral("cb_load"));
-            createTable(to);
+            createBenchTable(to);
             load = loadFile(benchProfile(to), rowsFile);
         }
         {

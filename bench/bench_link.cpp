@@ -16,15 +16,13 @@
 
 namespace {
 
-constexpr double OneWayMs = 25;
-constexpr double BitsPerSecond = 100e6;
+constexpr double OneWayMs = FarOneWayMs;
+constexpr double BitsPerSecond = FarBitsPerSecond;
 constexpr int SmallRows = 200;
 
 void fill(const sandbox::ScratchDatabase &db, long long rows)
 {
-    db.exec("CREATE TABLE t (id INT PRIMARY KEY, n INT, s VARCHAR(40), dt DATETIME, d DECIMAL(12,2))");
-    db.exec("INSERT INTO t SELECT seq, seq % 1000, CONCAT('name ', seq, ' O''Brien'), "
-            "'2020-01-01' + INTERVAL seq SECOND, seq / 100 FROM seq_1_to_" + std::to_string(rows));
+    fillBenchTable(db, rows);
     db.exec("CREATE TABLE small (id INT PRIMARY KEY, v VARCHAR(40))");
     db.exec("INSERT INTO small SELECT seq, CONCAT('row ', seq) FROM seq_1_to_" + std::to_string(SmallRows));
 }

@@ -13,6 +13,7 @@
 #include "tableops/Selection.h"
 #include "tables/LogView.h"
 #include "transfer/CompleteCopy.h"
+#include "transfer/TableCompare.h"
 #include "transfer/TransferRun.h"
 #include "ui_Form2.h"
 
@@ -128,7 +129,7 @@ void Form2::selectAll(sides::TableList &list, bool selected, const QString &hand
     operation(handler, [&](app::Guard &g) { g(100, [&] { tableops::setAllSelected(list, selected); }); });
 }
 
-void Form2::sendTables(int fromSide, const QString &handler, TransferKind run)
+void Form2::sendTables(int fromSide, const QString &handler, const BetweenSides &run)
 {
     operation(handler, [&](app::Guard &) {
         const bool fromOne = fromSide == 1;
@@ -148,6 +149,8 @@ QMenu *Form2::sendMenu(int fromSide)
     menu->addAction(QStringLiteral("Send Table(s) to ") + to, this, [this, plain] { startLater(plain); });
     menu->addAction(QStringLiteral("Send Complete Table(s) to ") + to, this,
                     [this, complete] { startLater(complete); });
+    const auto compare = fromSide == 1 ? &Form2::compareFromOne : &Form2::compareFromTwo;
+    menu->addAction(QStringLiteral("Compare Table(s) with ") + to, this, [this, compare] { startLater(compare); });
     return menu;
 }
 
@@ -164,9 +167,11 @@ void Form2::offerSendMenus()
         });
     }
     ui_->PushButton3->setToolTip(
-        QStringLiteral("Right-click for Send Complete Table(s) to MySQL #2: keys, indexes, triggers and all"));
+        QStringLiteral("Right-click for Send Complete Table(s) to MySQL #2 (keys, indexes, triggers and all) "
+                       "and Compare Table(s) with MySQL #2"));
     ui_->PushButton8->setToolTip(
-        QStringLiteral("Right-click for Send Complete Table(s) to MySQL #1: keys, indexes, triggers and all"));
+        QStringLiteral("Right-click for Send Complete Table(s) to MySQL #1 (keys, indexes, triggers and all) "
+                       "and Compare Table(s) with MySQL #1"));
 }
 
 void Form2::sendCompleteTables(int fromSide)
@@ -178,6 +183,18 @@ void Form2::sendCompleteTables(int fromSide)
 
 void Form2::sendCompleteFromOne() { sendCompleteTables(1); }
 void Form2::sendCompleteFromTwo() { sendCompleteTables(2); }
+
+void Form2::compareTables(int fromSide)
+{
+    sendTables(fromSide,
+               fromSide == 1 ? QStringLiteral("PushButton3_Compare") : QStringLiteral("PushButton8_Compare"),
+               [fromSide](const transfer::TransferEnds &ends, const transfer::TransferUi &ui) {
+                   transfer::runCompare(ends, ui, fromSide);
+               });
+}
+
+void Form2::compareFromOne() { compareTables(1); }
+void Form2::compareFromTwo() { compareTables(2); }
 
 void Form2::PushButton1_Click() { selectAll(list1_, true, QStringLiteral("PushButton1_Click")); }
 void Form2::PushButton2_Click() { selectAll(list1_, false, QStringLiteral("PushButton2_Click")); }

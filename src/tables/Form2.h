@@ -45,10 +45,12 @@ public:
     transfer::LogPane &logPane();
 
     // The menu of List1 and PushButton3 (side 1) or List2 and PushButton8 (side 2): the plain
-    // send, as the button does, and the complete one. The caller owns it. An entry starts its
-    // copy once the menu's own handling of the click or key is over.
+    // send, as the button does, the complete one, and the comparison with the other side. The
+    // caller owns it. An entry starts its operation once the menu's own handling of the click or
+    // key is over.
     QMenu *sendMenu(int fromSide);
     void sendCompleteTables(int fromSide);
+    void compareTables(int fromSide);
 
     sides::TableList &tableList(int side) override { return side == 1 ? list1() : list2(); }
     void showManager() override;
@@ -85,11 +87,14 @@ private:
     void startLater(void (Form2::*handler)());
     void sendCompleteFromOne();
     void sendCompleteFromTwo();
+    void compareFromOne();
+    void compareFromTwo();
     void watchHover();
     void operation(const QString &handler, const std::function<void(app::Guard &)> &body);
     void selectAll(sides::TableList &list, bool selected, const QString &handler);
-    using TransferKind = void (*)(const transfer::TransferEnds &, const transfer::TransferUi &);
-    void sendTables(int fromSide, const QString &handler, TransferKind run);
+    // What runs between the two sides: a copy or a comparison, from side fromSide to the other.
+    using BetweenSides = std::function<void(const transfer::TransferEnds &, const transfer::TransferUi &)>;
+    void sendTables(int fromSide, const QString &handler, const BetweenSides &run);
     void offerSendMenus();
     void changeTables(int side, TableChange change, const QString &handler);
 

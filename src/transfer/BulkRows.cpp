@@ -115,9 +115,9 @@ std::string selectStoredStatement(std::string_view table, const std::vector<Stor
     return s;
 }
 
-std::string digestStatement(std::string_view table, const std::vector<StoredColumn> &columns, bool allVersions)
+std::string rowChecksum(const std::vector<StoredColumn> &columns)
 {
-    std::string row = "CONCAT_WS(','";
+    std::string row = "CRC32(CONCAT_WS(','";
     for (const StoredColumn &c : columns) {
         std::string name;
         platform::appendBackquoted(name, c.name);
@@ -129,9 +129,13 @@ std::string digestStatement(std::string_view table, const std::vector<StoredColu
                                                           : name;
         row += ", IFNULL(" + value + ", 'N')";
     }
-    row += ')';
+    return row + "))";
+}
+
+std::string digestStatement(std::string_view table, const std::vector<StoredColumn> &columns, bool allVersions)
+{
     // A sum of per-row checksums: the same whatever order the rows come in, and cheap for the server.
-    std::string s = "SELECT COUNT(*), IFNULL(SUM(CRC32(" + row + ")), 0) FROM ";
+    std::string s = "SELECT COUNT(*), IFNULL(SUM(" + rowChecksum(columns) + "), 0) FROM ";
     platform::appendBackquoted(s, table);
     if (allVersions)
         s += " FOR SYSTEM_TIME ALL";

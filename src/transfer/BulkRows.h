@@ -34,6 +34,10 @@ std::vector<StoredColumn> storedColumns(platform::Connection &source, std::strin
 std::string selectStoredStatement(std::string_view table, const std::vector<StoredColumn> &columns,
                                   bool allVersions = false);
 
+// CRC32 of a row's values: bytes of text and binary ones, the server's text of numbers and times,
+// NULL told apart from ''.
+std::string rowChecksum(const std::vector<StoredColumn> &columns);
+
 // SELECT COUNT(*), <order-independent digest of every row> FROM `t`: the same figures on both
 // servers only when both tables hold the same rows. NULL is told apart from ''.
 std::string digestStatement(std::string_view table, const std::vector<StoredColumn> &columns, bool allVersions = false);

@@ -9,20 +9,19 @@
 
 namespace transfer {
 
-namespace {
-
 bool wholeNumberType(const std::string &type)
 {
     return type == "tinyint" || type == "smallint" || type == "mediumint" || type == "int" || type == "bigint";
 }
 
-// A key as the source sent it, before it goes back into a statement: an optional sign and digits.
 bool wholeNumberText(std::string_view s)
 {
     const size_t digits = !s.empty() && s[0] == '-' ? 1 : 0;
     return s.size() > digits && s.size() <= 21
            && std::all_of(s.begin() + digits, s.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
 }
+
+namespace {
 
 std::pair<std::string, std::string> twoValues(platform::RecordSet r)
 {

@@ -13,6 +13,12 @@ class Connection;
 
 namespace transfer {
 
+// DATA_TYPE of the integer types, whose values every server writes the same way.
+bool wholeNumberType(const std::string &type);
+// A number as a server sent it, checked before it goes back into a statement: an optional sign
+// and at most 20 digits.
+bool wholeNumberText(std::string_view s);
+
 // The key a table's rows can be loaded and checked by, part by part: its primary key when that is
 // one whole-number column of an InnoDB table (read in key order at no cost, compared the same on
 // every server whatever the collations). column -1 when there is none: the table is checked whole.

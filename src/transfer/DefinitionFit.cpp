@@ -2,6 +2,7 @@
 
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
+#include "transfer/TextParts.h"
 
 #include <algorithm>
 #include <cctype>
@@ -27,22 +28,6 @@ std::string characterSetOf(const std::string &collation)
 }
 
 bool endsWith(const std::string &s, std::string_view tail) { return s.size() >= tail.size() && s.ends_with(tail); }
-
-bool isQuote(char c) { return c == '\'' || c == '`' || c == '"'; }
-
-// Where the quoted name or string opening at open ends: just after its closing quote (a doubled
-// quote closes and opens again; a backslash escapes inside '…').
-size_t quotedEnd(std::string_view s, size_t open)
-{
-    const char quote = s[open];
-    for (size_t i = open + 1; i < s.size(); ++i) {
-        if (s[i] == '\\' && quote == '\'')
-            ++i;
-        else if (s[i] == quote)
-            return i + 1;
-    }
-    return s.size();
-}
 
 bool sameLetters(std::string_view a, std::string_view b)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 #include <vector>
 
@@ -18,6 +19,22 @@ inline std::vector<std::string_view> splitAt(std::string_view text, char separat
         start = end + 1;
     }
     return out;
+}
+
+inline bool isQuote(char c) { return c == '\'' || c == '`' || c == '"'; }
+
+// Where the quoted name or string opening at open ends: just after its closing quote (a doubled
+// quote closes and opens again; a backslash escapes inside '…').
+inline size_t quotedEnd(std::string_view s, size_t open)
+{
+    const char quote = s[open];
+    for (size_t i = open + 1; i < s.size(); ++i) {
+        if (s[i] == '\\' && quote == '\'')
+            ++i;
+        else if (s[i] == quote)
+            return i + 1;
+    }
+    return s.size();
 }
 
 } // namespace transfer

@@ -67,6 +67,16 @@ struct LyingSide {
         input::click(button);
         t.runStarted();
     }
+
+    // The entry of List1's menu, opened by a right-click and chosen by arrows and Return.
+    void chooseInMenu(int entry)
+    {
+        input::rightClick(form.ui().List1, QPoint(10, 10));
+        QMenu *menu = input::openMenu();
+        QVERIFY(menu);
+        input::chooseByKeys(menu, entry);
+        t.runStarted();
+    }
 };
 
 // The connection window, shown, with side #1's login typed in to reach its server through the liar.
@@ -101,6 +111,8 @@ private slots:
     void serverTextIsNeverSql_data();
     void serverTextIsNeverSql();
     void aViewDefinitionThatIsAnotherStatementIsRefused();
+    void aComparisonTakesNoFigureOnTrust_data();
+    void aComparisonTakesNoFigureOnTrust();
 };
 
 void ServerLiesTest::noFileLeavesWhateverStatementItAnswers_data()
@@ -262,11 +274,7 @@ void ServerLiesTest::serverTextIsNeverSql()
     if (entry == 2) {
         s.click(s.form.ui().PushButton8);
     } else {
-        input::rightClick(s.form.ui().List1, QPoint(10, 10));
-        QMenu *menu = input::openMenu();
-        QVERIFY(menu);
-        input::chooseByKeys(menu, entry);
-        s.t.runStarted();
+        s.chooseInMenu(entry);
     }
     QCOMPARE(s.liar.requestsMade(), 1);
     const QString all = s.t.dialogs.texts().join(u'\n');
@@ -298,14 +306,55 @@ void ServerLiesTest::aViewDefinitionThatIsAnotherStatementIsRefused()
                       {{std::optional<std::string>("t"),
                         std::optional<std::string>("CREATE USER `liar_made`@`%` IDENTIFIED BY ' VIEW `t` AS SELECT 1'"),
                         std::optional<std::string>("utf8mb4"), std::optional<std::string>("utf8mb4_general_ci")}});
-    input::rightClick(s.form.ui().List1, QPoint(10, 10));
-    QMenu *menu = input::openMenu();
-    QVERIFY(menu);
-    input::chooseByKeys(menu, 1);
-    s.t.runStarted();
+    s.chooseInMenu(1);
     const QString all = s.t.dialogs.texts().join(u'\n');
     QVERIFY2(all.contains(QStringLiteral("a definition of the view t that is not one")), qPrintable(all));
     QCOMPARE(s.two.query("SELECT COUNT(*) FROM mysql.user WHERE User = 'liar_made'")[0][0], sandbox::Cell("0"));
+}
+
+void ServerLiesTest::aComparisonTakesNoFigureOnTrust_data()
+{
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QStringList>("row");
+    QTest::newRow("a statement for a key") << QStringLiteral("SELECT COUNT(*), IFNULL(SUM(")
+                                           << QStringList{QStringLiteral("200"), QStringLiteral("1"),
+                                                          QStringLiteral("1 OR 1; DROP TABLE w"), QStringLiteral("200")};
+    QTest::newRow("a part that was not asked for") << QStringLiteral("SELECT INTERVAL(")
+                                                   << QStringList{QStringLiteral("99"), QStringLiteral("200"), QStringLiteral("5")};
+    QTest::newRow("parts that do not add up") << QStringLiteral("SELECT INTERVAL(")
+                                              << QStringList{QStringLiteral("0"), QStringLiteral("7"), QStringLiteral("5")};
+    QTest::newRow("a count in words") << QStringLiteral("SELECT INTERVAL(")
+                                      << QStringList{QStringLiteral("0"), QStringLiteral("many"), QStringLiteral("5")};
+}
+
+void ServerLiesTest::aComparisonTakesNoFigureOnTrust()
+{
+    QFETCH(QString, prefix);
+    QFETCH(QStringList, row);
+    LyingSide s;
+    for (const ScratchDatabase *db : {&s.one, &s.two}) {
+        db->exec("CREATE TABLE k (id INT PRIMARY KEY, v INT)");
+        db->exec("INSERT INTO k SELECT seq, seq FROM seq_1_to_200");
+    }
+    s.two.exec("UPDATE k SET v = 0 WHERE id = 150");
+    LyingServer::Row values;
+    for (const QString &v : row)
+        values.push_back(v.toStdString());
+    std::vector<std::string> names;
+    for (qsizetype i = 0; i < row.size(); ++i)
+        names.push_back("c" + std::to_string(i));
+    s.liar.answerWith(prefix.toStdString(), names, {values});
+    s.form.ui().List1->clear();
+    s.form.ui().List1->addItem(QStringLiteral("k"));
+    selectOnly(s.form.ui().List1, QStringLiteral("k"));
+    s.chooseInMenu(2);
+    const QString all = s.t.dialogs.texts().join(u'\n');
+    QVERIFY2(all.contains(QStringLiteral("Not compared: k (127.0.0.1:") + s.first.port
+                          + QStringLiteral(" gave figures that do not add up")),
+             qPrintable(all));
+    QVERIFY2(!all.contains(QStringLiteral("Same: k")) && !all.contains(QStringLiteral("Differ: k")), qPrintable(all));
+    QCOMPARE(s.two.tables(), (QStringList{QStringLiteral("k"), QStringLiteral("w")}));
+    QCOMPARE(s.two.query("SELECT COUNT(*), SUM(v) FROM k")[0][0], sandbox::Cell("200"));
 }
 
 QTEST_MAIN(ServerLiesTest)

@@ -1,0 +1,141 @@
+// "Compare Table(s)" of a 1,000,000-row table that is on both servers, with 0, 1 and 100 rows
+// changed on #2, started from the window: the questions each server was asked, the bytes each sent
+// and the time, on loopback and with #2 behind a link of 25 ms each way and 100 Mbit/s. Against
+// the baseline of reading every row of the table from both servers with the mariadb client, which
+// is what a comparison that moves the data costs at least. Each runs twice; both are printed.
+//   TABULINK_BENCH_ROWS=200000 bench_compare   (a quicker run)
+#include "BenchTools.h"
+#include "BenchWindow.h"
+#include "support/SlowLink.h"
+
+#include <QApplication>
+#include <QRegularExpression>
+
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+constexpr double OneWayMs = FarOneWayMs;
+constexpr double BitsPerSecond = FarBitsPerSecond;
+
+// A server's own counters: what it was asked and what it sent, the reading of them included.
+struct Counters {
+    long long questions = 0;
+    long long bytesSent = 0;
+};
+
+Counters counters(const sandbox::ScratchDatabase &db)
+{
+    const sandbox::Rows r = db.query("SELECT VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS WHERE VARIABLE_NAME "
+                                     "IN ('QUESTIONS', 'BYTES_SENT') ORDER BY VARIABLE_NAME");
+    return {std::stoll(*r.at(1).at(0)), std::stoll(*r.at(0).at(0))};
+}
+
+struct Cost {
+    double seconds = 0;
+    long long questionsOne = 0;
+    long long questionsTwo = 0;
+    double kbOne = 0;
+    double kbTwo = 0;
+    QString said;
+};
+
+// Reading the status costs one question and its own answer; that is taken off.
+Cost measure(const sandbox::ScratchDatabase &one, const sandbox::ScratchDatabase &two, const std::function<double()> &run)
+{
+    const Counters idleOne = counters(one), beforeOne = counters(one);
+    const Counters idleTwo = counters(two), beforeTwo = counters(two);
+    const long long statusBytesOne = beforeOne.bytesSent - idleOne.bytesSent;
+    const long long statusBytesTwo = beforeTwo.bytesSent - idleTwo.bytesSent;
+    Cost c;
+    c.seconds = run();
+    const Counters afterOne = counters(one), afterTwo = counters(two);
+    c.questionsOne = afterOne.questions - beforeOne.questions - 1;
+    c.questionsTwo = afterTwo.questions - beforeTwo.questions - 1;
+    c.kbOne = static_cast<double>(afterOne.bytesSent - beforeOne.bytesSent - statusBytesOne) / 1e3;
+    c.kbTwo = static_cast<double>(afterTwo.bytesSent - beforeTwo.bytesSent - statusBytesTwo) / 1e3;
+    return c;
+}
+
+// Every row of t, read by the mariadb client and thrown away: seconds.
+double readAll(const sides::ConnectionProfile &p)
+{
+    QProcess client;
+    client.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    client.start(QStringLiteral("mariadb"), loginArguments(p) << QStringLiteral("-B") << QStringLiteral("-N")
+                                                              << QStringLiteral("-e") << QStringLiteral("SELECT * FROM t")
+                                                              << p.database);
+    return finished(client, "mariadb -e SELECT") ? timer.elapsed() / 1000.0 : -1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const long long n = benchRowsAndUser(1000000);
+    sandbox::ScratchDatabase one(1, QStringLiteral("cb_one"));
+    sandbox::ScratchDatabase two(2, QStringLiteral("cb_two"));
+    fillBenchTable(one, n);
+    fillBenchTable(two, n);
+    SlowLink link(two.profile().server, two.profile().port.toInt(),
+                  std::chrono::microseconds(static_cast<long long>(OneWayMs * 1000)), BitsPerSecond);
+    std::printf("%lld rows on both servers; far: #2 behind a link of %.0f ms each way and %.0f Mbit/s\n", n, OneWayMs,
+                BitsPerSecond / 1e6);
+
+    const auto compare = [&](bool far) {
+        const WindowRun r = runThroughWindow(
+            ProfilesFrom([&](int side) { return side == 1 ? benchProfile(one) : benchProfile(two, far ? link.port() : 0); }),
+            {QStringLiteral("t")}, Start::CompareEntry);
+        static const QRegularExpression line(QStringLiteral("-- t: [^\\r\\n]*"));
+        QString said = line.match(r.log).captured(0);
+        if (said.size() > 90)
+            said = said.left(90) + QStringLiteral("…");
+        return std::pair{r.seconds, said};
+    };
+    const auto baseline = [&](bool far) {
+        return measure(one, two, [&] {
+            QElapsedTimer timer;
+            timer.start();
+            readAll(benchProfile(one));
+            readAll(benchProfile(two, far ? link.port() : 0));
+            return timer.elapsed() / 1000.0;
+        });
+    };
+    const auto print = [](const char *what, const Cost &c) {
+        std::printf("  %-34s %7.2f s, questions %5lld / %5lld, received %9.1f / %9.1f kB  %s\n", what, c.seconds,
+                    c.questionsOne, c.questionsTwo, c.kbOne, c.kbTwo, qPrintable(c.said));
+    };
+    std::printf("(questions and bytes: asked of / sent by #1, then #2)\n");
+    int changed = 0;
+    for (const int target : {0, 1, 100}) {
+        // Spread over the table, as edits are.
+        for (; changed < target; ++changed)
+            two.exec("UPDATE t SET n = n + 1 WHERE id = " + std::to_string(1 + (changed * 9973LL + n / 2) % n));
+        std::printf("%d rows changed on #2\n", target);
+        for (int round = 1; round <= 2; ++round) {
+            for (const bool far : {false, true}) {
+                QString said;
+                Cost c = measure(one, two, [&] {
+                    const auto [seconds, text] = compare(far);
+                    said = text;
+                    return seconds;
+                });
+                c.said = said;
+                const std::string what = std::string("round ") + std::to_string(round) + (far ? ", far:" : ", loopback:")
+                                         + " compare";
+                print(what.c_str(), c);
+                if (target == 0) {
+                    const Cost b = baseline(far);
+                    const std::string base = std::string("round ") + std::to_string(round)
+                                             + (far ? ", far:" : ", loopback:") + " read every row";
+                    print(base.c_str(), b);
+                }
+            }
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,440 @@
+#include "transfer/RowDiff.h"
+
+#include "platform/DbConnection.h"
+#include "platform/DbError.h"
+#include "platform/SqlQuoting.h"
+#include "transfer/ChunkCheck.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <utility>
+
+namespace transfer {
+
+namespace {
+
+// Wide enough for the span of any key range, BIGINT UNSIGNED's included.
+__extension__ typedef __int128 Position;
+__extension__ typedef unsigned __int128 UnsignedPosition;
+
+using Cells = std::vector<std::optional<std::string>>;
+using Answer = std::vector<Cells>;
+
+[[noreturn]] void unexpected(const ComparedTable &side)
+{
+    throw platform::DbError(0, side.server.serverName() + " gave figures that do not add up: the table changed while "
+                                                            "it was compared, or the server answers something else "
+                                                            "than was asked.");
+}
+
+Position positionOf(const ComparedTable &side, const std::optional<std::string> &text)
+{
+    if (!text || !wholeNumberText(*text))
+        unexpected(side);
+    Position p = 0;
+    const bool negative = (*text)[0] == '-';
+    for (size_t i = negative ? 1 : 0; i < text->size(); ++i)
+        p = p * 10 + ((*text)[i] - '0');
+    return negative ? -p : p;
+}
+
+std::string positionText(Position p)
+{
+    if (p == 0)
+        return "0";
+    const bool negative = p < 0;
+    std::string s;
+    for (; p != 0; p /= 10)
+        s += static_cast<char>('0' + (negative ? -(p % 10) : p % 10));
+    if (negative)
+        s += '-';
+    std::reverse(s.begin(), s.end());
+    return s;
+}
+
+// A row count and the sum of the rows' checksums, as a server gave them.
+struct Figures {
+    long long rows = 0;
+    std::string sum = "0";
+    bool operator==(const Figures &) const = default;
+};
+
+Figures figuresOf(const ComparedTable &side, const Cells &cells, size_t at)
+{
+    const auto &rows = cells.at(at);
+    const auto &sum = cells.at(at + 1);
+    if (!rows || !wholeNumberText(*rows) || (*rows)[0] == '-' || rows->size() > 18 || !sum || !wholeNumberText(*sum))
+        unexpected(side);
+    return {std::stoll(*rows), *sum};
+}
+
+Answer readAll(platform::RecordSet r, size_t fields, long long mostRows, const ComparedTable &side)
+{
+    Answer rows;
+    while (!r.eof()) {
+        if (static_cast<size_t>(r.fieldCount()) != fields || static_cast<long long>(rows.size()) >= mostRows)
+            unexpected(side);
+        Cells cells;
+        for (int i = 0; i < r.fieldCount(); ++i) {
+            const platform::FieldValue v = r.value(i);
+            cells.push_back(v.isNull ? std::nullopt : std::optional<std::string>(std::string(v.bytes)));
+        }
+        rows.push_back(std::move(cells));
+        r.moveNext();
+    }
+    r.close();
+    return rows;
+}
+
+void drain(platform::Connection &c)
+{
+    try {
+        c.readResult().close();
+    } catch (const platform::DbError &) {
+        // The failure being thrown is the one told.
+    }
+}
+
+std::string shownValue(const std::optional<std::string> &v, bool text)
+{
+    if (!v)
+        return "NULL";
+    const bool printable = std::all_of(v->begin(), v->end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x20 && c != 0x7f;
+    });
+    if (!text)
+        return printable ? *v : "?";
+    if (!printable) {
+        static const char digits[] = "0123456789ABCDEF";
+        std::string hex = "0x";
+        for (const char c : *v) {
+            hex += digits[static_cast<unsigned char>(c) >> 4];
+            hex += digits[static_cast<unsigned char>(c) & 15];
+        }
+        return hex;
+    }
+    std::string s = "'";
+    for (const char c : *v)
+        s += c == '\'' ? "''" : std::string(1, c);
+    return s + '\'';
+}
+
+// Questions stay well below any server's max_allowed_packet.
+constexpr size_t QuestionBytes = 32 * 1024;
+
+class Narrowing {
+public:
+    Narrowing(const ComparedTable &one, const ComparedTable &two, bool wholeNumberKey)
+        : one_(one), two_(two), wholeNumberKey_(wholeNumberKey)
+    {
+    }
+
+    RowComparison run()
+    {
+        const bool keyed = !one_.position.empty() && !two_.position.empty();
+        const auto whole = [keyed](const ComparedTable &t) {
+            std::string s = "SELECT COUNT(*), IFNULL(SUM(" + t.checksum + "), 0)";
+            if (keyed)
+                s += ", MIN(" + t.position + "), MAX(" + t.position + ")";
+            return s + " FROM " + from(t);
+        };
+        const size_t fields = keyed ? 4 : 2;
+        const auto [a, b] = ask(whole(one_), whole(two_), fields, 1, 1);
+        if (a.size() != 1)
+            unexpected(one_);
+        if (b.size() != 1)
+            unexpected(two_);
+        const Figures one = figuresOf(one_, a[0], 0);
+        const Figures two = figuresOf(two_, b[0], 0);
+        result_.rowsOne = one.rows;
+        result_.rowsTwo = two.rows;
+        result_.same = one == two;
+        if (result_.same || !keyed)
+            return result_;
+        std::optional<Position> low;
+        std::optional<Position> high;
+        for (const auto &[side, cells] : {std::pair{&one_, &a[0]}, std::pair{&two_, &b[0]}}) {
+            if (!(*cells)[2] && !(*cells)[3])
+                continue; // no rows there
+            const Position least = positionOf(*side, (*cells)[2]);
+            const Position most = positionOf(*side, (*cells)[3]);
+            if (least > most)
+                unexpected(*side);
+            low = low ? std::min(*low, least) : least;
+            high = high ? std::max(*high, most) : most;
+        }
+        if (!low)
+            unexpected(one_);
+        narrow({*low, *high, one, two});
+        report();
+        return result_;
+    }
+
+private:
+    struct Range {
+        Position low;
+        Position high;
+        Figures one;
+        Figures two;
+    };
+    // A key as read from either side.
+    struct Found {
+        Position position = 0;
+        std::string shown;
+        int onOne = 0;
+        int onTwo = 0;
+        std::string checksumOne;
+        std::string checksumTwo;
+    };
+
+    static bool differs(const Found &f) { return !(f.onOne == 1 && f.onTwo == 1 && f.checksumOne == f.checksumTwo); }
+
+    static std::string from(const ComparedTable &t)
+    {
+        std::string s;
+        platform::appendBackquoted(s, t.table);
+        return s;
+    }
+
+    // Both servers are asked at once, and both answers read, whatever happens to the other.
+    std::pair<Answer, Answer> ask(const std::string &one, const std::string &two, size_t fields, long long mostOne,
+                                  long long mostTwo)
+    {
+        ++result_.queries;
+        one_.server.sendQuery(one);
+        try {
+            two_.server.sendQuery(two);
+        } catch (...) {
+            drain(one_.server);
+            throw;
+        }
+        Answer a;
+        try {
+            a = readAll(one_.server.readResult(), fields, mostOne, one_);
+        } catch (...) {
+            drain(two_.server);
+            throw;
+        }
+        return {std::move(a), readAll(two_.server.readResult(), fields, mostTwo, two_)};
+    }
+
+    static bool few(const Range &r) { return r.low == r.high || (r.one.rows <= FewRows && r.two.rows <= FewRows); }
+
+    // Level by level: the differing ranges of a level are split (or their rows read) in a few
+    // questions, as many ranges in each as fit, so a slow link costs a round trip per level.
+    void narrow(const Range &whole)
+    {
+        std::vector<Range> level{whole};
+        while (!level.empty()) {
+            keepOnlyWhatCanBeListed(level);
+            std::vector<Range> leaves;
+            std::vector<Range> wide;
+            for (const Range &r : level)
+                (few(r) ? leaves : wide).push_back(r);
+            for (size_t at = 0; at < leaves.size();)
+                at = readRows(leaves, at);
+            std::vector<Range> next;
+            for (size_t at = 0; at < wide.size();)
+                at = split(wide, at, next);
+            level = std::move(next);
+        }
+    }
+
+    // Each range of a level (in key order) holds at least one differing row; a range after more
+    // than can be listed is not looked into.
+    void keepOnlyWhatCanBeListed(std::vector<Range> &level)
+    {
+        std::vector<Position> known;
+        for (const auto &[match, f] : found_)
+            if (differs(f))
+                known.push_back(f.position);
+        std::sort(known.begin(), known.end());
+        for (size_t i = 0; i < level.size(); ++i) {
+            const auto below = std::lower_bound(known.begin(), known.end(), level[i].low) - known.begin();
+            if (static_cast<size_t>(below) + i >= static_cast<size_t>(MostDifferingKeys)) {
+                level.resize(i);
+                result_.more = true;
+                return;
+            }
+        }
+    }
+
+    static std::string within(const ComparedTable &t, const std::vector<Range> &ranges, size_t from, size_t to)
+    {
+        std::string s = " WHERE ";
+        for (size_t i = from; i < to; ++i)
+            s += (i > from ? " OR " : "") + t.position + " BETWEEN " + positionText(ranges[i].low) + " AND "
+                 + positionText(ranges[i].high);
+        return s;
+    }
+
+    // How many ranges from at on go into one question.
+    static size_t batchEnd(const std::vector<Range> &ranges, size_t at, size_t bytesEach)
+    {
+        return std::min(ranges.size(), at + std::max<size_t>(1, QuestionBytes / bytesEach));
+    }
+
+    // Splits ranges [at, …) into RangeParts parts each, in one question; the parts whose figures
+    // differ go to next, in order. Returns where the next question starts.
+    size_t split(const std::vector<Range> &ranges, size_t at, std::vector<Range> &next)
+    {
+        const size_t end =
+            batchEnd(ranges, at, RangeParts * 24 + std::max(one_.position.size(), two_.position.size()) + 64);
+        std::vector<Range> parts;
+        std::vector<size_t> firstPart; // of each range
+        std::string starts;
+        for (size_t i = at; i < end; ++i) {
+            const Range &r = ranges[i];
+            const Position span = r.high - r.low + 1;
+            const Position width = (span + RangeParts - 1) / RangeParts;
+            firstPart.push_back(parts.size());
+            for (Position low = r.low; low <= r.high; low += width) {
+                parts.push_back({low, std::min(r.high, low + width - 1), {}, {}});
+                starts += ", " + positionText(low);
+            }
+        }
+        firstPart.push_back(parts.size());
+        // INTERVAL finds each row's part by a binary search of the parts' first keys.
+        const auto question = [&](const ComparedTable &t) {
+            return "SELECT INTERVAL(" + t.position + starts + "), COUNT(*), IFNULL(SUM(" + t.checksum + "), 0) FROM "
+                   + from(t) + within(t, ranges, at, end) + " GROUP BY 1";
+        };
+        const auto most = static_cast<long long>(parts.size());
+        const auto [a, b] = ask(question(one_), question(two_), 3, most, most);
+        take(one_, a, parts, &Range::one);
+        take(two_, b, parts, &Range::two);
+        for (size_t i = at; i < end; ++i) {
+            Figures one;
+            Figures two;
+            long long rowsOne = 0;
+            long long rowsTwo = 0;
+            for (size_t p = firstPart[i - at]; p < firstPart[i - at + 1]; ++p) {
+                rowsOne += parts[p].one.rows;
+                rowsTwo += parts[p].two.rows;
+                if (!(parts[p].one == parts[p].two))
+                    next.push_back(parts[p]);
+            }
+            // Together the parts must make their range.
+            if (rowsOne != ranges[i].one.rows)
+                unexpected(one_);
+            if (rowsTwo != ranges[i].two.rows)
+                unexpected(two_);
+        }
+        return end;
+    }
+
+    static void take(const ComparedTable &side, const Answer &answer, std::vector<Range> &parts, Figures Range::*figures)
+    {
+        std::vector<bool> seen(parts.size());
+        for (const Cells &cells : answer) {
+            const Position part = positionOf(side, cells[0]) - 1;
+            if (part < 0 || part >= static_cast<Position>(parts.size()) || seen[static_cast<size_t>(part)])
+                unexpected(side);
+            seen[static_cast<size_t>(part)] = true;
+            parts[static_cast<size_t>(part)].*figures = figuresOf(side, cells, 1);
+        }
+    }
+
+    // Reads the keys and checksums of the rows of ranges [at, …) in one question.
+    size_t readRows(const std::vector<Range> &ranges, size_t at)
+    {
+        const size_t end = batchEnd(ranges, at, std::max(one_.position.size(), two_.position.size()) + 64);
+        long long mostOne = 0;
+        long long mostTwo = 0;
+        for (size_t i = at; i < end; ++i) {
+            mostOne += ranges[i].one.rows;
+            mostTwo += ranges[i].two.rows;
+        }
+        const auto question = [&](const ComparedTable &t) {
+            std::string s = "SELECT " + t.position + ", ";
+            for (const std::string &column : t.keyColumns) {
+                platform::appendBackquoted(s, column);
+                s += ", ";
+            }
+            return s + t.checksum + " FROM " + from(t) + within(t, ranges, at, end);
+        };
+        const size_t fields = one_.keyColumns.size() + 2;
+        if (two_.keyColumns.size() + 2 != fields)
+            unexpected(two_);
+        const auto [a, b] = ask(question(one_), question(two_), fields, mostOne, mostTwo);
+        for (const auto &[answer, side] : {std::pair{&a, 1}, std::pair{&b, 2}})
+            for (const Cells &cells : *answer) {
+                Found &f = found(cells, side == 1 ? one_ : two_);
+                (side == 1 ? f.onOne : f.onTwo) += 1;
+                (side == 1 ? f.checksumOne : f.checksumTwo) = cells.back().value_or(std::string());
+            }
+        return end;
+    }
+
+    // The entry of the key in these cells (its position first, then its values).
+    Found &found(const Cells &cells, const ComparedTable &side)
+    {
+        std::string match;
+        std::string shown;
+        const Position position = positionOf(side, cells[0]);
+        const size_t keys = cells.size() - 2;
+        for (size_t i = 1; i <= keys; ++i) {
+            // Each value's bytes (a zero byte as 0 FF), then 0 0: tuples sort as their values do.
+            if (!cells[i])
+                match += std::string("\0\1", 2);
+            else
+                for (const char c : *cells[i])
+                    match += c == '\0' ? std::string("\0\xff", 2) : std::string(1, c);
+            match += std::string("\0\0", 2);
+            if (i > 1)
+                shown += ", ";
+            shown += wholeNumberKey_ ? cells[i].value_or("NULL") : shownValue(cells[i], one_.textKey.at(i - 1));
+        }
+        if (keys > 1)
+            shown = '(' + shown + ')';
+        Found &f = found_[match];
+        if (f.shown.empty()) {
+            f.shown = std::move(shown);
+            f.position = position;
+        } else if (f.position != position) {
+            f.onOne = f.onTwo = 2; // the same key in two places: it differs, whatever else
+        }
+        return f;
+    }
+
+    // The first MostDifferingKeys differing rows in the order of their positions, listed in key
+    // order.
+    void report()
+    {
+        std::vector<std::pair<Position, const std::pair<const std::string, Found> *>> differing;
+        for (const auto &entry : found_)
+            if (differs(entry.second))
+                differing.emplace_back(entry.second.position, &entry);
+        std::stable_sort(differing.begin(), differing.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
+        if (differing.size() > static_cast<size_t>(MostDifferingKeys)) {
+            differing.resize(MostDifferingKeys);
+            result_.more = true;
+        }
+        if (!wholeNumberKey_)
+            std::sort(differing.begin(), differing.end(),
+                      [](const auto &a, const auto &b) { return a.second->first < b.second->first; });
+        for (const auto &[position, entry] : differing) {
+            const Found &f = entry->second;
+            result_.rows.push_back({f.shown, f.onTwo == 0   ? DifferingRow::Kind::OnlyOnOne
+                                             : f.onOne == 0 ? DifferingRow::Kind::OnlyOnTwo
+                                                            : DifferingRow::Kind::Differs});
+        }
+    }
+
+    const ComparedTable &one_;
+    const ComparedTable &two_;
+    bool wholeNumberKey_;
+    RowComparison result_;
+    std::map<std::string, Found> found_;
+};
+
+} // namespace
+
+RowComparison compareRows(const ComparedTable &one, const ComparedTable &two, bool wholeNumberKey)
+{
+    return Narrowing(one, two, wholeNumberKey).run();
+}
+
+} // namespace transfer

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+class Connection;
+}
+
+namespace transfer {
+
+// A table as one server holds it, in the terms that server's own column types give.
+struct ComparedTable {
+    platform::Connection &server;
+    std::string table;
+    std::string checksum; // of a row's compared columns (rowChecksum)
+    // Where a row lies in the key's order: the key column itself when it is a whole number, else a
+    // checksum of the key's values; empty for a table without a key.
+    std::string position;
+    std::vector<std::string> keyColumns; // names; selected to show and match a row's key
+    std::vector<bool> textKey;           // which of them are shown in quotes
+};
+
+struct DifferingRow {
+    enum class Kind { OnlyOnOne, OnlyOnTwo, Differs };
+    std::string key; // as shown: 17, 'abc', (3, 'x')
+    Kind kind = Kind::Differs;
+};
+
+struct RowComparison {
+    long long rowsOne = 0;
+    long long rowsTwo = 0;
+    bool same = false;
+    std::vector<DifferingRow> rows; // of a keyed table, at most MostDifferingKeys, in key order
+    bool more = false;              // more rows differ than are listed
+    long long queries = 0;          // asked of each server
+};
+
+// How the rows are narrowed down: the parts a differing range is split into, and the rows a range
+// holds when its keys are read instead.
+inline constexpr int MostDifferingKeys = 100;
+inline constexpr int RangeParts = 16;
+inline constexpr long long FewRows = 64;
+
+// Finds the rows in which two tables differ without reading them: the count and digest of the
+// whole table, then of RangeParts parts of each differing key range, level by level, until a range
+// holds a few rows, whose keys and own checksums are read. A level's ranges go in as few questions
+// as fit, so the questions grow like the logarithm of the table's size, their clauses like the
+// differing rows times it; ranges after the first MostDifferingKeys differing rows are left.
+// Both servers work on each question at once. Throws platform::DbError, also when an answer is
+// not what was asked for.
+RowComparison compareRows(const ComparedTable &one, const ComparedTable &two, bool wholeNumberKey);
+
+} // namespace transfer
