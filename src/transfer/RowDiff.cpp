@@ -120,31 +120,27 @@ std::string shownValue(const std::optional<std::string> &v, bool text)
     return s + '\'';
 }
 
-// Questions stay well below any server's max_allowed_packet.
-constexpr size_t QuestionBytes = 32 * 1024;
-
 class Narrowing {
 public:
     Narrowing(const ComparedTable &one, const ComparedTable &two, bool wholeNumberKey)
-        : one_(one), two_(two), wholeNumberKey_(wholeNumberKey)
+        : one_(one), two_(two), wholeNumberKey_(wholeNumberKey),
+          questionBytes_(std::min(one.questionBytes, two.questionBytes))
     {
     }
 
     RowComparison run()
     {
         const bool keyed = !one_.position.empty() && !two_.position.empty();
+        if (keyed && wholeNumberKey_)
+            return byKeyRanges();
         const auto whole = [keyed](const ComparedTable &t) {
             std::string s = "SELECT COUNT(*), IFNULL(SUM(" + t.checksum + "), 0)";
             if (keyed)
                 s += ", MIN(" + t.position + "), MAX(" + t.position + ")";
             return s + " FROM " + from(t);
         };
-        const size_t fields = keyed ? 4 : 2;
-        const auto [a, b] = ask(whole(one_), whole(two_), fields, 1, 1);
-        if (a.size() != 1)
-            unexpected(one_);
-        if (b.size() != 1)
-            unexpected(two_);
+        const auto [a, b] = ask(whole(one_), whole(two_), keyed ? 4 : 2, 1, 1);
+        requireOneRow(a, b);
         const Figures one = figuresOf(one_, a[0], 0);
         const Figures two = figuresOf(two_, b[0], 0);
         result_.rowsOne = one.rows;
@@ -152,21 +148,10 @@ public:
         result_.same = one == two;
         if (result_.same || !keyed)
             return result_;
-        std::optional<Position> low;
-        std::optional<Position> high;
-        for (const auto &[side, cells] : {std::pair{&one_, &a[0]}, std::pair{&two_, &b[0]}}) {
-            if (!(*cells)[2] && !(*cells)[3])
-                continue; // no rows there
-            const Position least = positionOf(*side, (*cells)[2]);
-            const Position most = positionOf(*side, (*cells)[3]);
-            if (least > most)
-                unexpected(*side);
-            low = low ? std::min(*low, least) : least;
-            high = high ? std::max(*high, most) : most;
-        }
+        const auto [low, high] = bounds(a[0], b[0], 2);
         if (!low)
             unexpected(one_);
-        narrow({*low, *high, one, two});
+        narrow({{*low, *high, one, two}});
         report();
         return result_;
     }
@@ -175,9 +160,62 @@ private:
     struct Range {
         Position low;
         Position high;
-        Figures one;
+        Figures one; // rows -1: not known
         Figures two;
     };
+
+    void requireOneRow(const Answer &a, const Answer &b) const
+    {
+        if (a.size() != 1)
+            unexpected(one_);
+        if (b.size() != 1)
+            unexpected(two_);
+    }
+
+    // The least and greatest position of either side, from cells at and at + 1 of each; none when
+    // both are empty.
+    std::pair<std::optional<Position>, std::optional<Position>> bounds(const Cells &a, const Cells &b, size_t at) const
+    {
+        std::optional<Position> low;
+        std::optional<Position> high;
+        for (const auto &[side, cells] : {std::pair{&one_, &a}, std::pair{&two_, &b}}) {
+            if (!(*cells)[at] && !(*cells)[at + 1])
+                continue; // no rows there
+            const Position least = positionOf(*side, (*cells)[at]);
+            const Position most = positionOf(*side, (*cells)[at + 1]);
+            if (least > most)
+                unexpected(*side);
+            low = low ? std::min(*low, least) : least;
+            high = high ? std::max(*high, most) : most;
+        }
+        return {low, high};
+    }
+
+    // A whole-number key: its least and greatest values come from the index at no cost, and the
+    // parts of the first level, asked at once, stand for the whole table, so it is read once.
+    RowComparison byKeyRanges()
+    {
+        const auto ends = [](const ComparedTable &t) {
+            return "SELECT MIN(" + t.position + "), MAX(" + t.position + ") FROM " + from(t);
+        };
+        const auto [a, b] = ask(ends(one_), ends(two_), 2, 1, 1);
+        requireOneRow(a, b);
+        const auto [low, high] = bounds(a[0], b[0], 0);
+        if (!low) {
+            result_.same = true; // both empty
+            return result_;
+        }
+        const Figures unknown{-1, {}};
+        std::vector<Range> level;
+        split({{*low, *high, unknown, unknown}}, 0, level);
+        result_.rowsOne = partRowsOne_;
+        result_.rowsTwo = partRowsTwo_;
+        result_.same = level.empty();
+        narrow(std::move(level));
+        report();
+        return result_;
+    }
+
     // A key as read from either side.
     struct Found {
         Position position = 0;
@@ -223,9 +261,8 @@ private:
 
     // Level by level: the differing ranges of a level are split (or their rows read) in a few
     // questions, as many ranges in each as fit, so a slow link costs a round trip per level.
-    void narrow(const Range &whole)
+    void narrow(std::vector<Range> level)
     {
-        std::vector<Range> level{whole};
         while (!level.empty()) {
             keepOnlyWhatCanBeListed(level);
             std::vector<Range> leaves;
@@ -270,43 +307,50 @@ private:
     }
 
     // How many ranges from at on go into one question.
-    static size_t batchEnd(const std::vector<Range> &ranges, size_t at, size_t bytesEach)
+    size_t batchEnd(const std::vector<Range> &ranges, size_t at, size_t bytesEach) const
     {
-        return std::min(ranges.size(), at + std::max<size_t>(1, QuestionBytes / bytesEach));
+        return std::min(ranges.size(), at + std::max<size_t>(1, questionBytes_ / bytesEach));
     }
 
     // Splits ranges [at, …) into RangeParts parts each, in one question; the parts whose figures
     // differ go to next, in order. Returns where the next question starts.
     size_t split(const std::vector<Range> &ranges, size_t at, std::vector<Range> &next)
     {
-        const size_t end =
-            batchEnd(ranges, at, RangeParts * 24 + std::max(one_.position.size(), two_.position.size()) + 64);
+        const size_t checksum = std::max(one_.checksum.size(), two_.checksum.size());
+        const size_t position = std::max(one_.position.size(), two_.position.size());
+        const size_t end = batchEnd(ranges, at, RangeParts * (wholeNumberKey_ ? checksum + position + 96 : 24) + position + 64);
         std::vector<Range> parts;
         std::vector<size_t> firstPart; // of each range
-        std::string starts;
         for (size_t i = at; i < end; ++i) {
             const Range &r = ranges[i];
             const Position span = r.high - r.low + 1;
             const Position width = (span + RangeParts - 1) / RangeParts;
             firstPart.push_back(parts.size());
-            for (Position low = r.low; low <= r.high; low += width) {
+            for (Position low = r.low; low <= r.high; low += width)
                 parts.push_back({low, std::min(r.high, low + width - 1), {}, {}});
-                starts += ", " + positionText(low);
-            }
         }
         firstPart.push_back(parts.size());
-        // INTERVAL finds each row's part by a binary search of the parts' first keys.
         const auto question = [&](const ComparedTable &t) {
-            return "SELECT INTERVAL(" + t.position + starts + "), COUNT(*), IFNULL(SUM(" + t.checksum + "), 0) FROM "
-                   + from(t) + within(t, ranges, at, end) + " GROUP BY 1";
+            const std::string sum = ", COUNT(*), IFNULL(SUM(" + t.checksum + "), 0) FROM " + from(t);
+            std::string s;
+            if (wholeNumberKey_) {
+                // A range of the key's index each: the rows are read once, and no grouping is paid for.
+                for (size_t p = 0; p < parts.size(); ++p)
+                    s += (p > 0 ? " UNION ALL (SELECT " : "(SELECT ") + std::to_string(p + 1) + sum + within(t, parts, p, p + 1)
+                         + ')';
+                return s;
+            }
+            // INTERVAL finds each row's part by a binary search of the parts' first positions.
+            s = "SELECT INTERVAL(" + t.position;
+            for (const Range &part : parts)
+                s += ", " + positionText(part.low);
+            return s + ')' + sum + within(t, ranges, at, end) + " GROUP BY 1";
         };
         const auto most = static_cast<long long>(parts.size());
         const auto [a, b] = ask(question(one_), question(two_), 3, most, most);
         take(one_, a, parts, &Range::one);
         take(two_, b, parts, &Range::two);
         for (size_t i = at; i < end; ++i) {
-            Figures one;
-            Figures two;
             long long rowsOne = 0;
             long long rowsTwo = 0;
             for (size_t p = firstPart[i - at]; p < firstPart[i - at + 1]; ++p) {
@@ -315,10 +359,12 @@ private:
                 if (!(parts[p].one == parts[p].two))
                     next.push_back(parts[p]);
             }
-            // Together the parts must make their range.
-            if (rowsOne != ranges[i].one.rows)
+            partRowsOne_ += rowsOne;
+            partRowsTwo_ += rowsTwo;
+            // Together the parts must make their range, where its figures are known.
+            if (ranges[i].one.rows >= 0 && rowsOne != ranges[i].one.rows)
                 unexpected(one_);
-            if (rowsTwo != ranges[i].two.rows)
+            if (ranges[i].two.rows >= 0 && rowsTwo != ranges[i].two.rows)
                 unexpected(two_);
         }
         return end;
@@ -426,8 +472,11 @@ private:
     const ComparedTable &one_;
     const ComparedTable &two_;
     bool wholeNumberKey_;
+    size_t questionBytes_;
     RowComparison result_;
     std::map<std::string, Found> found_;
+    long long partRowsOne_ = 0; // in every part asked for, on each side
+    long long partRowsTwo_ = 0;
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ struct ComparedTable {
     std::string position;
     std::vector<std::string> keyColumns; // names; selected to show and match a row's key
     std::vector<bool> textKey;           // which of them are shown in quotes
+    size_t questionBytes = 32 * 1024;    // the longest question to send that server
 };
 
 struct DifferingRow {

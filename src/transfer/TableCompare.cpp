@@ -120,8 +120,8 @@ private:
                && g_.attempt(106, [&] {
                       for (platform::Connection *c : {&here_, &there_})
                           prepareSourceSession(*c);
-                      hereNames_.rule = caseRule(here_);
-                      thereNames_.rule = caseRule(there_);
+                      hereServer_ = serverRules(here_);
+                      thereServer_ = serverRules(there_);
                       hereTables_ = listTables(here_);
                       thereTables_ = listTables(there_);
                       for (platform::Connection *c : {&here_, &there_})
@@ -129,12 +129,24 @@ private:
                   });
     }
 
-    static int caseRule(platform::Connection &c)
+    // How the server compares names, and how long a question it takes: a quarter of its
+    // max_allowed_packet, at most 256 KiB (a level of many ranges in few round trips).
+    struct ServerRules {
+        TableNames names;
+        size_t questionBytes = 0;
+    };
+    static ServerRules serverRules(platform::Connection &c)
     {
-        platform::RecordSet r = c.execute("SELECT @@lower_case_table_names");
-        const std::string rule = r.eof() ? std::string() : std::string(r.value(0).bytes);
+        platform::RecordSet r = c.execute("SELECT @@lower_case_table_names, @@max_allowed_packet");
+        const bool answered = !r.eof() && r.fieldCount() == 2;
+        const std::string rule = answered ? std::string(r.value(0).bytes) : std::string();
+        const std::string packet = answered ? std::string(r.value(1).bytes) : std::string();
         r.close();
-        return static_cast<int>(wholeNumber(c, "lower_case_table_names", rule, 0, 2));
+        ServerRules rules;
+        rules.names.rule = static_cast<int>(wholeNumber(c, "lower_case_table_names", rule, 0, 2));
+        rules.questionBytes = static_cast<size_t>(
+            std::min<long long>(wholeNumber(c, "max_allowed_packet", packet, 1024, 1LL << 30) / 4, 256 * 1024));
+        return rules;
     }
 
     static std::vector<ListedTable> listTables(platform::Connection &c)
@@ -169,8 +181,8 @@ private:
 
     void compareTable(const QString &name)
     {
-        const ListedTable *there = findTable(thereTables_, name, thereNames_);
-        const ListedTable *here = findTable(hereTables_, name, hereNames_);
+        const ListedTable *there = findTable(thereTables_, name, thereServer_.names);
+        const ListedTable *here = findTable(hereTables_, name, hereServer_.names);
         if (!there) {
             ui_.log.appendEntry("-- " + name.toStdString() + ": missing on #" + std::to_string(thereSide_));
             missing_ << name;
@@ -287,8 +299,8 @@ private:
         const bool wholeNumbers = key.size() == 1 && wholeNumberType(keyOne[0].dataType)
                                   && wholeNumberType(keyTwo[0].dataType);
         const auto side = [&](platform::Connection &c, const std::string &table, const std::vector<StoredColumn> &all,
-                              const std::vector<StoredColumn> &keyColumns) {
-            ComparedTable t{c, table, rowChecksum(all), {}, {}, {}};
+                              const std::vector<StoredColumn> &keyColumns, const ServerRules &rules) {
+            ComparedTable t{c, table, rowChecksum(all), {}, {}, {}, rules.questionBytes};
             if (keyColumns.empty())
                 return t;
             if (wholeNumbers)
@@ -301,8 +313,8 @@ private:
             }
             return t;
         };
-        const ComparedTable a = side(here_, hereTable, one, keyOne);
-        const ComparedTable b = side(there_, thereTable, two, keyTwo);
+        const ComparedTable a = side(here_, hereTable, one, keyOne, hereServer_);
+        const ComparedTable b = side(there_, thereTable, two, keyTwo, thereServer_);
         const RowComparison rows = compareRows(a, b, wholeNumbers);
         parts.push_back(rowsText(rows, !key.empty(), differs));
         if (one.size() != hereColumns.size() || two.size() != thereColumns.size())
@@ -347,8 +359,8 @@ private:
     int thereSide_;
     platform::Connection here_;
     platform::Connection there_;
-    TableNames hereNames_;
-    TableNames thereNames_;
+    ServerRules hereServer_;
+    ServerRules thereServer_;
     std::vector<ListedTable> hereTables_;
     std::vector<ListedTable> thereTables_;
     bool lost_ = false;
