@@ -1,9 +1,8 @@
 #include "transfer/RowDiff.h"
 
 #include "platform/DbConnection.h"
-#include "platform/DbError.h"
 #include "platform/SqlQuoting.h"
-#include "transfer/ChunkCheck.h"
+#include "transfer/CompareAnswers.h"
 
 #include <algorithm>
 #include <map>
@@ -13,112 +12,6 @@
 namespace transfer {
 
 namespace {
-
-// Wide enough for the span of any key range, BIGINT UNSIGNED's included.
-__extension__ typedef __int128 Position;
-__extension__ typedef unsigned __int128 UnsignedPosition;
-
-using Cells = std::vector<std::optional<std::string>>;
-using Answer = std::vector<Cells>;
-
-[[noreturn]] void unexpected(const ComparedTable &side)
-{
-    throw platform::DbError(0, side.server.serverName() + " gave figures that do not add up: the table changed while "
-                                                            "it was compared, or the server answers something else "
-                                                            "than was asked.");
-}
-
-Position positionOf(const ComparedTable &side, const std::optional<std::string> &text)
-{
-    if (!text || !wholeNumberText(*text))
-        unexpected(side);
-    Position p = 0;
-    const bool negative = (*text)[0] == '-';
-    for (size_t i = negative ? 1 : 0; i < text->size(); ++i)
-        p = p * 10 + ((*text)[i] - '0');
-    return negative ? -p : p;
-}
-
-std::string positionText(Position p)
-{
-    if (p == 0)
-        return "0";
-    const bool negative = p < 0;
-    std::string s;
-    for (; p != 0; p /= 10)
-        s += static_cast<char>('0' + (negative ? -(p % 10) : p % 10));
-    if (negative)
-        s += '-';
-    std::reverse(s.begin(), s.end());
-    return s;
-}
-
-// A row count and the sum of the rows' checksums, as a server gave them.
-struct Figures {
-    long long rows = 0;
-    std::string sum = "0";
-    bool operator==(const Figures &) const = default;
-};
-
-Figures figuresOf(const ComparedTable &side, const Cells &cells, size_t at)
-{
-    const auto &rows = cells.at(at);
-    const auto &sum = cells.at(at + 1);
-    if (!rows || !wholeNumberText(*rows) || (*rows)[0] == '-' || rows->size() > 18 || !sum || !wholeNumberText(*sum))
-        unexpected(side);
-    return {std::stoll(*rows), *sum};
-}
-
-Answer readAll(platform::RecordSet r, size_t fields, long long mostRows, const ComparedTable &side)
-{
-    Answer rows;
-    while (!r.eof()) {
-        if (static_cast<size_t>(r.fieldCount()) != fields || static_cast<long long>(rows.size()) >= mostRows)
-            unexpected(side);
-        Cells cells;
-        for (int i = 0; i < r.fieldCount(); ++i) {
-            const platform::FieldValue v = r.value(i);
-            cells.push_back(v.isNull ? std::nullopt : std::optional<std::string>(std::string(v.bytes)));
-        }
-        rows.push_back(std::move(cells));
-        r.moveNext();
-    }
-    r.close();
-    return rows;
-}
-
-void drain(platform::Connection &c)
-{
-    try {
-        c.readResult().close();
-    } catch (const platform::DbError &) {
-        // The failure being thrown is the one told.
-    }
-}
-
-std::string shownValue(const std::optional<std::string> &v, bool text)
-{
-    if (!v)
-        return "NULL";
-    const bool printable = std::all_of(v->begin(), v->end(), [](char c) {
-        return static_cast<unsigned char>(c) >= 0x20 && c != 0x7f;
-    });
-    if (!text)
-        return printable ? *v : "?";
-    if (!printable) {
-        static const char digits[] = "0123456789ABCDEF";
-        std::string hex = "0x";
-        for (const char c : *v) {
-            hex += digits[static_cast<unsigned char>(c) >> 4];
-            hex += digits[static_cast<unsigned char>(c) & 15];
-        }
-        return hex;
-    }
-    std::string s = "'";
-    for (const char c : *v)
-        s += c == '\'' ? "''" : std::string(1, c);
-    return s + '\'';
-}
 
 class Narrowing {
 public:
@@ -141,8 +34,8 @@ public:
         };
         const auto [a, b] = ask(whole(one_), whole(two_), keyed ? 4 : 2, 1, 1);
         requireOneRow(a, b);
-        const Figures one = figuresOf(one_, a[0], 0);
-        const Figures two = figuresOf(two_, b[0], 0);
+        const Figures one = figuresOf(one_.server, a[0], 0);
+        const Figures two = figuresOf(two_.server, b[0], 0);
         result_.rowsOne = one.rows;
         result_.rowsTwo = two.rows;
         result_.same = one == two;
@@ -150,7 +43,7 @@ public:
             return result_;
         const auto [low, high] = bounds(a[0], b[0], 2);
         if (!low)
-            unexpected(one_);
+            unexpectedAnswer(one_.server);
         narrow({{*low, *high, one, two}});
         report();
         return result_;
@@ -167,9 +60,9 @@ private:
     void requireOneRow(const Answer &a, const Answer &b) const
     {
         if (a.size() != 1)
-            unexpected(one_);
+            unexpectedAnswer(one_.server);
         if (b.size() != 1)
-            unexpected(two_);
+            unexpectedAnswer(two_.server);
     }
 
     // The least and greatest position of either side, from cells at and at + 1 of each; none when
@@ -181,10 +74,10 @@ private:
         for (const auto &[side, cells] : {std::pair{&one_, &a}, std::pair{&two_, &b}}) {
             if (!(*cells)[at] && !(*cells)[at + 1])
                 continue; // no rows there
-            const Position least = positionOf(*side, (*cells)[at]);
-            const Position most = positionOf(*side, (*cells)[at + 1]);
+            const Position least = positionOf(side->server, (*cells)[at]);
+            const Position most = positionOf(side->server, (*cells)[at + 1]);
             if (least > most)
-                unexpected(*side);
+                unexpectedAnswer(side->server);
             low = low ? std::min(*low, least) : least;
             high = high ? std::max(*high, most) : most;
         }
@@ -235,26 +128,11 @@ private:
         return s;
     }
 
-    // Both servers are asked at once, and both answers read, whatever happens to the other.
     std::pair<Answer, Answer> ask(const std::string &one, const std::string &two, size_t fields, long long mostOne,
                                   long long mostTwo)
     {
         ++result_.queries;
-        one_.server.sendQuery(one);
-        try {
-            two_.server.sendQuery(two);
-        } catch (...) {
-            drain(one_.server);
-            throw;
-        }
-        Answer a;
-        try {
-            a = readAll(one_.server.readResult(), fields, mostOne, one_);
-        } catch (...) {
-            drain(two_.server);
-            throw;
-        }
-        return {std::move(a), readAll(two_.server.readResult(), fields, mostTwo, two_)};
+        return askBoth(one_.server, one, two_.server, two, fields, mostOne, mostTwo);
     }
 
     static bool few(const Range &r) { return r.low == r.high || (r.one.rows <= FewRows && r.two.rows <= FewRows); }
@@ -363,9 +241,9 @@ private:
             partRowsTwo_ += rowsTwo;
             // Together the parts must make their range, where its figures are known.
             if (ranges[i].one.rows >= 0 && rowsOne != ranges[i].one.rows)
-                unexpected(one_);
+                unexpectedAnswer(one_.server);
             if (ranges[i].two.rows >= 0 && rowsTwo != ranges[i].two.rows)
-                unexpected(two_);
+                unexpectedAnswer(two_.server);
         }
         return end;
     }
@@ -374,11 +252,11 @@ private:
     {
         std::vector<bool> seen(parts.size());
         for (const Cells &cells : answer) {
-            const Position part = positionOf(side, cells[0]) - 1;
+            const Position part = positionOf(side.server, cells[0]) - 1;
             if (part < 0 || part >= static_cast<Position>(parts.size()) || seen[static_cast<size_t>(part)])
-                unexpected(side);
+                unexpectedAnswer(side.server);
             seen[static_cast<size_t>(part)] = true;
-            parts[static_cast<size_t>(part)].*figures = figuresOf(side, cells, 1);
+            parts[static_cast<size_t>(part)].*figures = figuresOf(side.server, cells, 1);
         }
     }
 
@@ -402,7 +280,7 @@ private:
         };
         const size_t fields = one_.keyColumns.size() + 2;
         if (two_.keyColumns.size() + 2 != fields)
-            unexpected(two_);
+            unexpectedAnswer(two_.server);
         const auto [a, b] = ask(question(one_), question(two_), fields, mostOne, mostTwo);
         for (const auto &[answer, side] : {std::pair{&a, 1}, std::pair{&b, 2}})
             for (const Cells &cells : *answer) {
@@ -418,7 +296,7 @@ private:
     {
         std::string match;
         std::string shown;
-        const Position position = positionOf(side, cells[0]);
+        const Position position = positionOf(side.server, cells[0]);
         const size_t keys = cells.size() - 2;
         for (size_t i = 1; i <= keys; ++i) {
             // Each value's bytes (a zero byte as 0 FF), then 0 0: tuples sort as their values do.
@@ -430,7 +308,7 @@ private:
             match += std::string("\0\0", 2);
             if (i > 1)
                 shown += ", ";
-            shown += wholeNumberKey_ ? cells[i].value_or("NULL") : shownValue(cells[i], one_.textKey.at(i - 1));
+            shown += wholeNumberKey_ ? cells[i].value_or("NULL") : shownKeyValue(cells[i], one_.textKey.at(i - 1));
         }
         if (keys > 1)
             shown = '(' + shown + ')';
