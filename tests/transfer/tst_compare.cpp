@@ -121,9 +121,12 @@ void CompareTest::identicalTablesAreSame()
     ScratchDatabase two(2, QStringLiteral("cmpsame2"));
     for (const ScratchDatabase *db : {&one, &two}) {
         createOrders(*db, 1000);
-        db->exec("CREATE TABLE plain (a INT, b TEXT, f FLOAT, d DATETIME(3), bits BIT(5)) ENGINE=MyISAM");
-        db->exec("INSERT INTO plain VALUES (1, 'x', 1.5, '2024-02-29 12:00:00.125', b'10101'), (NULL, NULL, NULL, "
-                 "NULL, NULL), (1, 'x', 1.5, '2024-02-29 12:00:00.125', b'10101')");
+        // The sandbox's servers run in different time zones: one instant is the same TIMESTAMP.
+        db->exec("CREATE TABLE plain (a INT, b TEXT, f FLOAT, d DATETIME(3), bits BIT(5), at TIMESTAMP(3) NULL) "
+                 "ENGINE=MyISAM");
+        db->exec("INSERT INTO plain VALUES (1, 'x', 1.5, '2024-02-29 12:00:00.125', b'10101', "
+                 "FROM_UNIXTIME(1709208000.125)), (NULL, NULL, NULL, NULL, NULL, NULL), "
+                 "(1, 'x', 1.5, '2024-02-29 12:00:00.125', b'10101', FROM_UNIXTIME(1709208000.125))");
         db->exec("CREATE VIEW recent AS SELECT id, v FROM orders WHERE id > 990");
     }
     // The next AUTO_INCREMENT value says nothing of what the table holds.
