@@ -70,6 +70,7 @@ private slots:
     void textAndCompositeKeysAreNamedToo();
     void aTableWithoutAKeyDiffersByItsDigest();
     void nullIsNotEmpty();
+    void theWidestKeysAreFound();
     void theMenusCompareFromEitherSide();
     void closingDuringACompareEndsItAtOnce();
 };
@@ -301,6 +302,30 @@ void CompareTest::nullIsNotEmpty()
     Harness h;
     h.compare(one, two, {QStringLiteral("t")});
     QCOMPARE(h.line(QStringLiteral("t")), QStringLiteral("-- t: rows differ: 1 of 3 (keys 2 differs)"));
+}
+
+void CompareTest::theWidestKeysAreFound()
+{
+    ScratchDatabase one(1, QStringLiteral("cmpwide1"));
+    ScratchDatabase two(2, QStringLiteral("cmpwide2"));
+    for (const ScratchDatabase *db : {&one, &two}) {
+        db->exec("CREATE TABLE u (id BIGINT UNSIGNED PRIMARY KEY, v INT)");
+        db->exec("INSERT INTO u SELECT seq * 1000, 0 FROM seq_0_to_199");
+        db->exec("INSERT INTO u VALUES (18446744073709551615, 0)");
+        db->exec("CREATE TABLE s (id BIGINT PRIMARY KEY, v INT)");
+        db->exec("INSERT INTO s SELECT CAST(seq AS SIGNED) - 100, 0 FROM seq_0_to_199");
+        db->exec("INSERT INTO s VALUES (-9223372036854775808, 0), (9223372036854775807, 0)");
+    }
+    two.exec("UPDATE u SET v = 1 WHERE id IN (0, 18446744073709551615)");
+    two.exec("UPDATE s SET v = 1 WHERE id IN (-9223372036854775808, 9223372036854775807)");
+    two.exec("DELETE FROM s WHERE id = -1");
+    Harness h;
+    h.compare(one, two, {QStringLiteral("s"), QStringLiteral("u")});
+    QCOMPARE(h.line(QStringLiteral("u")),
+             QStringLiteral("-- u: rows differ: 2 of 201 (keys 0 differs, 18446744073709551615 differs)"));
+    QCOMPARE(h.line(QStringLiteral("s")),
+             QStringLiteral("-- s: rows differ: 3 of 202 on #1 and 201 on #2 (keys -9223372036854775808 differs, -1 only "
+                            "on #1, 9223372036854775807 differs)"));
 }
 
 namespace {
