@@ -63,6 +63,19 @@ inline void fillBenchTable(const sandbox::ScratchDatabase &db, long long rows)
     }
 }
 
+// A server's own counters: what it was asked and what it sent. Reading them is one question.
+struct ServerCounters {
+    long long questions = 0;
+    long long bytesSent = 0;
+};
+
+inline ServerCounters serverCounters(const sandbox::ScratchDatabase &db)
+{
+    const sandbox::Rows r = db.query("SELECT VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS WHERE VARIABLE_NAME "
+                                     "IN ('QUESTIONS', 'BYTES_SENT') ORDER BY VARIABLE_NAME");
+    return {std::stoll(*r.at(1).at(0)), std::stoll(*r.at(0).at(0))};
+}
+
 // A hosted server far away, as the slow-link benchmarks put it behind SlowLink.
 constexpr double FarOneWayMs = 25;
 constexpr double FarBitsPerSecond = 100e6;

@@ -19,19 +19,6 @@ namespace {
 constexpr double OneWayMs = FarOneWayMs;
 constexpr double BitsPerSecond = FarBitsPerSecond;
 
-// A server's own counters: what it was asked and what it sent, the reading of them included.
-struct Counters {
-    long long questions = 0;
-    long long bytesSent = 0;
-};
-
-Counters counters(const sandbox::ScratchDatabase &db)
-{
-    const sandbox::Rows r = db.query("SELECT VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS WHERE VARIABLE_NAME "
-                                     "IN ('QUESTIONS', 'BYTES_SENT') ORDER BY VARIABLE_NAME");
-    return {std::stoll(*r.at(1).at(0)), std::stoll(*r.at(0).at(0))};
-}
-
 struct Cost {
     double seconds = 0;
     long long questionsOne = 0;
@@ -44,13 +31,13 @@ struct Cost {
 // Reading the status costs one question and its own answer; that is taken off.
 Cost measure(const sandbox::ScratchDatabase &one, const sandbox::ScratchDatabase &two, const std::function<double()> &run)
 {
-    const Counters idleOne = counters(one), beforeOne = counters(one);
-    const Counters idleTwo = counters(two), beforeTwo = counters(two);
+    const ServerCounters idleOne = serverCounters(one), beforeOne = serverCounters(one);
+    const ServerCounters idleTwo = serverCounters(two), beforeTwo = serverCounters(two);
     const long long statusBytesOne = beforeOne.bytesSent - idleOne.bytesSent;
     const long long statusBytesTwo = beforeTwo.bytesSent - idleTwo.bytesSent;
     Cost c;
     c.seconds = run();
-    const Counters afterOne = counters(one), afterTwo = counters(two);
+    const ServerCounters afterOne = serverCounters(one), afterTwo = serverCounters(two);
     c.questionsOne = afterOne.questions - beforeOne.questions - 1;
     c.questionsTwo = afterTwo.questions - beforeTwo.questions - 1;
     c.kbOne = static_cast<double>(afterOne.bytesSent - beforeOne.bytesSent - statusBytesOne) / 1e3;

@@ -14,16 +14,6 @@
 #include <cmath>
 #include <cstdio>
 
-namespace {
-
-long long questions(int server)
-{
-    sandbox::ScratchDatabase probe(server, QStringLiteral("q"));
-    return std::stoll(*probe.query("SHOW GLOBAL STATUS LIKE 'Questions'")[0][1]);
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -53,11 +43,11 @@ int main(int argc, char *argv[])
             dump = dumpAndLoad(benchProfile(source), benchProfile(to));
         }
         sandbox::ScratchDatabase to(2, QStringLiteral("cb_complete"));
-        const long long before = questions(2);
+        const long long before = serverCounters(to).questions;
         copy = copyThroughWindow(ProfilesFrom([&](int side) { return benchProfile(side == 1 ? source : to); }),
                                  {QStringLiteral("t")}, true);
-        // Less the scratch databases the count itself makes and drops, and its own status read.
-        statements = questions(2) - before - 4;
+        // Less the status read itself.
+        statements = serverCounters(to).questions - before - 1;
         if (*to.query("SELECT COUNT(*) FROM t")[0][0] != std::to_string(n))
             std::printf("  the copy is incomplete!\n");
         std::printf("round %d: complete copy %.2f s, LOAD DATA LOCAL %.2f s, dump | load %.2f s%s\n", round,

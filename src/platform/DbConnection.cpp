@@ -356,6 +356,15 @@ RecordSet Connection::readResult()
     return storedResult(m);
 }
 
+void Connection::discardResult()
+{
+    try {
+        readResult().close();
+    } catch (const DbError &) {
+        // The failure the caller reports is the one told.
+    }
+}
+
 RecordSet Connection::storedResult(MYSQL *m)
 {
     if (mysql_field_count(m) == 0)

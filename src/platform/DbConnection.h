@@ -72,6 +72,9 @@ public:
     // readResult() may follow on this connection.
     void sendQuery(std::string_view sql);
     RecordSet readResult();
+    // After another failure: the answer to a sent statement is read and dropped, its own error
+    // with it, so the session can be used again (or closed) without mixing answers up.
+    void discardResult();
 
     // Fills up to size bytes of the buffer and returns how many; 0 at the end. May throw: the load
     // then fails with that error, which never passes through the client library itself.

@@ -116,12 +116,7 @@ void ChunkedCheck::ask(const std::string &where)
     try {
         destination_.sendQuery(copyDigest_ + where);
     } catch (...) {
-        // The source's answer is on its way all the same.
-        try {
-            source_.readResult().close();
-        } catch (const platform::DbError &) {
-            // The failure being thrown covers it.
-        }
+        source_.discardResult(); // on its way all the same
         throw;
     }
     pending_ = true;
@@ -137,11 +132,7 @@ void ChunkedCheck::compare()
     try {
         there = twoValues(source_.readResult());
     } catch (...) {
-        try {
-            destination_.readResult().close();
-        } catch (const platform::DbError &) {
-            // The source's failure is the one told.
-        }
+        destination_.discardResult();
         throw;
     }
     const auto here = twoValues(destination_.readResult());
@@ -154,22 +145,13 @@ void ChunkedCheck::settle()
 {
     if (countPending_) {
         countPending_ = false;
-        try {
-            source_.readResult().close();
-        } catch (const platform::DbError &) {
-            // The failure being reported already covers this table.
-        }
+        source_.discardResult();
     }
     if (!pending_)
         return;
     pending_ = false;
-    for (platform::Connection *c : {&source_, &destination_}) {
-        try {
-            c->readResult().close();
-        } catch (const platform::DbError &) {
-            // The failure being reported already covers this table.
-        }
-    }
+    source_.discardResult();
+    destination_.discardResult();
 }
 
 } // namespace transfer

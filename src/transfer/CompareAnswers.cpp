@@ -69,15 +69,6 @@ Answer readAll(platform::RecordSet r, size_t fields, long long mostRows, const p
     return rows;
 }
 
-void drain(platform::Connection &c)
-{
-    try {
-        c.readResult().close();
-    } catch (const platform::DbError &) {
-        // The failure being thrown is the one told.
-    }
-}
-
 } // namespace
 
 std::pair<Answer, Answer> askBoth(platform::Connection &one, const std::string &questionOne, platform::Connection &two,
@@ -87,14 +78,14 @@ std::pair<Answer, Answer> askBoth(platform::Connection &one, const std::string &
     try {
         two.sendQuery(questionTwo);
     } catch (...) {
-        drain(one);
+        one.discardResult();
         throw;
     }
     Answer a;
     try {
         a = readAll(one.readResult(), fields, mostOne, one);
     } catch (...) {
-        drain(two);
+        two.discardResult();
         throw;
     }
     return {std::move(a), readAll(two.readResult(), fields, mostTwo, two)};

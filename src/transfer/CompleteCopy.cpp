@@ -52,12 +52,12 @@ namespace {
 
 constexpr size_t PartBytes = 8 << 20; // small enough that the last part's check is short
 
-std::string oneValue(platform::Connection &c, const std::string &query, int column = 0)
+std::string oneValue(platform::Connection &c, const std::string &query)
 {
     platform::RecordSet r = c.execute(query);
     if (r.eof())
         throw platform::DbError(1146, "No answer to: " + query.substr(0, 80));
-    std::string value(r.value(column).bytes);
+    std::string value(r.value(0).bytes);
     r.close();
     return value;
 }
@@ -233,9 +233,7 @@ private:
         const bool versioned = source.type == "SYSTEM VERSIONED";
         QElapsedTimer clock;
         clock.start();
-        std::string showCreate = "SHOW CREATE TABLE ";
-        platform::appendBackquoted(showCreate, table);
-        const TableDefinition definition = splitForeignKeys(oneValue(source_, showCreate, 1));
+        const TableDefinition definition = splitForeignKeys(showCreateTable(source_, table));
         checkOneStatement(source_, "a definition of " + table, definition.create, session_.noBackslashEscapes);
         for (const std::string &foreignKey : definition.foreignKeys)
             checkForeignKey(source_, table, foreignKey);

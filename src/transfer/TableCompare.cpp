@@ -16,6 +16,7 @@
 #include "transfer/ServerText.h"
 #include "transfer/Sessions.h"
 #include "transfer/StatementSink.h"
+#include "transfer/TableDefinition.h"
 
 #include <algorithm>
 #include <optional>
@@ -209,18 +210,6 @@ private:
         failed_ << name + QStringLiteral(" (") + (number != 0 ? QString::number(number) + u' ' : QString()) + why + u')';
     }
 
-    std::string definitionOf(platform::Connection &c, const std::string &table)
-    {
-        std::string q = "SHOW CREATE TABLE ";
-        platform::appendBackquoted(q, table);
-        platform::RecordSet r = c.execute(q);
-        if (r.eof() || r.fieldCount() < 2)
-            throw platform::DbError(0, c.serverName() + " gave no definition of " + table + '.');
-        std::string create(r.value(1).bytes);
-        r.close();
-        return create;
-    }
-
     // The primary key, else a unique key of columns that hold no NULL, of columns both tables
     // have; empty when there is none.
     std::vector<std::string> keyOf(const std::string &table, const std::vector<StoredColumn> &compared)
@@ -267,7 +256,7 @@ private:
             parts.push_back("definition differs: #1 \"" + one + "\", #2 \"" + two + '"');
         } else if (here.type != "VIEW") {
             const DefinitionDifference d =
-                compareDefinitions(definitionOf(here_, hereTable), definitionOf(there_, thereTable));
+                compareDefinitions(showCreateTable(here_, hereTable), showCreateTable(there_, thereTable));
             if (!d.same) {
                 differs = true;
                 const bool oneHere = hereSide_ == 1;

@@ -1,5 +1,7 @@
 #include "transfer/TableDefinition.h"
 
+#include "platform/DbConnection.h"
+#include "platform/DbError.h"
 #include "platform/SqlQuoting.h"
 #include "transfer/TextParts.h"
 
@@ -68,6 +70,18 @@ TableDefinition splitForeignKeys(std::string_view showCreateTable)
     }
     definition.create = std::move(create);
     return definition;
+}
+
+std::string showCreateTable(platform::Connection &server, std::string_view table)
+{
+    std::string query = "SHOW CREATE TABLE ";
+    platform::appendBackquoted(query, table);
+    platform::RecordSet r = server.execute(query);
+    if (r.eof() || r.fieldCount() < 2)
+        throw platform::DbError(1146, "No answer to: " + query.substr(0, 80));
+    std::string create(r.value(1).bytes);
+    r.close();
+    return create;
 }
 
 std::string renamedCreate(std::string_view create, std::string_view table, std::string_view newName)

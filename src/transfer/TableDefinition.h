@@ -4,6 +4,10 @@
 #include <string_view>
 #include <vector>
 
+namespace platform {
+class Connection;
+}
+
 namespace transfer {
 
 // A table's SHOW CREATE TABLE, taken apart for a complete copy: the foreign keys are added only
@@ -14,6 +18,9 @@ struct TableDefinition {
 };
 
 TableDefinition splitForeignKeys(std::string_view showCreateTable);
+
+// The server's SHOW CREATE TABLE of table. Throws platform::DbError, also when it gives none.
+std::string showCreateTable(platform::Connection &server, std::string_view table);
 
 // The same CREATE TABLE for a table of another name. Throws std::runtime_error when the text does
 // not start as SHOW CREATE TABLE writes it.
