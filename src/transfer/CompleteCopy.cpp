@@ -1,6 +1,7 @@
 #include "transfer/CompleteCopy.h"
 
 #include "app/Guard.h"
+#include "platform/ConnectionSecurity.h"
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
 #include "platform/Dialogs.h"
@@ -51,6 +52,7 @@ QString completeCopySummary(const QStringList &copied, const QStringList &failed
 namespace {
 
 constexpr size_t PartBytes = 8 << 20; // small enough that the last part's check is short
+constexpr size_t FarPartBytes = 32 << 20;
 
 std::string oneValue(platform::Connection &c, const std::string &query)
 {
@@ -105,29 +107,44 @@ private:
                && g_.attempt(106, [&] { openForCopy(destination_, ends_.destinationProfile); })
                && g_.attempt(106, [&] { openForCopy(checker_, ends_.destinationProfile); })
                && g_.attempt(106, [&] {
+                      startSourceSession(checker_); // reads in UTC as the source session does
                       prepareSourceSession(source_);
                       // Table definitions in backquotes whatever the server's own mode.
                       source_.execute("SET SESSION sql_mode = REPLACE(@@SESSION.sql_mode, 'ANSI_QUOTES', '')");
                       prepareSourceSession(rows_);
-                      prepareSourceSession(checker_); // reads in UTC as the source session does
                       rows_.execute("SET SESSION character_set_results = binary"); // values as stored
                       session_ = prepareDestinationSession(destination_,
                                                            "SESSION foreign_key_checks = 0, SESSION unique_checks = 0");
                       sink_.setStatementLimit(session_.maxAllowedPacket);
+                      // Each part ends in two round trips: on a far server, fewer and larger parts.
+                      partBytes_ = session_.roundTripMs > platform::ConnectionSecurity::AutoCompressionMs ? FarPartBytes
+                                                                                                      : PartBytes;
                       sameDatabase_ = sameDatabase(source_, destination_);
                       fit_.emplace(destination_);
                       placement_.emplace(destination_, [this](const std::string &statement) { send(statement); });
-                      try {
-                          destination_.execute("SET SESSION system_versioning_insert_history = 1");
-                          historyWritable_ = true;
-                          // Where a current row's time ends: TIMESTAMP's greatest value on that server (UTC),
-                          // later from 11.5 on, where the earlier one is NULL.
-                          currentEnd_ = oneValue(destination_, "SELECT IFNULL(FROM_UNIXTIME(4294967295.999999), "
-                                                               "FROM_UNIXTIME(2147483647.999999))");
-                      } catch (const platform::DbError &) {
-                          // Before MariaDB 10.11 (and on MySQL): history cannot be written.
-                      }
+                      checker_.readResult().close();
                   });
+    }
+
+    // Asked at the first system-versioned table: two round trips most copies do without.
+    bool historyWritable()
+    {
+        if (historyAsked_)
+            return !currentEnd_.empty();
+        historyAsked_ = true;
+        try {
+            destination_.execute("SET SESSION system_versioning_insert_history = 1");
+            // Where a current row's time ends: TIMESTAMP's greatest value on that server (UTC),
+            // later from 11.5 on, where the earlier one is NULL.
+            currentEnd_ = oneValue(destination_, "SELECT IFNULL(FROM_UNIXTIME(4294967295.999999), "
+                                                 "FROM_UNIXTIME(2147483647.999999))");
+        } catch (const platform::DbError &e) {
+            if (e.isConnectionLost())
+                throw;
+            // Before MariaDB 10.11 (and on MySQL): history cannot be written.
+            currentEnd_.clear();
+        }
+        return !currentEnd_.empty();
     }
 
     std::string quoted(platform::Connection &c, std::string_view text)
@@ -245,7 +262,7 @@ private:
         std::vector<StoredColumn> columns = storedColumns(source_, table);
         // A system-versioned table's history goes too, with the times each row held, where the
         // destination lets it be written (MariaDB 10.11 on); elsewhere only its current rows.
-        const bool history = versioned && historyWritable_;
+        const bool history = versioned && historyWritable();
         if (history)
             columns.insert(columns.end(), {{"row_start", "timestamp", false, {}}, {"row_end", "timestamp", false, currentEnd_}});
         else if (versioned)
@@ -258,7 +275,7 @@ private:
         if (key.column >= 0) {
             check_.emplace(source_, checker_, table, building, columns, key.column,
                            [&loading](long long rows) { loading->setExpectedRows(rows); });
-            parts = {key.column, PartBytes, [this](std::string_view lastKey) { check_->loaded(lastKey); }};
+            parts = {key.column, partBytes_, [this](std::string_view lastKey) { check_->loaded(lastKey); }};
         }
         const long long expected = key.column >= 0 ? key.estimatedRows : countRows(source_, table);
         BulkLoad load({rows_, destination_, session_.noBackslashEscapes, session_.maxAllowedPacket},
@@ -387,8 +404,9 @@ private:
                              copied_, failed_}};
     std::optional<DefinitionFit> fit_;
     std::optional<TablePlacement> placement_;
-    bool historyWritable_ = false;
-    std::string currentEnd_;
+    bool historyAsked_ = false;
+    std::string currentEnd_; // empty: the destination cannot be given a table's history
+    size_t partBytes_ = PartBytes;
     QStringList leftAlone_;
 };
 

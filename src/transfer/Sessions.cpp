@@ -9,6 +9,9 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <chrono>
+
 #include <optional>
 #include <random>
 #include <vector>
@@ -54,6 +57,17 @@ std::string destinationMode(const std::string &current)
     return mode;
 }
 
+std::string sourceSessionStatement()
+{
+    const std::string seconds = std::to_string(CopyTimeoutSeconds);
+    return "SET time_zone = '+00:00', SESSION net_write_timeout = " + seconds + ", SESSION net_read_timeout = " + seconds;
+}
+
+double millisecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
 } // namespace
 
 void setCopyTimeouts(platform::Connection &connection, platform::EventYield &yield)
@@ -68,16 +82,14 @@ void openForCopy(platform::Connection &connection, const sides::ConnectionProfil
     sides::openConnection(connection, profile);
 }
 
-void prepareSourceSession(platform::Connection &source)
-{
-    const std::string seconds = std::to_string(CopyTimeoutSeconds);
-    source.execute("SET time_zone = '+00:00', SESSION net_write_timeout = " + seconds
-                   + ", SESSION net_read_timeout = " + seconds);
-}
+void prepareSourceSession(platform::Connection &source) { source.execute(sourceSessionStatement()); }
+
+void startSourceSession(platform::Connection &source) { source.sendQuery(sourceSessionStatement()); }
 
 DestinationSession prepareDestinationSession(platform::Connection &destination, std::string_view extraSettings)
 {
     // Few round trips: over a slow link each one costs as much as many rows.
+    auto asked = std::chrono::steady_clock::now();
     platform::RecordSet current =
         destination.execute("SELECT @@SESSION.sql_mode, @@max_allowed_packet, @@lower_case_table_names");
     checkSqlMode(destination, current.value(0).bytes);
@@ -88,10 +100,12 @@ DestinationSession prepareDestinationSession(platform::Connection &destination, 
     session.names.rule =
         static_cast<int>(wholeNumber(destination, "lower_case_table_names", current.value(2).bytes, 0, 2));
     current.close();
+    session.roundTripMs = millisecondsSince(asked);
     std::string settings = "SET time_zone = '+00:00', SESSION sql_mode = ";
     platform::appendStringLiteral(settings, mode, destination.noBackslashEscapes());
     if (!extraSettings.empty())
         settings += ", " + std::string(extraSettings);
+    asked = std::chrono::steady_clock::now();
     try {
         destination.execute(settings + ", SESSION explicit_defaults_for_timestamp = 1");
     } catch (const platform::DbError &) {
@@ -99,6 +113,7 @@ DestinationSession prepareDestinationSession(platform::Connection &destination, 
         destination.execute(settings);
         session.types.timestampNeedsNull = true;
     }
+    session.roundTripMs = std::min(session.roundTripMs, millisecondsSince(asked));
     session.noBackslashEscapes = destination.noBackslashEscapes();
     session.types.noBackslashEscapes = session.noBackslashEscapes;
     return session;

@@ -31,6 +31,8 @@ struct DestinationSession {
     bool noBackslashEscapes = false;
     unsigned long long maxAllowedPacket = 0;
     TableNames names;
+    // The quicker of the session's two set-up questions, each one round trip: how far the server is.
+    double roundTripMs = 0;
 };
 
 // How long a copy lets one statement take: slow links and long statements are not cut short.
@@ -46,6 +48,9 @@ void openForCopy(platform::Connection &connection, const sides::ConnectionProfil
 // for it to take the rows (net_write_timeout), since it reads them only as fast as the destination
 // takes them.
 void prepareSourceSession(platform::Connection &source);
+// The same, sent without waiting: the answer is read by source.readResult(), so a far server's
+// round trip passes while other sessions are set up.
+void startSourceSession(platform::Connection &source);
 
 // UTC; zero dates allowed, since tables hold them; strict mode added, so a value that does not fit
 // its column is refused instead of being stored changed; TIMESTAMP columns that take NULL like
