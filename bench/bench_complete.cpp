@@ -2,8 +2,9 @@
 // the table manager window, against the mariadb tools on the same rows in the same run: LOAD DATA
 // LOCAL INFILE of the rows as a tab-separated file (the bulk load's own limit here) and
 // mariadb-dump --single-transaction | mariadb. Each runs twice and the second counts, so every one
-// meets warm pages. Prints the times, their ratios against the targets, the statements the
-// destination received, memory growth and the longest gap between two handled window events.
+// meets warm pages; each starts once the destination has written out what the one before left.
+// Prints the times, their ratios against the targets, the statements the destination received,
+// memory growth and the longest gap between two handled window events.
 //   TABULINK_BENCH_ROWS=100000 bench_complete   (a quicker run)
 #include "BenchTools.h"
 #include "BenchWindow.h"
@@ -36,13 +37,16 @@ int main(int argc, char *argv[])
         {
             sandbox::ScratchDatabase to(2, QStringLiteral("cb_load"));
             createBenchTable(to);
+            settle(to);
             load = loadFile(benchProfile(to), rowsFile);
         }
         {
             sandbox::ScratchDatabase to(2, QStringLiteral("cb_dump"));
+            settle(to);
             dump = dumpAndLoad(benchProfile(source), benchProfile(to));
         }
         sandbox::ScratchDatabase to(2, QStringLiteral("cb_complete"));
+        settle(to);
         const long long before = serverCounters(to).questions;
         copy = copyThroughWindow(ProfilesFrom([&](int side) { return benchProfile(side == 1 ? source : to); }),
                                  {QStringLiteral("t")}, true);

@@ -54,6 +54,7 @@ int main(int argc, char *argv[])
     };
     const auto complete = [&](Compression c) {
         sandbox::ScratchDatabase to(2, QStringLiteral("lk_complete"));
+        settle(to);
         const std::uint64_t before = link.bytesToServer();
         const WindowRun r = copyThroughWindow(
             ProfilesFrom([&](int side) { return side == 1 ? benchProfile(source) : farProfile(to, c); }),
@@ -68,6 +69,7 @@ int main(int argc, char *argv[])
         compressed = complete(Compression::On);
         {
             sandbox::ScratchDatabase to(2, QStringLiteral("lk_dump"));
+            settle(to);
             const std::uint64_t before = link.bytesToServer();
             dump.seconds = dumpAndLoad(benchProfile(source), farProfile(to, Compression::Off));
             dump.mbToServer = static_cast<double>(link.bytesToServer() - before) / 1e6;
