@@ -63,6 +63,11 @@ public:
     void setSecurity(const ConnectionSecurity &security) { security_ = security; }
 
     void open(std::string_view connectionString);
+    // Both logged in to one server at once, each as open() would: over a far link a login is several
+    // round trips, and the two logins' overlap (all but the TLS handshakes, which the client library
+    // makes each in one piece). The first's yield and deadline serve both.
+    // Throws DbError (the first's, when both fail).
+    static void openTogether(Connection &first, Connection &second, std::string_view connectionString);
     bool isOpen() const { return static_cast<bool>(handle_); }
 
     // Runs one statement; a statement with a result gives a record set positioned on its first row.
@@ -97,6 +102,7 @@ public:
     const std::string &serverName() const { return gate_.server; }
 
 private:
+    class Login;
     struct Closer {
         void operator()(st_mysql *m) const;
     };

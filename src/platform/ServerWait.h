@@ -38,11 +38,36 @@ public:
         }
     }
 
+    // Two calls on two connections at once, each resumed with its own events until both are done:
+    // the round trips of two logins to a far server overlap.
+    template <class StartA, class ContA, class StartB, class ContB>
+    void runBoth(st_mysql *a, StartA &&startA, ContA &&contA, st_mysql *b, StartB &&startB, ContB &&contB)
+    {
+        struct ForgetAfter {
+            ~ForgetAfter() { forgetTlsErrors(); }
+        } after;
+        forgetTlsErrors();
+        int statusA = startA();
+        forgetTlsErrors();
+        int statusB = startB();
+        while (statusA != 0 || statusB != 0) {
+            const auto [eventsA, eventsB] = waitForEither(a, statusA, b, statusB);
+            forgetTlsErrors();
+            if (eventsA != 0)
+                statusA = contA(eventsA);
+            forgetTlsErrors();
+            if (eventsB != 0)
+                statusB = contB(eventsB);
+        }
+    }
+
     // A call was left unfinished: the connection can only be cancelled and closed.
     bool abandoned() const { return abandoned_; }
 
 private:
-    int waitFor(st_mysql *connection, int status);
+    int waitFor(st_mysql *connection, int status) { return waitForEither(connection, status, nullptr, 0).first; }
+    // The events of each that has some; a connection whose status is 0 is not waited for.
+    std::pair<int, int> waitForEither(st_mysql *a, int statusA, st_mysql *b, int statusB);
     void serveWindows();
     // OpenSSL keeps the errors of a failed TLS session per thread, and the client library reads
     // them as the errors of whichever session it works on next: every other session to any server

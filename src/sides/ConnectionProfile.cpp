@@ -33,4 +33,15 @@ void openConnection(platform::Connection &connection, const ConnectionProfile &p
         profile.onLogin(connection.tlsState());
 }
 
+void openConnectionsTogether(platform::Connection &first, platform::Connection &second, const ConnectionProfile &profile)
+{
+    first.setSecurity(profile.security);
+    second.setSecurity(profile.security);
+    platform::Connection::openTogether(first, second, connectionString(profile).toStdString());
+    if (profile.onLogin) {
+        profile.onLogin(first.tlsState());
+        profile.onLogin(second.tlsState());
+    }
+}
+
 } // namespace sides

@@ -26,6 +26,9 @@ struct ConnectionProfile {
 
 // Opens the connection with the profile's login and security, and tells onLogin what it got.
 void openConnection(platform::Connection &connection, const ConnectionProfile &profile);
+// Two sessions logged in with one profile at once: over a far link their round trips overlap.
+void openConnectionsTogether(platform::Connection &first, platform::Connection &second,
+                             const ConnectionProfile &profile);
 
 // "DRIVER={MySQL ODBC 5.1 Driver};SERVER=…;DATABASE=…;USER=…;PASSWORD=…;PORT=…;"
 // A value holding ';', '{' or '}' would cut the string short, so it goes in braces with '}'

@@ -102,10 +102,8 @@ private:
                 setCopyTimeouts(*c, ui_.yield);
             destination_.setLocalLoads(true); // the bulk load's own rows, and nothing else
         });
-        return g_.attempt(106, [&] { openForCopy(source_, ends_.sourceProfile); })
-               && g_.attempt(106, [&] { openForCopy(rows_, ends_.sourceProfile); })
-               && g_.attempt(106, [&] { openForCopy(destination_, ends_.destinationProfile); })
-               && g_.attempt(106, [&] { openForCopy(checker_, ends_.destinationProfile); })
+        return g_.attempt(106, [&] { openForCopy(source_, rows_, ends_.sourceProfile); })
+               && g_.attempt(106, [&] { openForCopy(destination_, checker_, ends_.destinationProfile); })
                && g_.attempt(106, [&] {
                       startSourceSession(checker_); // reads in UTC as the source session does
                       prepareSourceSession(source_);

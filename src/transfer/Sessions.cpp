@@ -82,6 +82,11 @@ void openForCopy(platform::Connection &connection, const sides::ConnectionProfil
     sides::openConnection(connection, profile);
 }
 
+void openForCopy(platform::Connection &first, platform::Connection &second, const sides::ConnectionProfile &profile)
+{
+    sides::openConnectionsTogether(first, second, profile);
+}
+
 void prepareSourceSession(platform::Connection &source) { source.execute(sourceSessionStatement()); }
 
 void startSourceSession(platform::Connection &source) { source.sendQuery(sourceSessionStatement()); }

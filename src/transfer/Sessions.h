@@ -43,6 +43,8 @@ inline constexpr int CopyTimeoutSeconds = 5000;
 void setCopyTimeouts(platform::Connection &connection, platform::EventYield &yield);
 // Opens it from the profile. Throws platform::DbError.
 void openForCopy(platform::Connection &connection, const sides::ConnectionProfile &profile);
+// Two sessions from one profile, logged in at once.
+void openForCopy(platform::Connection &first, platform::Connection &second, const sides::ConnectionProfile &profile);
 
 // UTC, so TIMESTAMPs are read as they are stored; and the server waits as long as the copy does
 // for it to take the rows (net_write_timeout), since it reads them only as fast as the destination

@@ -3,14 +3,81 @@
 #include "platform/ConnectionParams.h"
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
+#include "platform/EventYield.h"
+#include "platform/ProgramEnding.h"
+#include "support/Relay.h"
 #include "support/Sandbox.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <condition_variable>
+
 using namespace app;
 using namespace sides;
 using namespace transfer;
+
+namespace {
+
+// Holds the first client's bytes, both ways, until a second client has come (5 s at most): two
+// logins made one after the other would each wait here for nothing.
+class PairGate : public Relay {
+public:
+    using Relay::Relay;
+    ~PairGate() override { stop(); }
+    bool firstHeldUntilSecond() const
+    {
+        const std::lock_guard lock(mutex_);
+        return heldUntilSecond_;
+    }
+    std::atomic<bool> passes = true; // false: nothing ever goes through
+
+private:
+    void serve(int client, int server) override
+    {
+        {
+            std::unique_lock lock(mutex_);
+            const int me = ++arrived_;
+            cameIn_.notify_all();
+            if (me == 1)
+                heldUntilSecond_ = cameIn_.wait_for(lock, std::chrono::seconds(5), [&] { return arrived_ >= 2; });
+        }
+        pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+        char buffer[16384];
+        while (!stopping()) {
+            if (::poll(ends, 2, 100) <= 0 || !passes)
+                continue;
+            for (int i = 0; i < 2; ++i) {
+                if (!(ends[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                    continue;
+                const ssize_t n = ::read(ends[i].fd, buffer, sizeof buffer);
+                if (n <= 0 || !wire::writeAll(ends[1 - i].fd, std::string_view(buffer, static_cast<size_t>(n))))
+                    return;
+            }
+        }
+    }
+    int arrived_ = 0;
+    bool heldUntilSecond_ = false;
+    std::condition_variable cameIn_;
+};
+
+// The user closes the window once the wait has gone on for a while.
+class ClosingYield : public platform::EventYield {
+public:
+    void yield() override {}
+    void whileWaiting() override
+    {
+        if (++waits == 30)
+            throw platform::ProgramEnding();
+    }
+    int waits = 0;
+};
+
+} // namespace
 
 class DataAccessTest : public QObject {
     Q_OBJECT
@@ -26,6 +93,7 @@ private slots:
     void clientCursorKnowsItsRowCountFirst();
     void closedConnectionRefusesStatements();
     void sessionSpeaksUtf8mb4();
+    void twoLoginsToOneServerGoTogether();
 };
 
 void DataAccessTest::parsesWhatTheProgramBuilds()
@@ -182,4 +250,49 @@ void DataAccessTest::sessionSpeaksUtf8mb4()
 }
 
 QTEST_GUILESS_MAIN(DataAccessTest)
+// A copy logs in twice to each server; over a far link the second must not wait for the first.
+void DataAccessTest::twoLoginsToOneServerGoTogether()
+{
+    ConnectionProfile p = sandbox::serverProfile(2);
+    {
+        PairGate gate(p.server, p.port.toInt());
+        p.port = QString::number(gate.port());
+        platform::Connection one, two;
+        one.setConnectionTimeout(3); // far less than the gate would hold a lone login
+        two.setConnectionTimeout(3);
+        platform::Connection::openTogether(one, two, connectionString(p).toStdString());
+        QVERIFY(gate.firstHeldUntilSecond());
+        platform::RecordSet a = one.execute("SELECT CONNECTION_ID()");
+        platform::RecordSet b = two.execute("SELECT CONNECTION_ID()");
+        QVERIFY(a.value(0).bytes != b.value(0).bytes); // two sessions, both usable
+    }
+    {
+        // Wrong password: the server's refusal, and neither is left open.
+        ConnectionProfile wrong = sandbox::serverProfile(2);
+        wrong.password = QStringLiteral("nope");
+        platform::Connection one, two;
+        try {
+            platform::Connection::openTogether(one, two, connectionString(wrong).toStdString());
+            QFAIL("logged in with a wrong password");
+        } catch (const platform::DbError &e) {
+            QCOMPARE(e.number(), 1045);
+        }
+        QVERIFY(!one.isOpen() && !two.isOpen());
+    }
+    {
+        // Closed while both wait on a server that says nothing: the program ends, not the logins.
+        p = sandbox::serverProfile(2);
+        PairGate mute(p.server, p.port.toInt());
+        mute.passes = false;
+        p.port = QString::number(mute.port());
+        ClosingYield closing;
+        platform::Connection one, two;
+        one.setEventYield(&closing);
+        QVERIFY_THROWS_EXCEPTION(platform::ProgramEnding,
+                                 platform::Connection::openTogether(one, two, connectionString(p).toStdString()));
+        QCOMPARE(closing.waits, 30);
+        QVERIFY(!one.isOpen() && !two.isOpen());
+    }
+}
+
 #include "tst_dataaccess.moc"
