@@ -27,6 +27,7 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 
@@ -62,6 +63,14 @@ std::string oneValue(platform::Connection &c, const std::string &query)
     std::string value(r.value(0).bytes);
     r.close();
     return value;
+}
+
+// A time as a server writes one, checked before it goes back into a statement.
+bool timeText(std::string_view s)
+{
+    return !s.empty() && s.size() <= 26 && std::all_of(s.begin(), s.end(), [](char c) {
+        return (c >= '0' && c <= '9') || c == '-' || c == ':' || c == '.' || c == ' ';
+    });
 }
 
 std::pair<std::string, std::string> digest(platform::Connection &c, const std::string &statement)
@@ -136,6 +145,8 @@ private:
             // later from 11.5 on, where the earlier one is NULL.
             currentEnd_ = oneValue(destination_, "SELECT IFNULL(FROM_UNIXTIME(4294967295.999999), "
                                                  "FROM_UNIXTIME(2147483647.999999))");
+            if (!timeText(currentEnd_))
+                currentEnd_.clear(); // no time of that server's: current rows rather than its text in a LOAD
         } catch (const platform::DbError &e) {
             if (e.isConnectionLost())
                 throw;

@@ -111,6 +111,7 @@ private slots:
     void serverTextIsNeverSql_data();
     void serverTextIsNeverSql();
     void aViewDefinitionThatIsAnotherStatementIsRefused();
+    void aTimeWithMoreBehindItWritesNoHistory();
     void aComparisonTakesNoFigureOnTrust_data();
     void aComparisonTakesNoFigureOnTrust();
 };
@@ -310,6 +311,31 @@ void ServerLiesTest::aViewDefinitionThatIsAnotherStatementIsRefused()
     const QString all = s.t.dialogs.texts().join(u'\n');
     QVERIFY2(all.contains(QStringLiteral("a definition of the view t that is not one")), qPrintable(all));
     QCOMPARE(s.two.query("SELECT COUNT(*) FROM mysql.user WHERE User = 'liar_made'")[0][0], sandbox::Cell("0"));
+}
+
+// The destination's greatest time goes into the load of a system-versioned table's history: sent
+// back with a statement behind it, it is not taken, and the table goes with its current rows.
+void ServerLiesTest::aTimeWithMoreBehindItWritesNoHistory()
+{
+    LyingSide s;
+    s.two.exec("CREATE TABLE h (id INT PRIMARY KEY, v INT) WITH SYSTEM VERSIONING");
+    s.two.exec("INSERT INTO h VALUES (1, 10), (2, 20)");
+    s.two.exec("UPDATE h SET v = 11 WHERE id = 1");
+    s.form.ui().List2->addItem(QStringLiteral("h"));
+    selectOnly(s.form.ui().List2, QStringLiteral("h"));
+    s.liar.answerWith("SELECT IFNULL(FROM_UNIXTIME(", {"t"},
+                      {{std::optional<std::string>("2038-01-19 03:14:07.999999'), `v` = (SELECT 99), `id` = ('3")}});
+    input::rightClick(s.form.ui().List2, QPoint(10, 10));
+    QMenu *menu = input::openMenu();
+    QVERIFY(menu);
+    input::chooseByKeys(menu, 1); // Send Complete Table(s) to MySQL #1
+    s.t.runStarted();
+    QCOMPARE(s.liar.requestsMade(), 1);
+    const QString all = s.t.dialogs.texts().join(u'\n');
+    QVERIFY2(all.contains(QStringLiteral("h: the destination cannot be given its history: current rows only")),
+             qPrintable(all));
+    QCOMPARE(s.one.query("SELECT id, v FROM h ORDER BY id"), (sandbox::Rows{{sandbox::Cell("1"), sandbox::Cell("11")}, {sandbox::Cell("2"), sandbox::Cell("20")}}));
+    QCOMPARE(s.one.query("SELECT COUNT(*) FROM h FOR SYSTEM_TIME ALL")[0][0], sandbox::Cell("2"));
 }
 
 void ServerLiesTest::aComparisonTakesNoFigureOnTrust_data()
