@@ -50,14 +50,16 @@ public:
         int statusA = startA();
         forgetTlsErrors();
         int statusB = startB();
+        // One step a wait, taking turns when both are ready, so the windows are served between any two.
+        bool aFirst = true;
         while (statusA != 0 || statusB != 0) {
             const auto [eventsA, eventsB] = waitForEither(a, statusA, b, statusB);
             forgetTlsErrors();
-            if (eventsA != 0)
+            if (eventsA != 0 && (aFirst || eventsB == 0))
                 statusA = contA(eventsA);
-            forgetTlsErrors();
-            if (eventsB != 0)
+            else if (eventsB != 0)
                 statusB = contB(eventsB);
+            aFirst = !aFirst;
         }
     }
 
