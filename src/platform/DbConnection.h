@@ -64,8 +64,7 @@ public:
 
     void open(std::string_view connectionString);
     // Both logged in to one server at once, each as open() would: over a far link a login is several
-    // round trips, and the two logins' overlap (all but the TLS handshakes, which the client library
-    // makes each in one piece). The first's yield and deadline serve both.
+    // round trips, and the two logins' overlap. The first's yield and deadline serve both.
     // Throws DbError (the first's, when both fail).
     static void openTogether(Connection &first, Connection &second, std::string_view connectionString);
     bool isOpen() const { return static_cast<bool>(handle_); }

@@ -152,21 +152,26 @@ public:
     // A login given up halfway leaves a handle only fit to be cancelled and freed.
     ~Login()
     {
-        if (m_ && ranOn_->abandoned())
+        const bool ended = call_ && call_->ranToEnd();
+        call_.reset(); // its thread is done with the handle before anything else is
+        if (m_ && !ended)
             mariadb_cancel(m_.get());
     }
-    // The wait its steps run in, when not its connection's own.
-    void runOn(const ServerWait &wait) { ranOn_ = &wait; }
 
-    st_mysql *handle() const { return m_.get(); }
-    int start()
+    // The library's steps, on a thread of their own; the wait serves the windows until they end.
+    void begin()
     {
-        const char *host = params_.host.empty() ? nullptr : params_.host.c_str();
-        const char *database = params_.database.empty() ? nullptr : params_.database.c_str();
-        return mysql_real_connect_start(&connected_, m_.get(), host, params_.user.c_str(), params_.password.c_str(),
-                                        database, port_, nullptr, 0);
+        call_.emplace(
+            m_.get(),
+            [this] {
+                const char *host = params_.host.empty() ? nullptr : params_.host.c_str();
+                const char *database = params_.database.empty() ? nullptr : params_.database.c_str();
+                return mysql_real_connect_start(&connected_, m_.get(), host, params_.user.c_str(),
+                                                params_.password.c_str(), database, port_, nullptr, 0);
+            },
+            [this](int events) { return mysql_real_connect_cont(&connected_, m_.get(), events); });
     }
-    int resume(int events) { return mysql_real_connect_cont(&connected_, m_.get(), events); }
+    const AsideCall &call() const { return *call_; }
     // Throws DbError when the login failed or does not give what the connection security asks.
     void finish();
 
@@ -177,7 +182,7 @@ private:
     std::unique_ptr<st_mysql, Closer> m_;
     bool measure_ = false;
     MYSQL *connected_ = nullptr;
-    const ServerWait *ranOn_ = &connection_.wait_;
+    std::optional<AsideCall> call_; // after the handle: stopped before it is freed
 };
 
 Connection::Login::Login(Connection &connection, std::string_view connectionString)
@@ -229,6 +234,9 @@ Connection::Login::Login(Connection &connection, std::string_view connectionStri
 
 void Connection::Login::finish()
 {
+    // Read first: what the login's thread wrote is then seen here.
+    if (!call_ || !call_->ranToEnd())
+        throw DbError(CR_CONNECTION_ERROR, "The login to " + connection_.gate_.server + " did not end.");
     if (!connected_)
         throw loginError(m_.get(), connection_.security_, connection_.gate_.server);
     // The library falls back to a plain session when the server offers no TLS, whatever it was told.
@@ -268,8 +276,8 @@ void Connection::Login::finish()
 void Connection::open(std::string_view connectionString)
 {
     Login login(*this, connectionString);
-    wait_.run(
-        login.handle(), [&] { return login.start(); }, [&](int events) { return login.resume(events); });
+    login.begin();
+    wait_.waitFor(login.call());
     login.finish();
 }
 
@@ -277,11 +285,11 @@ void Connection::openTogether(Connection &first, Connection &second, std::string
 {
     Login one(first, connectionString);
     Login two(second, connectionString);
-    two.runOn(first.wait_);
+    one.begin();
+    two.begin();
     // The first connection's yield and deadline serve both.
-    first.wait_.runBoth(
-        one.handle(), [&] { return one.start(); }, [&](int events) { return one.resume(events); }, two.handle(),
-        [&] { return two.start(); }, [&](int events) { return two.resume(events); });
+    first.wait_.waitFor(one.call());
+    first.wait_.waitFor(two.call());
     one.finish();
     two.finish();
 }

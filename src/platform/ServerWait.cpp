@@ -7,9 +7,16 @@
 
 #include <openssl/err.h>
 #include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <string>
 
 namespace platform {
 
@@ -29,56 +36,67 @@ void ServerWait::forgetTlsErrors()
 
 namespace {
 
-struct Waiting {
-    pollfd socket{-1, 0, 0}; // a negative descriptor: poll passes it by
-    std::optional<std::chrono::steady_clock::time_point> timeoutAt;
-};
-
-Waiting waitingFor(st_mysql *connection, int status, std::chrono::steady_clock::time_point now)
+short pollEvents(int status)
 {
-    Waiting w;
-    if (status == 0)
-        return w;
-    w.socket.fd = mysql_get_socket(connection);
+    short events = 0;
     if (status & MYSQL_WAIT_READ)
-        w.socket.events |= POLLIN;
+        events |= POLLIN;
     if (status & MYSQL_WAIT_WRITE)
-        w.socket.events |= POLLOUT;
+        events |= POLLOUT;
     if (status & MYSQL_WAIT_EXCEPT)
-        w.socket.events |= POLLPRI;
-    if (status & MYSQL_WAIT_TIMEOUT)
-        w.timeoutAt = now + std::chrono::milliseconds(mysql_get_timeout_value_ms(connection));
-    return w;
+        events |= POLLPRI;
+    return events;
 }
 
-int eventsOf(const pollfd &socket)
+int eventsOf(short revents)
 {
     int events = 0;
-    if (socket.revents & (POLLIN | POLLHUP | POLLERR))
+    if (revents & (POLLIN | POLLHUP | POLLERR))
         events |= MYSQL_WAIT_READ;
-    if (socket.revents & (POLLOUT | POLLHUP | POLLERR))
+    if (revents & (POLLOUT | POLLHUP | POLLERR))
         events |= MYSQL_WAIT_WRITE;
-    if (socket.revents & POLLPRI)
+    if (revents & POLLPRI)
         events |= MYSQL_WAIT_EXCEPT;
     return events;
 }
 
+std::optional<std::chrono::steady_clock::time_point> timeoutOf(st_mysql *connection, int status)
+{
+    if (!(status & MYSQL_WAIT_TIMEOUT))
+        return std::nullopt;
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(mysql_get_timeout_value_ms(connection));
+}
+
+void signal(int fd)
+{
+    const std::uint64_t one = 1;
+    while (::write(fd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
 } // namespace
 
-std::pair<int, int> ServerWait::waitForEither(st_mysql *a, int statusA, st_mysql *b, int statusB)
+int ServerWait::waitFor(st_mysql *connection, int status)
+{
+    const short revents = waitOn(mysql_get_socket(connection), pollEvents(status), timeoutOf(connection, status));
+    return revents == 0 ? MYSQL_WAIT_TIMEOUT : eventsOf(revents);
+}
+
+void ServerWait::waitFor(const AsideCall &call)
+{
+    waitOn(call.endSignal(), POLLIN, std::nullopt);
+}
+
+short ServerWait::waitOn(int fd, short events, std::optional<std::chrono::steady_clock::time_point> timeoutAt)
 {
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
-    Waiting waiting[2] = {waitingFor(a, statusA, start), waitingFor(b, statusB, start)};
     for (;;) {
         int slice = SliceMs;
         const Clock::time_point now = Clock::now();
-        for (int i = 0; i < 2; ++i) {
-            if (!waiting[i].timeoutAt)
-                continue;
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*waiting[i].timeoutAt - now).count();
+        if (timeoutAt) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*timeoutAt - now).count();
             if (left <= 0)
-                return i == 0 ? std::pair(MYSQL_WAIT_TIMEOUT, 0) : std::pair(0, MYSQL_WAIT_TIMEOUT);
+                return 0;
             slice = static_cast<int>(std::min<long long>(left, slice));
         }
         // The library's own time-outs do not reach a read through TLS: a deadline ends the call here.
@@ -93,10 +111,74 @@ std::pair<int, int> ServerWait::waitForEither(st_mysql *a, int statusA, st_mysql
         // Also when the server answers at once: a run of quick calls, each with work of its own
         // (a TLS login's setup), would otherwise keep the windows waiting.
         serveWindows();
-        pollfd sockets[2] = {waiting[0].socket, waiting[1].socket};
-        if (poll(sockets, 2, slice) > 0)
-            return {eventsOf(sockets[0]), eventsOf(sockets[1])};
+        pollfd socket{fd, events, 0};
+        if (::poll(&socket, 1, slice) > 0)
+            return socket.revents;
     }
+}
+
+AsideCall::AsideCall(st_mysql *connection, std::function<int()> start, std::function<int(int)> cont)
+    : connection_(connection), start_(std::move(start)), cont_(std::move(cont)), wake_(::eventfd(0, EFD_CLOEXEC)),
+      ended_(::eventfd(0, EFD_CLOEXEC))
+{
+    if (wake_ < 0 || ended_ < 0) {
+        const int error = errno;
+        if (wake_ >= 0)
+            ::close(wake_);
+        if (ended_ >= 0)
+            ::close(ended_);
+        throw DbError(2008, std::string("The login could not be started: ") + std::strerror(error));
+    }
+    thread_ = std::thread([this] { run(); });
+}
+
+AsideCall::~AsideCall()
+{
+    if (!ranToEnd_) {
+        stopping_ = true;
+        signal(wake_);
+        // Inside the library the thread may sit in a blocking read: cut it short. The socket is
+        // published before the first wait, and looked at again after stopping is set.
+        const int socket = socket_.load();
+        if (socket >= 0)
+            ::shutdown(socket, SHUT_RDWR);
+    }
+    thread_.join();
+    ::close(wake_);
+    ::close(ended_);
+}
+
+void AsideCall::run()
+{
+    mysql_thread_init();
+    ServerWait::forgetTlsErrors();
+    int status = start_();
+    if (status != 0)
+        socket_ = static_cast<int>(mysql_get_socket(connection_));
+    while (status != 0 && !stopping_) {
+        const auto timeoutAt = timeoutOf(connection_, status);
+        pollfd waits[2] = {{socket_.load(), pollEvents(status), 0}, {wake_, POLLIN, 0}};
+        int timeoutMs = -1;
+        if (timeoutAt)
+            timeoutMs = static_cast<int>(std::max<long long>(
+                0, std::chrono::duration_cast<std::chrono::milliseconds>(*timeoutAt - std::chrono::steady_clock::now())
+                       .count()));
+        const int ready = ::poll(waits, 2, timeoutMs);
+        if (stopping_)
+            break;
+        if (ready < 0 && errno == EINTR)
+            continue;
+        // Any other failure to wait: the library's next step finds out what the socket has.
+        const int events = ready < 0 ? MYSQL_WAIT_READ | MYSQL_WAIT_WRITE
+                           : ready == 0 ? MYSQL_WAIT_TIMEOUT
+                                        : eventsOf(waits[0].revents);
+        ServerWait::forgetTlsErrors();
+        status = cont_(events);
+    }
+    ranToEnd_ = status == 0;
+    // Its errors die with the thread; none reaches the windows' thread.
+    mysql_thread_end();
+    signal(ended_);
 }
 
 void ServerWait::serveWindows()

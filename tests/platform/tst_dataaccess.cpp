@@ -65,6 +65,39 @@ private:
     std::condition_variable cameIn_;
 };
 
+// Passes the server's greeting and then nothing more that the server says: a login's TLS handshake
+// waits for an answer that never comes.
+class SilentAfterGreeting : public Relay {
+public:
+    using Relay::Relay;
+    ~SilentAfterGreeting() override { stop(); }
+
+private:
+    void serve(int client, int server) override
+    {
+        std::string buffer;
+        wire::Packet greeting;
+        if (!wire::readPacket(server, buffer, greeting)
+            || !wire::writeAll(client, wire::packetBytes(greeting.sequence, greeting.payload)))
+            return;
+        pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+        char bytes[16384];
+        while (!stopping()) {
+            if (::poll(ends, 2, 100) <= 0)
+                continue;
+            for (const pollfd &end : ends) {
+                if (end.revents & (POLLIN | POLLHUP | POLLERR)) {
+                    const ssize_t n = ::read(end.fd, bytes, sizeof bytes);
+                    if (n <= 0)
+                        return;
+                    if (end.fd == client && !wire::writeAll(server, std::string_view(bytes, static_cast<size_t>(n))))
+                        return;
+                }
+            }
+        }
+    }
+};
+
 // The user closes the window once the wait has gone on for a while.
 class ClosingYield : public platform::EventYield {
 public:
@@ -94,6 +127,7 @@ private slots:
     void closedConnectionRefusesStatements();
     void sessionSpeaksUtf8mb4();
     void twoLoginsToOneServerGoTogether();
+    void closingDuringAStalledTlsHandshakeEndsAtOnce();
 };
 
 void DataAccessTest::parsesWhatTheProgramBuilds()
@@ -293,6 +327,24 @@ void DataAccessTest::twoLoginsToOneServerGoTogether()
         QCOMPARE(closing.waits, 30);
         QVERIFY(!one.isOpen() && !two.isOpen());
     }
+}
+
+// The client library waits out a TLS handshake inside itself, for as long as the login may take;
+// the program must not wait with it when the user closes the window.
+void DataAccessTest::closingDuringAStalledTlsHandshakeEndsAtOnce()
+{
+    ConnectionProfile p = sandbox::serverProfile(2);
+    SilentAfterGreeting stall(p.server, p.port.toInt());
+    p.port = QString::number(stall.port());
+    ClosingYield closing;
+    platform::Connection c;
+    c.setEventYield(&closing);
+    QElapsedTimer took;
+    took.start();
+    QVERIFY_THROWS_EXCEPTION(platform::ProgramEnding, c.open(connectionString(p).toStdString()));
+    QVERIFY2(took.elapsed() < 3000, qPrintable(QString::number(took.elapsed()))); // the login may take 15 s
+    QCOMPARE(closing.waits, 30);
+    QVERIFY(!c.isOpen());
 }
 
 #include "tst_dataaccess.moc"

@@ -17,7 +17,9 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QMenu>
+#include <QTimer>
 #include <QtTest>
 
 using platform::ConnectionSecurity;
@@ -34,7 +36,7 @@ std::string tlsFile(const char *name)
 struct ShownWindow {
     TestServices t;
     connectwindow::Form1 form1{t.services, tableswindow::Form2::factory(t.services)};
-    ShownWindow()
+    explicit ShownWindow(TestServices::Yield yield = TestServices::Yield::Counted) : t({}, yield)
     {
         form1.Form_Load();
         form1.show();
@@ -85,6 +87,7 @@ private slots:
     void aClientCertificateLogsIn();
     void theWindowShowsWhatALoginGotAndKeepsTheSettings();
     void compressionFollowsTheSettingAndTheRoundTrip();
+    void aFarLoginKeepsTheWindowAnswering();
 };
 
 void TlsTest::initTestCase()
@@ -277,6 +280,43 @@ void TlsTest::compressionFollowsTheSettingAndTheRoundTrip()
     QCOMPARE(ui.Text1->toolTip(), QStringLiteral("Connection: TLS, not verified, compressed"));
     QVERIFY(link.bytesToClient() > 0 && link.bytesToServer() > 0);
     QCOMPARE(t.dialogs.texts().filter(QStringLiteral("Connection successful.")).size(), 4);
+}
+
+// A far server's TLS login is round trips long, through which the client library blocks the thread
+// it runs on: the window keeps answering all the while.
+void TlsTest::aFarLoginKeepsTheWindowAnswering()
+{
+    ShownWindow w(TestServices::Yield::ServeWindows);
+    QVERIFY(QTest::qWaitForWindowExposed(&w.form1));
+    Ui::Form1 &ui = w.form1.ui();
+    sides::ConnectionProfile far = sandbox::serverProfile(1);
+    SlowLink link(far.server, far.port.toInt(), std::chrono::milliseconds(150)); // a 300 ms round trip
+    far.port = QString::number(link.port());
+    typeProfile(ui.Text1, ui.Text2, ui.Text3, ui.Text4, ui.Text9, far);
+
+    QElapsedTimer sinceTick;
+    qint64 longest = 0;
+    int ticks = 0;
+    QTimer tick;
+    tick.setInterval(10);
+    connect(&tick, &QTimer::timeout, &w.form1, [&] {
+        if (ticks++ > 0)
+            longest = std::max(longest, sinceTick.restart());
+        else
+            sinceTick.start();
+    });
+    tick.start();
+    QElapsedTimer took;
+    took.start();
+    input::click(ui.PushButton3);
+    w.t.runStarted();
+    tick.stop();
+    QCOMPARE(w.t.dialogs.texts(), QStringList{QStringLiteral("Connection successful.")});
+    QVERIFY(ui.Text1->toolTip().startsWith(QStringLiteral("Connection: TLS, not verified")));
+    QVERIFY2(took.elapsed() > 600, qPrintable(QString::number(took.elapsed()))); // the link was far
+    QVERIFY(ticks >= 8); // served every 50 ms or so
+    qInfo("longest wait of the window: %lld ms", static_cast<long long>(longest));
+    QVERIFY2(longest < 150, qPrintable(QStringLiteral("the window waited %1 ms").arg(longest)));
 }
 
 QTEST_MAIN(TlsTest)
