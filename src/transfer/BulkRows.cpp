@@ -269,15 +269,15 @@ bool BulkLoad::loadInBulk()
         }
         checkWarnings(warnings, errorValues_);
         if (statementBytes_ > 0)
-            partLoaded(lastKey_);
+            partLoaded(lastKey_, record_.eof());
     } while (!record_.eof());
     return true;
 }
 
-void BulkLoad::partLoaded(const std::string &lastKey)
+void BulkLoad::partLoaded(const std::string &lastKey, bool last)
 {
     if (parts_.loaded)
-        parts_.loaded(lastKey);
+        parts_.loaded(lastKey, last);
 }
 
 void BulkLoad::checkWarnings(unsigned int warnings, unsigned int errorValues)
@@ -337,7 +337,7 @@ void BulkLoad::insertInBatches()
         ends_.destination.execute(statement);
         if (errorValues > 0) // a strict INSERT refuses what does not fit; IGNORE only warns
             checkWarnings(ends_.destination.warningCount(), errorValues);
-        partLoaded(statementLastKey);
+        partLoaded(statementLastKey, row.empty() && record_.eof());
     }
 }
 

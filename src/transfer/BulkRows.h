@@ -50,11 +50,11 @@ inline constexpr std::string_view RowsFileName = "rows";
 std::string loadDataStatement(std::string_view table, const std::vector<StoredColumn> &columns);
 
 // A bulk load in parts of about bytes each, the rows read in the order of a key column: after
-// each part, loaded is told the key of its last row.
+// each part, loaded is told the key of its last row, and whether no row comes after it.
 struct BulkParts {
     int keyColumn = -1; // none: statements of BulkLoad::StatementBytes, rows in the server's order
     size_t bytes = 0;
-    std::function<void(std::string_view lastKey)> loaded;
+    std::function<void(std::string_view lastKey, bool last)> loaded;
 };
 
 // Streams a source table's stored columns into a destination table in bulk: LOAD DATA LOCAL fed
@@ -93,7 +93,7 @@ private:
     bool loadInBulk();
     void insertInBatches();
     bool nextRow(std::string &out, bool asInsertValues);
-    void partLoaded(const std::string &lastKey);
+    void partLoaded(const std::string &lastKey, bool last);
     // Fails the load unless its warnings are just the ENUM error values it sent.
     void checkWarnings(unsigned int warnings, unsigned int errorValues);
     size_t produce(char *buffer, size_t size);

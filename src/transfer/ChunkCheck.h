@@ -50,8 +50,8 @@ public:
     ChunkedCheck &operator=(const ChunkedCheck &) = delete;
 
     // The part up to lastKey (as the source sent it) is in. Throws platform::DbError when the part
-    // before it differs, naming its keys.
-    void loaded(std::string_view lastKey);
+    // before it differs, naming its keys. The last part's range takes in every key above it too.
+    void loaded(std::string_view lastKey, bool last);
     // Every row is in: the rest of the keys, then the last answers. Throws platform::DbError.
     void finish();
     // After a failure: answers still on their way are read, so both sessions can be used again.
@@ -60,6 +60,8 @@ public:
 
 private:
     void ask(const std::string &where);
+    // Every key above the end of the part before, with no upper end.
+    void askRest(std::string range);
     void compare();
     void takeCount();
 
@@ -71,6 +73,7 @@ private:
     std::string low_; // the last key of the part before; empty before the first
     std::string pendingRange_;
     bool pending_ = false;
+    bool coveredToEnd_ = false; // the last range asked has no upper end
     bool countPending_ = false;
     std::function<void(long long)> counted_;
     long long parts_ = 0;

@@ -284,7 +284,7 @@ private:
         if (key.column >= 0) {
             check_.emplace(source_, checker_, table, building, columns, key.column,
                            [&loading](long long rows) { loading->setExpectedRows(rows); });
-            parts = {key.column, partBytes_, [this](std::string_view lastKey) { check_->loaded(lastKey); }};
+            parts = {key.column, partBytes_, [this](std::string_view lastKey, bool last) { check_->loaded(lastKey, last); }};
         }
         const long long expected = key.column >= 0 ? key.estimatedRows : countRows(source_, table);
         BulkLoad load({rows_, destination_, session_.noBackslashEscapes, session_.maxAllowedPacket},
@@ -325,7 +325,7 @@ private:
         char line[256];
         std::snprintf(line, sizeof line, ": %lld rows, %.1f MB, %.1f s, verified%s%s", load.rows(),
                       static_cast<double>(load.bytes()) / 1e6, static_cast<double>(clock.elapsed()) / 1000.0,
-                      checkedParts > 0 ? (" in " + std::to_string(checkedParts) + " key ranges").c_str() : "",
+                      checkedParts > 0 ? (" in " + std::to_string(checkedParts) + (checkedParts == 1 ? " key range" : " key ranges")).c_str() : "",
                       load.usedInserts() ? " (INSERT: the server refuses LOAD DATA LOCAL)" : "");
         ui_.log.appendEntry("-- " + table + line);
     }
