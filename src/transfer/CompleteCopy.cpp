@@ -120,13 +120,12 @@ private:
                       source_.execute("SET SESSION sql_mode = REPLACE(@@SESSION.sql_mode, 'ANSI_QUOTES', '')");
                       prepareSourceSession(rows_);
                       rows_.execute("SET SESSION character_set_results = binary"); // values as stored
-                      session_ = prepareDestinationSession(destination_,
+                      session_ = prepareDestinationSession(destination_, source_,
                                                            "SESSION foreign_key_checks = 0, SESSION unique_checks = 0");
                       sink_.setStatementLimit(session_.maxAllowedPacket);
                       // Each part ends in two round trips: on a far server, fewer and larger parts.
                       partBytes_ = session_.roundTripMs > platform::ConnectionSecurity::AutoCompressionMs ? FarPartBytes
                                                                                                       : PartBytes;
-                      sameDatabase_ = sameDatabase(source_, destination_);
                       fit_.emplace(destination_);
                       placement_.emplace(destination_, [this](const std::string &statement) { send(statement); });
                       checker_.readResult().close();
@@ -180,7 +179,7 @@ private:
     // False when the run must end.
     bool copyTable(const QString &name)
     {
-        if (sameDatabase_) {
+        if (session_.sameDatabase) {
             leftAlone_.prepend(name);
             return true;
         }
@@ -394,7 +393,6 @@ private:
     StatementSink sink_;
     platform::Connection &destination_;
     DestinationSession session_;
-    bool sameDatabase_ = false;
     bool lost_ = false;
     bool sourceDigestPending_ = false;
     struct ForeignKey {

@@ -29,17 +29,6 @@ std::string singleValue(platform::Connection &c, const std::string &query)
     return value;
 }
 
-std::optional<std::string> optionalValue(platform::Connection &c, const std::string &query)
-{
-    platform::RecordSet r = c.execute(query);
-    const platform::FieldValue v = r.value(0);
-    std::optional<std::string> value;
-    if (!v.isNull)
-        value.emplace(v.bytes);
-    r.close();
-    return value;
-}
-
 std::string destinationMode(const std::string &current)
 {
     std::string mode;
@@ -62,6 +51,61 @@ std::string sourceSessionStatement()
     const std::string seconds = std::to_string(CopyTimeoutSeconds);
     return "SET time_zone = '+00:00', SESSION net_write_timeout = " + seconds + ", SESSION net_read_timeout = " + seconds;
 }
+
+std::optional<std::string> optional(const platform::FieldValue &v)
+{
+    return v.isNull ? std::optional<std::string>() : std::optional<std::string>(std::string(v.bytes));
+}
+
+// Whether the destination session reaches the source's server and database: a lock the source
+// takes is looked for there, in the question the destination session starts with.
+class SameDatabaseProbe {
+public:
+    explicit SameDatabaseProbe(platform::Connection &source) : source_(source)
+    {
+        std::random_device random;
+        name_ = "tabulink-identity-" + std::to_string(source.threadId()) + "-" + std::to_string(random())
+                + std::to_string(random());
+        platform::RecordSet r = source.execute("SELECT GET_LOCK(" + literal(source) + ", 0), DATABASE()");
+        const platform::FieldValue taken = r.value(0);
+        if (taken.isNull || taken.bytes != "1")
+            throw platform::DbError(0, "Could not take the lock that tells whether both logins reach one server.");
+        here_ = optional(r.value(1));
+        r.close();
+    }
+
+    // Who holds the lock there, and which database that session is in.
+    std::string columns(const platform::Connection &destination) const
+    {
+        return "IS_USED_LOCK(" + literal(destination) + "), DATABASE()";
+    }
+
+    // From those two columns and how the destination compares names (its lower_case_table_names).
+    bool answer(const std::optional<std::string> &heldBy, const std::optional<std::string> &there, int nameRule)
+    {
+        singleValue(source_, "SELECT RELEASE_LOCK(" + literal(source_) + ")");
+        if (!heldBy || *heldBy != std::to_string(source_.threadId()))
+            return false;
+        if (!here_ || !there)
+            return here_ == there;
+        // 1 and 2: the server finds databases whatever the letter case of their names.
+        if (nameRule == 0)
+            return *here_ == *there;
+        return QString::fromStdString(*here_).toLower() == QString::fromStdString(*there).toLower();
+    }
+
+private:
+    std::string literal(const platform::Connection &c) const
+    {
+        std::string quoted;
+        platform::appendStringLiteral(quoted, name_, c.noBackslashEscapes());
+        return quoted;
+    }
+
+    platform::Connection &source_;
+    std::string name_;
+    std::optional<std::string> here_;
+};
 
 double millisecondsSince(std::chrono::steady_clock::time_point start)
 {
@@ -91,12 +135,14 @@ void prepareSourceSession(platform::Connection &source) { source.execute(sourceS
 
 void startSourceSession(platform::Connection &source) { source.sendQuery(sourceSessionStatement()); }
 
-DestinationSession prepareDestinationSession(platform::Connection &destination, std::string_view extraSettings)
+DestinationSession prepareDestinationSession(platform::Connection &destination, platform::Connection &source,
+                                             std::string_view extraSettings)
 {
+    SameDatabaseProbe probe(source);
     // Few round trips: over a slow link each one costs as much as many rows.
     auto asked = std::chrono::steady_clock::now();
-    platform::RecordSet current =
-        destination.execute("SELECT @@SESSION.sql_mode, @@max_allowed_packet, @@lower_case_table_names");
+    platform::RecordSet current = destination.execute(
+        "SELECT @@SESSION.sql_mode, @@max_allowed_packet, @@lower_case_table_names, " + probe.columns(destination));
     checkSqlMode(destination, current.value(0).bytes);
     const std::string mode = destinationMode(std::string(current.value(0).bytes));
     DestinationSession session;
@@ -104,8 +150,11 @@ DestinationSession prepareDestinationSession(platform::Connection &destination, 
         wholeNumber(destination, "max_allowed_packet", current.value(1).bytes, 1024, 1LL << 30));
     session.names.rule =
         static_cast<int>(wholeNumber(destination, "lower_case_table_names", current.value(2).bytes, 0, 2));
-    current.close();
     session.roundTripMs = millisecondsSince(asked);
+    const std::optional<std::string> heldBy = optional(current.value(3));
+    const std::optional<std::string> there = optional(current.value(4));
+    current.close();
+    session.sameDatabase = probe.answer(heldBy, there, session.names.rule);
     std::string settings = "SET time_zone = '+00:00', SESSION sql_mode = ";
     platform::appendStringLiteral(settings, mode, destination.noBackslashEscapes());
     if (!extraSettings.empty())
@@ -122,40 +171,6 @@ DestinationSession prepareDestinationSession(platform::Connection &destination, 
     session.noBackslashEscapes = destination.noBackslashEscapes();
     session.types.noBackslashEscapes = session.noBackslashEscapes;
     return session;
-}
-
-bool sameDatabase(platform::Connection &source, platform::Connection &destination)
-{
-    std::random_device random;
-    const std::string name = "tabulink-identity-" + std::to_string(source.threadId()) + "-"
-                             + std::to_string(random()) + std::to_string(random());
-    std::string quoted;
-    platform::appendStringLiteral(quoted, name, source.noBackslashEscapes());
-    if (singleValue(source, "SELECT GET_LOCK(" + quoted + ", 0)") != "1")
-        throw platform::DbError(0, "Could not take the lock that tells whether both logins reach one server.");
-    std::string quotedThere;
-    platform::appendStringLiteral(quotedThere, name, destination.noBackslashEscapes());
-    // Who holds the lock there, which database that session is in, and how that server compares names.
-    platform::RecordSet there = destination.execute("SELECT IS_USED_LOCK(" + quotedThere
-                                                    + "), DATABASE(), @@lower_case_table_names");
-    const auto optional = [](const platform::FieldValue &v) {
-        return v.isNull ? std::optional<std::string>() : std::optional<std::string>(std::string(v.bytes));
-    };
-    const std::optional<std::string> holder = optional(there.value(0));
-    const std::optional<std::string> thereDatabase = optional(there.value(1));
-    const std::string caseRule(there.value(2).bytes);
-    there.close();
-    singleValue(source, "SELECT RELEASE_LOCK(" + quoted + ")");
-    if (!holder || *holder != std::to_string(source.threadId()))
-        return false;
-
-    const std::optional<std::string> here = optionalValue(source, "SELECT DATABASE()");
-    if (!here || !thereDatabase)
-        return here == thereDatabase;
-    // 1 and 2: the server finds databases whatever the letter case of their names.
-    if (caseRule == "0")
-        return *here == *thereDatabase;
-    return QString::fromStdString(*here).toLower() == QString::fromStdString(*thereDatabase).toLower();
 }
 
 } // namespace transfer

@@ -33,6 +33,9 @@ struct DestinationSession {
     TableNames names;
     // The quicker of the session's two set-up questions, each one round trip: how far the server is.
     double roundTripMs = 0;
+    // Both logins reach one server (a lock the source takes is seen here) and one database there,
+    // the names compared as that server compares them.
+    bool sameDatabase = false;
 };
 
 // How long a copy lets one statement take: slow links and long statements are not cut short.
@@ -58,10 +61,8 @@ void startSourceSession(platform::Connection &source);
 // its column is refused instead of being stored changed; TIMESTAMP columns that take NULL like
 // any other column. Throws platform::DbError.
 // extraSettings ("SESSION unique_checks = 0, …") go in the same SET.
-DestinationSession prepareDestinationSession(platform::Connection &destination, std::string_view extraSettings = {});
-
-// True when both sessions are on one server (a lock one takes is seen by the other) and in one
-// database, the names compared as that server compares them. Throws platform::DbError.
-bool sameDatabase(platform::Connection &source, platform::Connection &destination);
+// The source's session is asked too, for sameDatabase.
+DestinationSession prepareDestinationSession(platform::Connection &destination, platform::Connection &source,
+                                             std::string_view extraSettings = {});
 
 } // namespace transfer

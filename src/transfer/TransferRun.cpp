@@ -111,16 +111,15 @@ private:
                && g_.attempt(106, [&] { openForCopy(destination_, ends_.destinationProfile); })
                && g_.attempt(106, [&] {
                       prepareSourceSession(source_);
-                      session_ = prepareDestinationSession(destination_);
+                      session_ = prepareDestinationSession(destination_, source_);
                       sink_.setStatementLimit(session_.maxAllowedPacket);
-                      sameDatabase_ = sameDatabase(source_, destination_);
                   });
     }
 
     // False when the run must end: the source could not be read.
     bool copyTable(const QString &name)
     {
-        if (sameDatabase_) {
+        if (session_.sameDatabase) {
             leftAlone_.prepend(name);
             return true;
         }
@@ -188,7 +187,6 @@ private:
     StatementSink sink_;
     platform::Connection &destination_; // the sink's
     DestinationSession session_;
-    bool sameDatabase_ = false;
     QStringList leftAlone_;
 };
 

@@ -72,6 +72,7 @@ private slots:
     void mutationBeforeVerificationIsCaught();
     void aPartThatDiffersIsNamed();
     void aFarServerTakesFewerParts();
+    void theSameDatabaseUnderAnotherNameIsLeftAlone();
     void destinationWithoutLocalInfileGetsInserts();
     void viewGoesAsThePlainCopySendsIt();
     void menusOfferBothSends();
@@ -267,6 +268,24 @@ void CompleteCopyTest::aFarServerTakesFewerParts()
     const std::string digest = "SELECT COUNT(*), SUM(CRC32(CONCAT(id, v))) FROM keyed";
     QCOMPARE(two.query(digest), one.query(digest));
     QCOMPARE(copyLeftovers(two), Rows{});
+}
+
+// The table would be dropped and made again from itself: left alone, and said so.
+void CompleteCopyTest::theSameDatabaseUnderAnotherNameIsLeftAlone()
+{
+    ScratchDatabase one(1, QStringLiteral("ccsame"));
+    createKeyedTable(one);
+    sides::ConnectionProfile other = one.profile();
+    other.server = QStringLiteral("localhost"); // the same server, reached by another name
+    Harness h;
+    PlainTableList source({QStringLiteral("keyed")});
+    source.select({QStringLiteral("keyed")});
+    PlainTableList destination({QStringLiteral("keyed")});
+    runCompleteTransfer({source, destination, one.profile(), other, QStringLiteral("in test ")}, h.ui());
+    QCOMPARE(h.dialogs.texts(), QStringList{sameDatabaseMessage({QStringLiteral("keyed")})});
+    QCOMPARE(one.query("SELECT COUNT(*) FROM keyed"), Rows{{Cell("3")}});
+    QCOMPARE(copyLeftovers(one), Rows{});
+    QVERIFY(!h.pane.contents.contains(QStringLiteral("CREATE TABLE")));
 }
 
 void CompleteCopyTest::destinationWithoutLocalInfileGetsInserts()
