@@ -5,6 +5,8 @@
 #include <errmsg.h>
 #include <mysql.h>
 
+#include <poll.h>
+
 #include <exception>
 
 namespace platform {
@@ -106,6 +108,12 @@ void Connection::sendQuery(std::string_view sql)
         [&](int events) { return mysql_send_query_cont(&failed, m, events); });
     if (failed != 0)
         throwFrom(m);
+}
+
+bool Connection::answerArriving() const
+{
+    pollfd socket{static_cast<int>(mysql_get_socket(requireOpen())), POLLIN, 0};
+    return ::poll(&socket, 1, 0) > 0;
 }
 
 RecordSet Connection::readResult()

@@ -76,6 +76,9 @@ public:
     // readResult() may follow on this connection.
     void sendQuery(std::string_view sql);
     RecordSet readResult();
+    // The answer to a sent statement has begun to come in: readResult() will not wait for the
+    // server to work it out. Never waits itself.
+    bool answerArriving() const;
     // After another failure: the answer to a sent statement is read and dropped, its own error
     // with it, so the session can be used again (or closed) without mixing answers up.
     void discardResult();

@@ -195,8 +195,11 @@ bool BulkLoad::nextRow(std::string &out, bool asInsertValues)
     if (record_.eof())
         return false;
     // The clock is looked at every few rows: a row takes a microsecond here.
-    if (rows_ % static_cast<long long>(YieldEveryRows) == 0)
+    if (rows_ % static_cast<long long>(YieldEveryRows) == 0) {
         ui_.yield.yield();
+        if (!asInsertValues)
+            makeLastPartSmall();
+    }
     const size_t before = out.size();
     for (const int c : errorValueColumns_) {
         const platform::FieldValue v = record_.value(c);
@@ -242,7 +245,7 @@ size_t BulkLoad::produce(char *buffer, size_t size)
         pending_.clear();
         pendingAt_ = 0;
         // A statement ends between two rows once it has its 64 MiB (or its part).
-        if (statementBytes_ >= partBytes_ || !nextRow(pending_, false))
+        if (statementBytes_ >= statementLimit_ || !nextRow(pending_, false))
             break;
         statementBytes_ += pending_.size();
     }
@@ -254,6 +257,7 @@ bool BulkLoad::loadInBulk()
     const std::string statement = loadDataStatement(target_, columns_);
     do {
         statementBytes_ = 0;
+        statementLimit_ = partBytes_;
         errorValues_ = 0;
         ui_.log.appendEntry(statement);
         unsigned int warnings = 0;
@@ -272,6 +276,27 @@ bool BulkLoad::loadInBulk()
             partLoaded(lastKey_, record_.eof());
     } while (!record_.eof());
     return true;
+}
+
+void BulkLoad::makeLastPartSmall()
+{
+    if (parts_.keyColumn < 0 || lastMadeSmall_ || rows_ == 0)
+        return;
+    if (!counted_ && parts_.lookForCount && bytes_ >= lookForCountAt_) {
+        lookForCountAt_ = bytes_ + (1 << 20); // a look costs a system call
+        parts_.lookForCount();
+    }
+    if (!counted_)
+        return;
+    const double lastPart = static_cast<double>(partBytes_) / 8;
+    // The rows still to come, at the size of those sent so far.
+    const double left = (expected_ - static_cast<double>(rows_)) * static_cast<double>(bytes_) / static_cast<double>(rows_);
+    if (left > lastPart)
+        return;
+    lastMadeSmall_ = true;
+    // Unless the part being sent is no bigger than that itself.
+    if (static_cast<double>(statementBytes_) >= lastPart)
+        statementLimit_ = statementBytes_; // at the end of the row being read
 }
 
 void BulkLoad::partLoaded(const std::string &lastKey, bool last)

@@ -50,11 +50,13 @@ inline constexpr std::string_view RowsFileName = "rows";
 std::string loadDataStatement(std::string_view table, const std::vector<StoredColumn> &columns);
 
 // A bulk load in parts of about bytes each, the rows read in the order of a key column: after
-// each part, loaded is told the key of its last row, and whether no row comes after it.
+// each part, loaded is told the key of its last row, and whether no row comes after it. Until
+// the load is told the source's row count, lookForCount is called now and then as rows are sent.
 struct BulkParts {
     int keyColumn = -1; // none: statements of BulkLoad::StatementBytes, rows in the server's order
     size_t bytes = 0;
     std::function<void(std::string_view lastKey, bool last)> loaded;
+    std::function<void()> lookForCount;
 };
 
 // Streams a source table's stored columns into a destination table in bulk: LOAD DATA LOCAL fed
@@ -84,7 +86,11 @@ public:
     // Sends every row. Throws platform::DbError (a warning of the load counts as an error).
     void run();
     // The bar's full length, once the count has come (the load may start on an estimate).
-    void setExpectedRows(long long rows) { expected_ = static_cast<double>(std::max(rows, 1LL)); }
+    void setExpectedRows(long long rows)
+    {
+        expected_ = static_cast<double>(std::max(rows, 1LL));
+        counted_ = true;
+    }
     long long rows() const { return rows_; }
     size_t bytes() const { return bytes_; }
     bool usedInserts() const { return usedInserts_; }
@@ -98,6 +104,10 @@ private:
     void checkWarnings(unsigned int warnings, unsigned int errorValues);
     size_t produce(char *buffer, size_t size);
     void moved();
+    // Nothing overlaps the last part's check: once the rows still to come would fit an eighth of
+    // a part, the part being sent ends, so that the last is small. Once only, so a count that was
+    // wrong (rows added meanwhile) costs one small part, never a run of them.
+    void makeLastPartSmall();
 
     Ends ends_;
     Ui ui_;
@@ -111,6 +121,10 @@ private:
     std::vector<int> errorValueColumns_;
     BulkParts parts_;
     size_t partBytes_;
+    size_t statementLimit_ = 0;
+    bool counted_ = false; // expected_ is the source's count, not an estimate
+    bool lastMadeSmall_ = false;
+    size_t lookForCountAt_ = 0; // bytes sent
     std::string lastKey_; // of the last row read, when loading in parts
     unsigned int errorValues_ = 0; // in the statement being sent
     long long rows_ = 0;

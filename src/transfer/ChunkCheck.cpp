@@ -73,6 +73,12 @@ ChunkedCheck::ChunkedCheck(platform::Connection &source, platform::Connection &d
     countPending_ = true;
 }
 
+void ChunkedCheck::countIfCome()
+{
+    if (countPending_ && source_.answerArriving())
+        takeCount();
+}
+
 void ChunkedCheck::takeCount()
 {
     if (!countPending_)

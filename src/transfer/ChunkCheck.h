@@ -54,6 +54,8 @@ public:
     void loaded(std::string_view lastKey, bool last);
     // Every row is in: the rest of the keys, then the last answers. Throws platform::DbError.
     void finish();
+    // While a part is sent: the row count is taken if it has come, without waiting for it.
+    void countIfCome();
     // After a failure: answers still on their way are read, so both sessions can be used again.
     void settle();
     long long parts() const { return parts_; }

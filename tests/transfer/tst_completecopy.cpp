@@ -12,6 +12,7 @@
 #include "ui_Form2.h"
 
 #include <QMenu>
+#include <QRegularExpression>
 #include <QtTest>
 
 using namespace transfer;
@@ -72,6 +73,7 @@ private slots:
     void mutationBeforeVerificationIsCaught();
     void aPartThatDiffersIsNamed();
     void aFarServerTakesFewerParts();
+    void theLastPartIsMadeSmall();
     void theSameDatabaseUnderAnotherNameIsLeftAlone();
     void destinationWithoutLocalInfileGetsInserts();
     void viewGoesAsThePlainCopySendsIt();
@@ -268,6 +270,30 @@ void CompleteCopyTest::aFarServerTakesFewerParts()
     const std::string digest = "SELECT COUNT(*), SUM(CRC32(CONCAT(id, v))) FROM keyed";
     QCOMPARE(two.query(digest), one.query(digest));
     QCOMPARE(copyLeftovers(two), Rows{});
+}
+
+// Nothing overlaps the last part's check: 13 MB go as a part of 8 MiB, one of about 4 MB and a
+// last one of 1 MiB, instead of 8 MiB and 5 MB; 6 MB, as 5 MB and 1 MiB, once the source's row
+// count has come in during the first part.
+void CompleteCopyTest::theLastPartIsMadeSmall()
+{
+    ScratchDatabase one(1, QStringLiteral("cclast1"));
+    ScratchDatabase two(2, QStringLiteral("cclast2"));
+    one.exec("CREATE TABLE keyed (id INT PRIMARY KEY, v VARCHAR(110))");
+    one.exec("INSERT INTO keyed SELECT seq, CONCAT(seq, REPEAT('v', 95)) FROM seq_1_to_128000");
+    one.exec("CREATE TABLE single LIKE keyed");
+    one.exec("INSERT INTO single SELECT * FROM keyed WHERE id <= 60000");
+    Harness h;
+    h.copy(one, two, {QStringLiteral("keyed"), QStringLiteral("single")});
+    QVERIFY2(h.dialogs.messages.empty(), qPrintable(h.dialogs.texts().join(u'\n')));
+    const QString log = h.pane.contents;
+    const QRegularExpression keyed(QStringLiteral("-- keyed: 128000 rows, [^\r]*, verified in 3 key ranges\r\n"));
+    const QRegularExpression single(QStringLiteral("-- single: 60000 rows, [^\r]*, verified in 2 key ranges\r\n"));
+    QVERIFY2(log.contains(keyed) && log.contains(single), qPrintable(log.right(400)));
+    QCOMPARE(log.count(QStringLiteral("LOAD DATA LOCAL INFILE")), 5);
+    const std::string digest = "SELECT COUNT(*), SUM(CRC32(CONCAT(id, v))) FROM ";
+    QCOMPARE(two.query(digest + "keyed"), one.query(digest + "keyed"));
+    QCOMPARE(two.query(digest + "single"), one.query(digest + "single"));
 }
 
 // The table would be dropped and made again from itself: left alone, and said so.
