@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <system_error>
 
 namespace platform {
 
@@ -129,7 +130,13 @@ AsideCall::AsideCall(st_mysql *connection, std::function<int()> start, std::func
             ::close(ended_);
         throw DbError(2008, std::string("The login could not be started: ") + std::strerror(error));
     }
-    thread_ = std::thread([this] { run(); });
+    try {
+        thread_ = std::thread([this] { run(); });
+    } catch (const std::system_error &e) {
+        ::close(wake_);
+        ::close(ended_);
+        throw DbError(2008, std::string("The login could not be started: ") + e.what());
+    }
 }
 
 AsideCall::~AsideCall()
