@@ -68,13 +68,6 @@ std::optional<std::chrono::steady_clock::time_point> timeoutOf(st_mysql *connect
     return std::chrono::steady_clock::now() + std::chrono::milliseconds(mysql_get_timeout_value_ms(connection));
 }
 
-void signal(int fd)
-{
-    const std::uint64_t one = 1;
-    while (::write(fd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
-}
-
 } // namespace
 
 int ServerWait::waitFor(st_mysql *connection, int status)
@@ -118,23 +111,27 @@ short ServerWait::waitOn(int fd, short events, std::optional<std::chrono::steady
     }
 }
 
-AsideCall::AsideCall(st_mysql *connection, std::function<int()> start, std::function<int(int)> cont)
-    : connection_(connection), start_(std::move(start)), cont_(std::move(cont)), wake_(::eventfd(0, EFD_CLOEXEC)),
-      ended_(::eventfd(0, EFD_CLOEXEC))
+AsideCall::Signal::Signal() : fd_(::eventfd(0, EFD_CLOEXEC))
 {
-    if (wake_ < 0 || ended_ < 0) {
-        const int error = errno;
-        if (wake_ >= 0)
-            ::close(wake_);
-        if (ended_ >= 0)
-            ::close(ended_);
-        throw DbError(2008, std::string("The login could not be started: ") + std::strerror(error));
+    if (fd_ < 0)
+        throw DbError(2008, std::string("The login could not be started: ") + std::strerror(errno));
+}
+
+AsideCall::Signal::~Signal() { ::close(fd_); }
+
+void AsideCall::Signal::raise() const
+{
+    const std::uint64_t one = 1;
+    while (::write(fd_, &one, sizeof one) < 0 && errno == EINTR) {
     }
+}
+
+AsideCall::AsideCall(st_mysql *connection, std::function<int()> start, std::function<int(int)> cont)
+    : connection_(connection), start_(std::move(start)), cont_(std::move(cont))
+{
     try {
         thread_ = std::thread([this] { run(); });
     } catch (const std::system_error &e) {
-        ::close(wake_);
-        ::close(ended_);
         throw DbError(2008, std::string("The login could not be started: ") + e.what());
     }
 }
@@ -143,7 +140,7 @@ AsideCall::~AsideCall()
 {
     if (!ranToEnd_) {
         stopping_ = true;
-        signal(wake_);
+        wake_.raise();
         // Inside the library the thread may sit in a blocking read: cut it short. The socket is
         // published before the first wait, and looked at again after stopping is set.
         const int socket = socket_.load();
@@ -151,8 +148,6 @@ AsideCall::~AsideCall()
             ::shutdown(socket, SHUT_RDWR);
     }
     thread_.join();
-    ::close(wake_);
-    ::close(ended_);
 }
 
 void AsideCall::run()
@@ -163,13 +158,9 @@ void AsideCall::run()
     if (status != 0)
         socket_ = static_cast<int>(mysql_get_socket(connection_));
     while (status != 0 && !stopping_) {
-        const auto timeoutAt = timeoutOf(connection_, status);
-        pollfd waits[2] = {{socket_.load(), pollEvents(status), 0}, {wake_, POLLIN, 0}};
-        int timeoutMs = -1;
-        if (timeoutAt)
-            timeoutMs = static_cast<int>(std::max<long long>(
-                0, std::chrono::duration_cast<std::chrono::milliseconds>(*timeoutAt - std::chrono::steady_clock::now())
-                       .count()));
+        pollfd waits[2] = {{socket_.load(), pollEvents(status), 0}, {wake_.fd(), POLLIN, 0}};
+        const int timeoutMs =
+            (status & MYSQL_WAIT_TIMEOUT) ? static_cast<int>(mysql_get_timeout_value_ms(connection_)) : -1;
         const int ready = ::poll(waits, 2, timeoutMs);
         if (stopping_)
             break;
@@ -185,7 +176,7 @@ void AsideCall::run()
     ranToEnd_ = status == 0;
     // Its errors die with the thread; none reaches the windows' thread.
     mysql_thread_end();
-    signal(ended_);
+    ended_.raise();
 }
 
 void ServerWait::serveWindows()

@@ -25,18 +25,32 @@ public:
     AsideCall &operator=(const AsideCall &) = delete;
 
     // Readable once the thread is done with the call.
-    int endSignal() const { return ended_; }
+    int endSignal() const { return ended_.fd(); }
     // The call ran to its end (it may have failed): the handle is fit for the next call.
     bool ranToEnd() const { return ranToEnd_; }
 
 private:
+    // An eventfd, closed with its owner.
+    class Signal {
+    public:
+        Signal(); // throws DbError
+        ~Signal();
+        Signal(const Signal &) = delete;
+        Signal &operator=(const Signal &) = delete;
+        int fd() const { return fd_; }
+        void raise() const;
+
+    private:
+        int fd_;
+    };
+
     void run();
 
     st_mysql *connection_;
     std::function<int()> start_;
     std::function<int(int)> cont_;
-    int wake_ = -1;  // the windows' thread to the call's: stop
-    int ended_ = -1; // the call's thread to the windows': done
+    Signal wake_;  // the windows' thread to the call's: stop
+    Signal ended_; // the call's thread to the windows': done
     std::atomic<int> socket_{-1};
     std::atomic<bool> stopping_{false};
     std::atomic<bool> ranToEnd_{false};

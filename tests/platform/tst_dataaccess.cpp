@@ -34,7 +34,7 @@ public:
         const std::lock_guard lock(mutex_);
         return heldUntilSecond_;
     }
-    std::atomic<bool> passes = true; // false: nothing ever goes through
+    std::atomic<bool> passes = true; // false: nothing ever goes through either way
 
 private:
     void serve(int client, int server) override
@@ -46,19 +46,7 @@ private:
             if (me == 1)
                 heldUntilSecond_ = cameIn_.wait_for(lock, std::chrono::seconds(5), [&] { return arrived_ >= 2; });
         }
-        pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
-        char buffer[16384];
-        while (!stopping()) {
-            if (::poll(ends, 2, 100) <= 0 || !passes)
-                continue;
-            for (int i = 0; i < 2; ++i) {
-                if (!(ends[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                    continue;
-                const ssize_t n = ::read(ends[i].fd, buffer, sizeof buffer);
-                if (n <= 0 || !wire::writeAll(ends[1 - i].fd, std::string_view(buffer, static_cast<size_t>(n))))
-                    return;
-            }
-        }
+        carry(client, server, [this](bool, std::string_view) { return passes.load(); });
     }
     int arrived_ = 0;
     bool heldUntilSecond_ = false;
@@ -77,24 +65,9 @@ private:
     {
         std::string buffer;
         wire::Packet greeting;
-        if (!wire::readPacket(server, buffer, greeting)
-            || !wire::writeAll(client, wire::packetBytes(greeting.sequence, greeting.payload)))
-            return;
-        pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
-        char bytes[16384];
-        while (!stopping()) {
-            if (::poll(ends, 2, 100) <= 0)
-                continue;
-            for (const pollfd &end : ends) {
-                if (end.revents & (POLLIN | POLLHUP | POLLERR)) {
-                    const ssize_t n = ::read(end.fd, bytes, sizeof bytes);
-                    if (n <= 0)
-                        return;
-                    if (end.fd == client && !wire::writeAll(server, std::string_view(bytes, static_cast<size_t>(n))))
-                        return;
-                }
-            }
-        }
+        if (wire::readPacket(server, buffer, greeting)
+            && wire::writeAll(client, wire::packetBytes(greeting.sequence, greeting.payload)))
+            carry(client, server, [](bool fromClient, std::string_view) { return fromClient; });
     }
 };
 

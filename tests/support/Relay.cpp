@@ -25,6 +25,27 @@ Relay::Relay(const QString &serverHost, int serverPort) : serverHost_(serverHost
 
 Relay::~Relay() { stop(); }
 
+void Relay::carry(int client, int server, const Passes &pass) const
+{
+    pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+    char buffer[1 << 16];
+    while (!stopping()) {
+        const int ready = ::poll(ends, 2, 100);
+        if (ready < 0)
+            return;
+        for (int side = 0; ready > 0 && side < 2; ++side) {
+            if (!(ends[side].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            const ssize_t got = ::read(ends[side].fd, buffer, sizeof buffer);
+            if (got <= 0)
+                return;
+            const std::string_view bytes(buffer, static_cast<size_t>(got));
+            if ((!pass || pass(side == 0, bytes)) && !wire::writeAll(ends[1 - side].fd, bytes))
+                return;
+        }
+    }
+}
+
 void Relay::stop()
 {
     if (stopping_.exchange(true))

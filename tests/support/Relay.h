@@ -3,8 +3,10 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -24,6 +26,10 @@ protected:
     // stopping() turns true.
     virtual void serve(int client, int server) = 0;
     bool stopping() const { return stopping_; }
+    // Carries bytes both ways until either end closes or the relay stops. Each chunk read is shown
+    // to pass first (fromClient tells its way); false drops it.
+    using Passes = std::function<bool(bool fromClient, std::string_view bytes)>;
+    void carry(int client, int server, const Passes &pass = {}) const;
     // Call first in the destructor of a derived class: no serve() runs past it.
     void stop();
     mutable std::mutex mutex_;
