@@ -60,7 +60,7 @@ void startSourceSession(platform::Connection &source);
 // UTC; zero dates allowed, since tables hold them; strict mode added, so a value that does not fit
 // its column is refused instead of being stored changed; TIMESTAMP columns that take NULL like
 // any other column. Throws platform::DbError.
-// extraSettings ("SESSION unique_checks = 0, …") go in the same SET.
+// extraSettings ("SESSION foreign_key_checks = 0, …") go in the same SET.
 // The source's session is asked too, for sameDatabase.
 DestinationSession prepareDestinationSession(platform::Connection &destination, platform::Connection &source,
                                              std::string_view extraSettings = {});
