@@ -207,7 +207,8 @@ void CompleteCopyTest::aPartThatDiffersIsNamed()
 {
     ScratchDatabase one(1, QStringLiteral("ccpart1"));
     ScratchDatabase two(2, QStringLiteral("ccpart2"));
-    // About 9.5 MB as the load sends it: two parts, the second from near row 78,000.
+    // About 9.5 MB as the load sends it: two parts, the second (the last, made small) from near
+    // row 70,000.
     one.exec("CREATE TABLE keyed (id INT PRIMARY KEY, v VARCHAR(100))");
     one.exec("INSERT INTO keyed SELECT seq, REPEAT('v', 100) FROM seq_1_to_90000");
     createOldTable(two);
@@ -272,22 +273,22 @@ void CompleteCopyTest::aFarServerTakesFewerParts()
     QCOMPARE(copyLeftovers(two), Rows{});
 }
 
-// Nothing overlaps the last part's check: 13 MB go as a part of 8 MiB, one of about 4 MB and a
-// last one of 1 MiB, instead of 8 MiB and 5 MB; 6 MB, as 5 MB and 1 MiB, once the source's row
+// Nothing overlaps the last part's check: 27 MB go as a part of 16 MiB, one of about 9 MB and a
+// last one of 2 MiB, instead of 16 MiB and 11 MB; 6 MB, as 4 MB and 2 MiB, once the source's row
 // count has come in during the first part.
 void CompleteCopyTest::theLastPartIsMadeSmall()
 {
     ScratchDatabase one(1, QStringLiteral("cclast1"));
     ScratchDatabase two(2, QStringLiteral("cclast2"));
     one.exec("CREATE TABLE keyed (id INT PRIMARY KEY, v VARCHAR(110))");
-    one.exec("INSERT INTO keyed SELECT seq, CONCAT(seq, REPEAT('v', 95)) FROM seq_1_to_128000");
+    one.exec("INSERT INTO keyed SELECT seq, CONCAT(seq, REPEAT('v', 95)) FROM seq_1_to_256000");
     one.exec("CREATE TABLE single LIKE keyed");
     one.exec("INSERT INTO single SELECT * FROM keyed WHERE id <= 60000");
     Harness h;
     h.copy(one, two, {QStringLiteral("keyed"), QStringLiteral("single")});
     QVERIFY2(h.dialogs.messages.empty(), qPrintable(h.dialogs.texts().join(u'\n')));
     const QString log = h.pane.contents;
-    const QRegularExpression keyed(QStringLiteral("-- keyed: 128000 rows, [^\r]*, verified in 3 key ranges\r\n"));
+    const QRegularExpression keyed(QStringLiteral("-- keyed: 256000 rows, [^\r]*, verified in 3 key ranges\r\n"));
     const QRegularExpression single(QStringLiteral("-- single: 60000 rows, [^\r]*, verified in 2 key ranges\r\n"));
     QVERIFY2(log.contains(keyed) && log.contains(single), qPrintable(log.right(400)));
     QCOMPARE(log.count(QStringLiteral("LOAD DATA LOCAL INFILE")), 5);
