@@ -62,8 +62,8 @@ int main(int argc, char *argv[])
                 load, copy.seconds / load);
     std::printf("  against mariadb-dump --single-transaction | mariadb (%.2f s): %.2fx faster (target at least 1.3x)\n",
                 dump, dump / copy.seconds);
-    const double parts = std::ceil(mb / 8.0) + 1;
-    std::printf("  statements the destination received: %lld (a LOAD and a check a part of 8 MiB: at most 10 + 2 x %.0f)\n",
+    const double parts = std::ceil(mb / 16.0) + 1;
+    std::printf("  statements the destination received: %lld (a LOAD and a check a part of 16 MiB: at most 10 + 2 x %.0f)\n",
                 statements, parts);
     std::printf("  peak memory growth: %.1f MB (target below 64 MB)\n", copy.growthMb);
     std::printf("  longest gap between window events: %lld ms (target below 100 ms)\n",
