@@ -13,6 +13,7 @@
 #include "transfer/BulkRows.h"
 #include "transfer/ChunkCheck.h"
 #include "transfer/DefinitionFit.h"
+#include "transfer/HistoryTarget.h"
 #include "transfer/LogPane.h"
 #include "transfer/Progress.h"
 #include "transfer/RowCopy.h"
@@ -57,24 +58,6 @@ namespace {
 // 32 no less); the last part, whose check nothing overlaps, is made small whatever the size.
 constexpr size_t PartBytes = 16 << 20;
 constexpr size_t FarPartBytes = BulkLoad::StatementBytes;
-
-std::string oneValue(platform::Connection &c, const std::string &query)
-{
-    platform::RecordSet r = c.execute(query);
-    if (r.eof())
-        throw platform::DbError(1146, "No answer to: " + query.substr(0, 80));
-    std::string value(r.value(0).bytes);
-    r.close();
-    return value;
-}
-
-// A time as a server writes one, checked before it goes back into a statement.
-bool timeText(std::string_view s)
-{
-    return !s.empty() && s.size() <= 26 && std::all_of(s.begin(), s.end(), [](char c) {
-        return (c >= '0' && c <= '9') || c == '-' || c == ':' || c == '.' || c == ' ';
-    });
-}
 
 std::pair<std::string, std::string> digest(platform::Connection &c, const std::string &statement)
 {
@@ -137,29 +120,6 @@ private:
                       placement_.emplace(destination_, [this](const std::string &statement) { send(statement); });
                       checker_.readResult().close();
                   });
-    }
-
-    // Asked at the first system-versioned table: two round trips most copies do without.
-    bool historyWritable()
-    {
-        if (historyAsked_)
-            return !currentEnd_.empty();
-        historyAsked_ = true;
-        try {
-            destination_.execute("SET SESSION system_versioning_insert_history = 1");
-            // Where a current row's time ends: TIMESTAMP's greatest value on that server (UTC),
-            // later from 11.5 on, where the earlier one is NULL.
-            currentEnd_ = oneValue(destination_, "SELECT IFNULL(FROM_UNIXTIME(4294967295.999999), "
-                                                 "FROM_UNIXTIME(2147483647.999999))");
-            if (!timeText(currentEnd_))
-                currentEnd_.clear(); // no time of that server's: current rows rather than its text in a LOAD
-        } catch (const platform::DbError &e) {
-            if (e.isConnectionLost())
-                throw;
-            // Before MariaDB 10.11 (and on MySQL): history cannot be written.
-            currentEnd_.clear();
-        }
-        return !currentEnd_.empty();
     }
 
     std::string quoted(platform::Connection &c, std::string_view text)
@@ -277,9 +237,10 @@ private:
         std::vector<StoredColumn> columns = storedColumns(source_, table);
         // A system-versioned table's history goes too, with the times each row held, where the
         // destination lets it be written (MariaDB 10.11 on); elsewhere only its current rows.
-        const bool history = versioned && historyWritable();
+        const bool history = versioned && !history_.currentEnd().empty();
         if (history)
-            columns.insert(columns.end(), {{"row_start", "timestamp", false, {}}, {"row_end", "timestamp", false, currentEnd_}});
+            columns.insert(columns.end(),
+                           {{"row_start", "timestamp", false, {}}, {"row_end", "timestamp", false, history_.currentEnd()}});
         else if (versioned)
             adapted(table, "the destination cannot be given its history: current rows only");
         // Where the table has a key to range over, each part is checked on both servers while the
@@ -419,8 +380,7 @@ private:
                              copied_, failed_}};
     std::optional<DefinitionFit> fit_;
     std::optional<TablePlacement> placement_;
-    bool historyAsked_ = false;
-    std::string currentEnd_; // empty: the destination cannot be given a table's history
+    HistoryTarget history_{destination_};
     size_t partBytes_ = PartBytes;
     QStringList leftAlone_;
 };
