@@ -2,6 +2,7 @@
 
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
+#include "transfer/Sessions.h"
 
 #include <algorithm>
 #include <string_view>
@@ -29,11 +30,8 @@ const std::string &HistoryTarget::currentEnd()
         destination_.execute("SET SESSION system_versioning_insert_history = 1");
         // TIMESTAMP's greatest value on that server (UTC), later from 11.5 on, where the earlier
         // one is NULL.
-        platform::RecordSet r = destination_.execute("SELECT IFNULL(FROM_UNIXTIME(4294967295.999999), "
-                                                     "FROM_UNIXTIME(2147483647.999999))");
-        if (!r.eof())
-            currentEnd_.assign(r.value(0).bytes);
-        r.close();
+        currentEnd_ = singleValue(destination_, "SELECT IFNULL(FROM_UNIXTIME(4294967295.999999), "
+                                                "FROM_UNIXTIME(2147483647.999999))");
         if (!timeText(currentEnd_))
             currentEnd_.clear(); // no time of that server's: current rows rather than its text in a LOAD
     } catch (const platform::DbError &e) {

@@ -18,8 +18,6 @@
 
 namespace transfer {
 
-namespace {
-
 std::string singleValue(platform::Connection &c, const std::string &query)
 {
     platform::RecordSet r = c.execute(query);
@@ -28,6 +26,8 @@ std::string singleValue(platform::Connection &c, const std::string &query)
     r.close();
     return value;
 }
+
+namespace {
 
 std::string destinationMode(const std::string &current)
 {

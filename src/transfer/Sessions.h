@@ -49,6 +49,10 @@ void openForCopy(platform::Connection &connection, const sides::ConnectionProfil
 // Two sessions from one profile, logged in at once.
 void openForCopy(platform::Connection &first, platform::Connection &second, const sides::ConnectionProfile &profile);
 
+// The first value of a query's first row, NULL as empty. Throws platform::DbError, also when
+// there is no row.
+std::string singleValue(platform::Connection &c, const std::string &query);
+
 // UTC, so TIMESTAMPs are read as they are stored; and the server waits as long as the copy does
 // for it to take the rows (net_write_timeout), since it reads them only as fast as the destination
 // takes them.
