@@ -31,6 +31,18 @@ void PasswordKeeper::sayUnavailable(int side, const QString &why)
                      + QStringLiteral(" is kept in the settings file."));
 }
 
+void PasswordKeeper::sayUnreachable(int side, const QString &why)
+{
+    if (told_)
+        return;
+    told_ = true;
+    dialogs_.message(QStringLiteral("The system keyring could not be reached")
+                     + (why.isEmpty() ? QString() : QStringLiteral(" (") + why + u')')
+                     + QStringLiteral(". The password of MySQL #") + QString::number(side)
+                     + QStringLiteral(" stays kept there, not in the settings file; Tabulink asks the keyring again "
+                                      "at the next start."));
+}
+
 QString PasswordKeeper::load(int side, const QString &fromSettingsFile)
 {
     if (!inKeyring(side))
@@ -42,8 +54,9 @@ QString PasswordKeeper::load(int side, const QString &fromSettingsFile)
         return secret;
     if (r == Result::NotFound)
         return {};
-    sayUnavailable(side, why);
-    keepInKeyring(side, false, fromSettingsFile);
+    // Locked, an unlock prompt dismissed, or its service not started yet: the secret may well be
+    // there. The side keeps its choice, and the next start asks again.
+    sayUnreachable(side, why);
     return fromSettingsFile;
 }
 
@@ -56,10 +69,9 @@ void PasswordKeeper::store(int side, const QString &password)
     }
     store.write(passwordKey(side), QString());
     QString why;
-    if (keyring_.write(passwordKey(side), password, why) != Result::Done) {
-        sayUnavailable(side, why);
-        keepInKeyring(side, false, password);
-    }
+    // Never back into the file the user chose to keep it out of.
+    if (keyring_.write(passwordKey(side), password, why) != Result::Done)
+        sayUnreachable(side, why);
 }
 
 bool PasswordKeeper::keepInKeyring(int side, bool on, const QString &password)

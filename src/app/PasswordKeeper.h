@@ -12,7 +12,9 @@ namespace app {
 
 // Where each side's password is kept: in the settings file as always, or, for a side that asked
 // for it, in the desktop's keyring, with the settings file's password key left empty. When no
-// keyring answers, the user is told once and the password stays in the settings file.
+// keyring answers a move into it, the user is told once and the password stays in the settings
+// file; when the keyring cannot be reached later, the side keeps its choice and nothing stored
+// is deleted or written back into the file.
 class PasswordKeeper {
 public:
     PasswordKeeper(platform::SettingsBackend &settings, platform::Keyring &keyring, platform::Dialogs &dialogs)
@@ -32,6 +34,7 @@ public:
 private:
     static QString passwordKey(int side);
     void sayUnavailable(int side, const QString &why);
+    void sayUnreachable(int side, const QString &why);
 
     platform::SettingsBackend &settings_;
     platform::Keyring &keyring_;

@@ -37,6 +37,15 @@ QString compressionName(Compression compression)
     return QStringLiteral("Auto");
 }
 
+RememberedCertificate readRememberedCertificate(const SettingsStore &store, int side)
+{
+    const QString kept = store.read(key("ServerCertificate", side), {}).trimmed();
+    const qsizetype space = kept.lastIndexOf(u' ');
+    if (space <= 0)
+        return {};
+    return {kept.left(space), kept.mid(space + 1)};
+}
+
 } // namespace
 
 QString modeName(Mode mode)
@@ -65,6 +74,7 @@ SideSecurity readSideSecurity(const SettingsStore &store, int side)
     s.connection.serverPublicKeyFile = store.read(key("ServerPublicKey", side), {}).toStdString();
     s.connection.compression = compressionFromName(store.read(key("Compression", side), QStringLiteral("Auto")));
     s.passwordInKeyring = store.read(key("PasswordInKeyring", side), QStringLiteral("0")) == QStringLiteral("1");
+    s.certificate = readRememberedCertificate(store, side);
     return s;
 }
 
@@ -77,6 +87,13 @@ void writeSideSecurity(SettingsStore &store, int side, const SideSecurity &s)
     store.write(key("ServerPublicKey", side), QString::fromStdString(s.connection.serverPublicKeyFile));
     store.write(key("Compression", side), compressionName(s.connection.compression));
     store.write(key("PasswordInKeyring", side), s.passwordInKeyring ? QStringLiteral("1") : QStringLiteral("0"));
+    rememberCertificate(store, side, s.certificate);
+}
+
+void rememberCertificate(SettingsStore &store, int side, const RememberedCertificate &certificate)
+{
+    store.write(key("ServerCertificate", side),
+                certificate.fingerprint.isEmpty() ? QString() : certificate.server + u' ' + certificate.fingerprint);
 }
 
 } // namespace app

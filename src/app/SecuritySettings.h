@@ -10,10 +10,20 @@ class SettingsStore;
 
 // One side's connection security, kept under keys of its own beside the ten login values
 // ("MySslMode", "MySslCa", … and "MySslMode2", … for side #2).
+// The certificate the side's first TLS login met, and the server (host:port) it belongs to: kept as
+// "host:port AB:CD:…" under "MyServerCertificate" (and "MyServerCertificate2").
+struct RememberedCertificate {
+    QString server;
+    QString fingerprint;
+};
+
 struct SideSecurity {
     platform::ConnectionSecurity connection;
     bool passwordInKeyring = false;
+    RememberedCertificate certificate;
 };
+
+void rememberCertificate(SettingsStore &store, int side, const RememberedCertificate &certificate);
 
 SideSecurity readSideSecurity(const SettingsStore &store, int side);
 void writeSideSecurity(SettingsStore &store, int side, const SideSecurity &security);

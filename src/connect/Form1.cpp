@@ -13,6 +13,7 @@
 #include "connect/HelpText.h"
 #include "connect/SecurityDialog.h"
 #include "platform/ApplicationTitle.h"
+#include "platform/DbError.h"
 #include "platform/Dialogs.h"
 #include "sides/TableList.h"
 #include "tableops/TableListing.h"
@@ -29,6 +30,15 @@ namespace connectwindow {
 namespace {
 
 QString location(const QString &handler) { return app::ErrorReport::location(QStringLiteral("Form1"), handler); }
+
+QString trustQuestion(const platform::CertificateRefusal &refusal)
+{
+    return QStringLiteral("The server %1 asks for the password itself, and Tabulink has not met its certificate "
+                          "before:\r\n\r\nSHA-256 %2\r\n\r\nIf you are sure this is your server's certificate, "
+                          "choose Yes: the password is sent, and from now on any other certificate from this server is "
+                          "refused. No logs in nowhere.")
+        .arg(QString::fromStdString(refusal.server()), QString::fromStdString(refusal.offered()));
+}
 
 std::unique_ptr<Ui::Form1> setUp(QWidget *form)
 {
@@ -91,14 +101,26 @@ sides::ConnectionProfile Form1::profile(int side) const
                                        ui_->Text9->text()}
             : sides::ConnectionProfile{ui_->Text5->text(), ui_->Text6->text(), ui_->Text7->text(), ui_->Text8->text(),
                                        ui_->Text10->text()};
-    p.security = app::readSideSecurity(app::SettingsStore(services_.settings), side).connection;
+    const app::SideSecurity kept = app::readSideSecurity(app::SettingsStore(services_.settings), side);
+    p.security = kept.connection;
+    const QString server = sides::serverAddress(p);
+    if (kept.certificate.server == server)
+        p.security.rememberedCertificate = kept.certificate.fingerprint.toStdString();
     // Whoever logs in with this profile says what the login got, on the side's Server box and
-    // on the table manager's frame of that side.
-    p.onLogin = [this, side](const platform::TlsState &state) {
+    // on the table manager's frame of that side; a server's first certificate is remembered.
+    p.onLogin = [this, side, server, remembered = p.security.rememberedCertificate,
+                 verifies = p.security.verifies()](const platform::TlsState &state) {
         const QString text = QString::fromStdString(platform::describe(state));
         (side == 1 ? ui_->Text1 : ui_->Text5)->setToolTip(QStringLiteral("Connection: ") + text);
         if (tableManager_)
             tableManager_->showLoginSecurity(side, text);
+        if (!verifies && remembered.empty() && !state.certificate.empty()) {
+            app::SettingsStore store(services_.settings);
+            app::rememberCertificate(store, side, {server, QString::fromStdString(state.certificate)});
+        }
+    };
+    p.confirmCertificate = [this](const platform::CertificateRefusal &refusal) {
+        return services_.dialogs.message(trustQuestion(refusal), platform::YesNo) == platform::Yes;
     };
     return p;
 }

@@ -23,6 +23,12 @@ SecurityDialog::SecurityDialog(const QString &title, const app::SideSecurity &s,
     ui_->PublicKeyFile->setText(QString::fromStdString(s.connection.serverPublicKeyFile));
     ui_->CompressionBox->setCurrentIndex(static_cast<int>(s.connection.compression));
     ui_->KeyringBox->setChecked(s.passwordInKeyring);
+    certificate_ = s.certificate;
+    showCertificate();
+    connect(ui_->ForgetCertificate, &QPushButton::clicked, this, [this] {
+        certificate_ = {};
+        showCertificate();
+    });
     connect(ui_->BrowseCa, &QPushButton::clicked, this, [this] { browse(ui_->CaFile, tr("CA certificate")); });
     connect(ui_->BrowseCert, &QPushButton::clicked, this, [this] { browse(ui_->CertFile, tr("Client certificate")); });
     connect(ui_->BrowseKey, &QPushButton::clicked, this, [this] { browse(ui_->KeyFile, tr("Client key")); });
@@ -45,7 +51,17 @@ app::SideSecurity SecurityDialog::security() const
     s.connection.serverPublicKeyFile = ui_->PublicKeyFile->text().trimmed().toStdString();
     s.connection.compression = static_cast<platform::ConnectionSecurity::Compression>(ui_->CompressionBox->currentIndex());
     s.passwordInKeyring = ui_->KeyringBox->isChecked();
+    s.certificate = certificate_;
     return s;
+}
+
+void SecurityDialog::showCertificate()
+{
+    const bool known = !certificate_.fingerprint.isEmpty();
+    ui_->RememberedCertificate->setText(known ? certificate_.server + QStringLiteral("  SHA-256 ") + certificate_.fingerprint
+                                              : QString());
+    ui_->RememberedCertificate->setCursorPosition(0);
+    ui_->ForgetCertificate->setEnabled(known);
 }
 
 void SecurityDialog::browse(QLineEdit *into, const QString &caption)

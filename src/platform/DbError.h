@@ -22,4 +22,26 @@ private:
     int number_;
 };
 
+// A login refused for the server's certificate before it sent anything secret: a certificate
+// neither remembered nor verified, to which the password itself would have gone (the user may
+// choose to trust it), or not the certificate remembered for that server.
+class CertificateRefusal : public DbError {
+public:
+    enum class Kind { Untrusted, Changed };
+    CertificateRefusal(Kind kind, std::string server, std::string offered, std::string remembered,
+                       const std::string &description)
+        : DbError(2026, description), kind_(kind), server_(std::move(server)), offered_(std::move(offered)),
+          remembered_(std::move(remembered)) {}
+    Kind kind() const { return kind_; }
+    const std::string &server() const { return server_; }
+    const std::string &offered() const { return offered_; }
+    const std::string &remembered() const { return remembered_; }
+
+private:
+    Kind kind_;
+    std::string server_;
+    std::string offered_;
+    std::string remembered_;
+};
+
 } // namespace platform

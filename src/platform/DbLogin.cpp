@@ -2,6 +2,7 @@
 
 #include "platform/ConnectionParams.h"
 #include "platform/DbError.h"
+#include "platform/LoginTrust.h"
 
 #include <errmsg.h>
 #include <mysql.h>
@@ -75,8 +76,12 @@ void setText(MYSQL *m, mysql_option option, const std::string &value)
         mysql_optionsv(m, option, value.c_str());
 }
 
-void applySecurity(MYSQL *m, const ConnectionSecurity &security)
+void applySecurity(MYSQL *m, const ConnectionSecurity &security, const std::string &server)
 {
+    // Without a CA file the library would take any certificate: that is not what the user chose.
+    if (security.verifies() && security.caFile.empty())
+        throw DbError(CR_SSL_CONNECTION_ERROR, "The login to " + server + " is to verify the server's certificate, "
+                                                   "but no CA file is given in Connection Security.");
     // TLS whenever the server offers it; the certificate checks only as asked.
     my_bool yes = 1;
     mysql_optionsv(m, MYSQL_OPT_SSL_ENFORCE, &yes);
@@ -110,6 +115,47 @@ DbError loginError(MYSQL *m, const ConnectionSecurity &security, const std::stri
                                    "caching_sha2_password and sha256_password; Verify CA or Verify identity also "
                                    "allows the clear-text password of PAM and LDAP logins.");
     return DbError(number, text);
+}
+
+// A login the guarded steps stopped before anything secret went. Thrown here: a certificate's
+// refusal carries more than a DbError.
+[[noreturn]] void throwRefusal(const LoginTrust &trust, const std::string &server)
+{
+    using Refusal = LoginTrust::Refusal;
+    const std::string nothingSent = " Nothing secret was sent.";
+    switch (trust.refusal) {
+    case Refusal::NoTls:
+        if (!trust.remembered.empty() && !trust.tlsRequired)
+            throw DbError(CR_SSL_CONNECTION_ERROR,
+                           "The server " + server + " offers no TLS now, though an earlier login met it with the "
+                           "certificate " + trust.remembered + ": someone between this computer and the server may "
+                           "be hiding it." + nothingSent);
+        throw DbError(CR_SSL_CONNECTION_ERROR, "The server " + server
+                                                    + " offers no TLS, and this login's connection security requires it.");
+    case Refusal::ChangedCertificate:
+        throw CertificateRefusal(
+            CertificateRefusal::Kind::Changed, server, trust.certificate, trust.remembered,
+            "The certificate of the server " + server + " is not the one remembered from an earlier login.\r\n\r\n"
+            "Remembered: " + trust.remembered + "\r\nOffered now: " + trust.certificate + "\r\n\r\n"
+            "Someone between this computer and the server may be posing as it." + nothingSent
+            + " If the server's certificate was renewed, right-click the Server box, choose Connection Security…, "
+              "press Forget and log in again.");
+    case Refusal::UntrustedCertificate:
+        throw CertificateRefusal(CertificateRefusal::Kind::Untrusted, server, trust.certificate, {},
+                                  "The server " + server + " asks for the password itself, and its certificate "
+                                  + trust.certificate + " is neither remembered nor verified." + nothingSent);
+    case Refusal::PasswordWithoutTls:
+        throw DbError(CR_PLUGIN_NOT_ALLOWED,
+                       "The server " + server + " asked for the password itself on a connection without TLS."
+                       + nothingSent + " Log in over TLS, or give the server's public key file in Connection Security.");
+    case Refusal::NoPublicKey:
+        throw DbError(CR_PLUGIN_NOT_ALLOWED, "The server " + server + " asked for the password, and the public key file "
+                                                  + trust.publicKeyFile + " holds no RSA key to encrypt it with."
+                                                  + nothingSent);
+    case Refusal::None:
+        break;
+    }
+    throw DbError(CR_UNKNOWN_ERROR, "The login to " + server + " was refused.");
 }
 
 // Round trips measured at login, by server, for the whole run of the program.
@@ -172,6 +218,7 @@ public:
             [this](int events) { return mysql_real_connect_cont(&connected_, m_.get(), events); });
     }
     const AsideCall &call() const { return *call_; }
+    const LoginTrust &trust() const { return trust_; }
     // Throws DbError when the login failed or does not give what the connection security asks.
     void finish();
 
@@ -182,6 +229,7 @@ private:
     std::unique_ptr<st_mysql, Closer> m_;
     bool measure_ = false;
     MYSQL *connected_ = nullptr;
+    LoginTrust trust_; // read by the login's steps on the library's side: lives as long as the handle
     std::optional<AsideCall> call_; // after the handle: stopped before it is freed
 };
 
@@ -212,7 +260,15 @@ Connection::Login::Login(Connection &connection, std::string_view connectionStri
     connection.gate_.server = params_.host + ':' + (params_.port.empty() ? std::string("3306") : params_.port);
     mysql_set_local_infile_handler(m, gateInit, gateRead, gateEnd, gateError, &connection.gate_);
     const ConnectionSecurity &security = connection.security_;
-    applySecurity(m, security);
+    applySecurity(m, security, connection.gate_.server);
+    trust_.tlsRequired = security.requiresTls();
+    trust_.libraryVerifies = security.verifies();
+    if (!security.verifies()) {
+        trust_.remembered = security.rememberedCertificate;
+        trust_.accepted = security.acceptedCertificate;
+    }
+    trust_.publicKeyFile = security.serverPublicKeyFile;
+    guardLogin(m, trust_);
     using Compression = ConnectionSecurity::Compression;
     const std::optional<double> roundTrip = RoundTrips::of(connection.gate_.server);
     measure_ = security.compression == Compression::Auto && !roundTrip;
@@ -237,8 +293,11 @@ void Connection::Login::finish()
     // Read first: what the login's thread wrote is then seen here.
     if (!call_ || !call_->ranToEnd())
         throw DbError(CR_CONNECTION_ERROR, "The login to " + connection_.gate_.server + " did not end.");
-    if (!connected_)
+    if (!connected_) {
+        if (trust_.refusal != LoginTrust::Refusal::None)
+            throwRefusal(trust_, connection_.gate_.server);
         throw loginError(m_.get(), connection_.security_, connection_.gate_.server);
+    }
     // The library falls back to a plain session when the server offers no TLS, whatever it was told.
     if (connection_.security_.requiresTls() && !mysql_get_ssl_cipher(m_.get()))
         throw DbError(CR_SSL_CONNECTION_ERROR, "The server " + connection_.gate_.server
@@ -270,6 +329,7 @@ void Connection::Login::finish()
         }
         RoundTrips::measured(connection_.gate_.server, quickest);
     }
+    connection_.certificate_ = trust_.certificate;
     connection_.handle_ = std::move(m_);
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 
 namespace platform {
+class CertificateRefusal;
 class Connection;
 }
 
@@ -22,6 +23,9 @@ struct ConnectionProfile {
     QString port;
     platform::ConnectionSecurity security{};
     std::function<void(const platform::TlsState &)> onLogin{};
+    // Asked when a first login would send the password itself to a certificate neither remembered
+    // nor verified: true trusts that certificate for this login (and onLogin then remembers it).
+    std::function<bool(const platform::CertificateRefusal &)> confirmCertificate{};
 };
 
 // Opens the connection with the profile's login and security, and tells onLogin what it got.
@@ -29,6 +33,10 @@ void openConnection(platform::Connection &connection, const ConnectionProfile &p
 // Two sessions logged in with one profile at once: over a far link their round trips overlap.
 void openConnectionsTogether(platform::Connection &first, platform::Connection &second,
                              const ConnectionProfile &profile);
+
+// "host:port" as the login names the server (3306 when no port is given): what a remembered
+// certificate belongs to.
+QString serverAddress(const ConnectionProfile &profile);
 
 // "DRIVER={MySQL ODBC 5.1 Driver};SERVER=…;DATABASE=…;USER=…;PASSWORD=…;PORT=…;"
 // A value holding ';', '{' or '}' would cut the string short, so it goes in braces with '}'

@@ -18,6 +18,7 @@
 #include "transfer/Progress.h"
 #include "transfer/RowCopy.h"
 #include "transfer/SchemaCopy.h"
+#include "transfer/DefinitionCheck.h"
 #include "transfer/ServerText.h"
 #include "transfer/Sessions.h"
 #include "transfer/TableDefinition.h"
@@ -227,6 +228,7 @@ private:
         clock.start();
         const TableDefinition definition = splitForeignKeys(showCreateTable(source_, table));
         checkOneStatement(source_, "a definition of " + table, definition.create, session_.noBackslashEscapes);
+        checkTableDefinition(source_, table, definition.create, source_.serverName() == destination_.serverName());
         for (const std::string &foreignKey : definition.foreignKeys)
             checkForeignKey(source_, table, foreignKey);
         TriggerCopy triggers(source_, table);

@@ -3,6 +3,7 @@
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
 #include "platform/SqlQuoting.h"
+#include "transfer/DefinitionCheck.h"
 #include "transfer/ServerText.h"
 
 #include <regex>
@@ -91,6 +92,7 @@ std::string viewDefinitionFor(platform::Connection &source, const std::string &v
     static const std::regex allowed("^(ALGORITHM=(UNDEFINED|MERGE|TEMPTABLE) ?)?(SQL SECURITY (DEFINER|INVOKER))? ?$");
     if (!std::regex_match(options, allowed))
         throw notOne();
+    checkViewBody(source, view, std::string_view(definition).substr(viewWord + named.size()));
     std::string made = head + options + definition.substr(viewWord);
     made = withoutDatabase(made, sourceDatabase, !source.noBackslashEscapes());
     checkOneStatement(source, "a definition of the view " + view, made, source.noBackslashEscapes());

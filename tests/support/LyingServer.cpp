@@ -72,6 +72,18 @@ std::string LyingServer::answers() const
     return answers_;
 }
 
+std::string LyingServer::scrambles() const
+{
+    const std::lock_guard lock(mutex_);
+    return scrambles_;
+}
+
+int LyingServer::loginsHeard() const
+{
+    const std::lock_guard lock(mutex_);
+    return logins_;
+}
+
 int LyingServer::requestsMade() const
 {
     const std::lock_guard lock(mutex_);
@@ -102,6 +114,10 @@ void LyingServer::serve(int client, int server)
     // The login: passed on, or answered with a switch to the clear-text plugin.
     if (!wire::readPacket(client, fromClient, p))
         return;
+    {
+        const std::lock_guard lock(mutex_);
+        ++logins_;
+    }
     if (!switchTo_.empty()) {
         {
             const std::lock_guard lock(mutex_);
@@ -110,6 +126,16 @@ void LyingServer::serve(int client, int server)
         const std::string authSwitch = "\xFE" + switchTo_ + '\0' + std::string(20, 'x') + '\0';
         if (!wire::writeAll(client, wire::packetBytes(p.sequence + 1, authSwitch)))
             return;
+        if (switchTo_ == "caching_sha2_password") {
+            if (!wire::readPacket(client, fromClient, p))
+                return;
+            {
+                const std::lock_guard lock(mutex_);
+                scrambles_ += p.payload;
+            }
+            if (!wire::writeAll(client, wire::packetBytes(p.sequence + 1, "\x01\x04"))) // full authentication
+                return;
+        }
         if (wire::readPacket(client, fromClient, p)) {
             const std::lock_guard lock(mutex_);
             answers_ += p.payload;

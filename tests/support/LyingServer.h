@@ -25,6 +25,11 @@ public:
 
     // What clients sent in answer to the requests: file bytes, or what followed the switch.
     std::string answers() const;
+    // caching_sha2_password's first answer, a scramble: the liar then asks for the full
+    // authentication, and what follows goes to answers().
+    std::string scrambles() const;
+    // Logins whose first packet (the answer to the greeting) reached the liar.
+    int loginsHeard() const;
     int requestsMade() const;
     std::vector<std::string> queries() const;
 
@@ -41,6 +46,8 @@ private:
     std::vector<Trap> traps_;
     std::string switchTo_;
     std::string answers_;
+    std::string scrambles_;
+    int logins_ = 0;
     int requests_ = 0;
     std::vector<std::string> queries_;
 };
