@@ -173,7 +173,9 @@ void checkTableDefinition(const platform::Connection &source, std::string_view t
     constexpr std::string_view Head = "CREATE TABLE ";
     if (!create.starts_with(Head) || create.size() <= Head.size() || create[Head.size()] != '`')
         fail("does not start as CREATE TABLE `name`");
-    size_t at = quotedEnd(create, Head.size());
+    size_t at = Head.size();
+    while (at < create.size() && create[at] == '`') // a doubled quote in the name closes and opens again
+        at = quotedEnd(create, at);
     if (create.substr(at, 3) != " (\n")
         fail("does not open its columns after its name");
     at += 3;
