@@ -91,7 +91,6 @@ void applySecurity(MYSQL *m, const ConnectionSecurity &security, const std::stri
         mysql_optionsv(m, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &yes);
     setText(m, MYSQL_OPT_SSL_CERT, security.certFile);
     setText(m, MYSQL_OPT_SSL_KEY, security.keyFile);
-    setText(m, MYSQL_SERVER_PUBLIC_KEY, security.serverPublicKeyFile);
     const std::string plugins = allowedAuthPlugins(security);
     mysql_optionsv(m, MARIADB_OPT_RESTRICTED_AUTH, plugins.c_str());
 }
