@@ -127,7 +127,7 @@ RecordSet Connection::readResult()
         [&](int events) { return mysql_read_query_result_cont(&failed, m, events); });
     if (failed != 0)
         throwFrom(m);
-    return storedResult(m);
+    return result(m, RecordSet::Reading::Whole);
 }
 
 void Connection::discardResult()
@@ -139,36 +139,28 @@ void Connection::discardResult()
     }
 }
 
-RecordSet Connection::storedResult(MYSQL *m)
+RecordSet Connection::result(MYSQL *m, RecordSet::Reading reading)
 {
     if (mysql_field_count(m) == 0)
         return {};
-    MYSQL_RES *res = nullptr;
-    wait_.run(
-        m, [&] { return mysql_store_result_start(&res, m); },
-        [&](int events) { return mysql_store_result_cont(&res, m, events); });
+    MYSQL_RES *res = mysql_use_result(m); // reads nothing yet: the record set reads the rows
     if (!res)
         throwFrom(m);
-    return RecordSet(m, res, true, wait_);
+    return RecordSet(m, res, reading, wait_, gate_.server);
 }
 
 RecordSet Connection::execute(std::string_view sql)
 {
     MYSQL *m = requireOpen();
     runQuery(m, sql);
-    if (mysql_field_count(m) == 0)
-        return {};
-    const bool buffered = cursorLocation_ == ClientCursor;
-    MYSQL_RES *res = nullptr;
-    if (buffered)
-        wait_.run(
-            m, [&] { return mysql_store_result_start(&res, m); },
-            [&](int events) { return mysql_store_result_cont(&res, m, events); });
-    else
-        res = mysql_use_result(m); // reads nothing yet: the rows come with each fetch
-    if (!res)
-        throwFrom(m);
-    return RecordSet(m, res, buffered, wait_);
+    return result(m, cursorLocation_ == ClientCursor ? RecordSet::Reading::Whole : RecordSet::Reading::Stream);
+}
+
+RecordSet Connection::executeRows(std::string_view sql)
+{
+    MYSQL *m = requireOpen();
+    runQuery(m, sql);
+    return result(m, RecordSet::Reading::Rows);
 }
 
 void Connection::close()

@@ -69,11 +69,14 @@ public:
     static void openTogether(Connection &first, Connection &second, std::string_view connectionString);
     bool isOpen() const { return static_cast<bool>(handle_); }
 
-    // Runs one statement; a statement with a result gives a record set positioned on its first row.
+    // Runs one statement; a statement with a result gives a record set positioned on its first row,
+    // bounded (RecordSet::AnswerLimitBytes), read whole with a client-side cursor.
     RecordSet execute(std::string_view sql);
+    // The same for a copy's rows: a stream of any size.
+    RecordSet executeRows(std::string_view sql);
 
-    // A statement sent now whose result is read later, so the server works on it meanwhile. Only
-    // readResult() may follow on this connection.
+    // A statement sent now whose result is read later (whole, bounded), so the server works on it
+    // meanwhile. Only readResult() may follow on this connection.
     void sendQuery(std::string_view sql);
     RecordSet readResult();
     // The answer to a sent statement has begun to come in: readResult() will not wait for the
@@ -111,7 +114,7 @@ private:
     [[noreturn]] void throwFrom(st_mysql *m) const;
     st_mysql *requireOpen() const;
     void runQuery(st_mysql *m, std::string_view sql);
-    RecordSet storedResult(st_mysql *m);
+    RecordSet result(st_mysql *m, RecordSet::Reading reading);
     void release();
 
     ServerWait wait_;

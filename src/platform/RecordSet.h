@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,20 +20,25 @@ struct FieldValue {
 };
 
 // The rows of one statement's result, read forward from the first to the last.
-// With a client-side cursor all rows are fetched at once and recordCount() is known;
-// otherwise rows stream from the server as they are read, and a stream given up before its last
-// row while an exception unwinds takes its connection with it (rather than wait for every
-// remaining row).
+// Read Whole, all rows are fetched at once and recordCount() is known; otherwise rows stream from
+// the server as they are read, and a stream given up before its last row while an exception
+// unwinds takes its connection with it (rather than wait for every remaining row).
+// Only a copy's rows (Rows) may be of any size: any other answer past AnswerLimitBytes, which no
+// listing, definition or comparison comes near, stops with a DbError and its session is cut.
 class RecordSet {
 public:
+    enum class Reading { Whole, Stream, Rows };
+    static constexpr size_t AnswerLimitBytes = size_t{64} << 20;
+
     RecordSet() = default; // a statement without rows
-    RecordSet(st_mysql *connection, st_mysql_res *result, bool buffered, ServerWait &wait);
+    // result comes from mysql_use_result; server (host:port) names it in messages.
+    RecordSet(st_mysql *connection, st_mysql_res *result, Reading reading, ServerWait &wait, std::string server);
     RecordSet(RecordSet &&other) noexcept;
     RecordSet &operator=(RecordSet &&other) noexcept;
     ~RecordSet();
 
     bool isOpen() const { return static_cast<bool>(result_); }
-    bool eof() const { return row_ == nullptr; }
+    bool eof() const { return whole_ ? at_ >= storedRows_ : row_ == nullptr; }
     void moveNext();
     long long recordCount() const; // -1 when not known before reading
     int fieldCount() const { return fieldCount_; }
@@ -46,14 +53,26 @@ private:
         void operator()(st_mysql_res *r) const;
     };
     void fetch();
+    void readWhole();
+    void count(size_t bytes);
     void abandon() noexcept;
     void requireRow() const;
+    bool streaming() const { return !whole_ && row_ != nullptr; }
 
     st_mysql *connection_ = nullptr;
     ServerWait *wait_ = nullptr;
     std::unique_ptr<st_mysql_res, Freer> result_;
-    bool buffered_ = false;
+    std::string server_;
+    bool whole_ = false;
+    bool bounded_ = false;
+    size_t read_ = 0; // bytes so far, for the bound
     int fieldCount_ = 0;
+    // A whole answer: every cell's bytes one after another, and per cell its end shifted left
+    // once with the low bit set for NULL.
+    std::string cells_;
+    std::vector<std::uint64_t> ends_;
+    size_t storedRows_ = 0;
+    size_t at_ = 0;
     std::vector<bool> binary_;
     char **row_ = nullptr;
     unsigned long *lengths_ = nullptr;

@@ -168,7 +168,7 @@ std::string orderedBy(std::string select, const std::vector<StoredColumn> &colum
 BulkLoad::BulkLoad(const Ends &ends, const Ui &ui, std::string_view sourceTable, std::string_view targetTable,
                    const std::vector<StoredColumn> &columns, long long expectedRows, bool allVersions, BulkParts parts)
     : ends_(ends), ui_(ui), target_(targetTable), columns_(columns), expected_(static_cast<double>(std::max(expectedRows, 1LL))),
-      record_(ends.rows.execute(
+      record_(ends.rows.executeRows(
           orderedBy(selectStoredStatement(sourceTable, columns, allVersions), columns, parts.keyColumn))),
       parts_(std::move(parts)), partBytes_(parts_.keyColumn >= 0 ? std::min(parts_.bytes, StatementBytes) : StatementBytes)
 {

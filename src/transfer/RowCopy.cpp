@@ -28,7 +28,7 @@ namespace {
 platform::RecordSet selectRows(platform::Connection &source, std::string_view table,
                                const std::vector<ColumnDefinition> &columns)
 {
-    return source.execute(selectRowsStatement(table, columns));
+    return source.executeRows(selectRowsStatement(table, columns));
 }
 
 } // namespace

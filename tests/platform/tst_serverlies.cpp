@@ -114,6 +114,8 @@ private slots:
     void aTimeWithMoreBehindItWritesNoHistory();
     void aComparisonTakesNoFigureOnTrust_data();
     void aComparisonTakesNoFigureOnTrust();
+    void anAnswerWithoutEndIsStopped_data();
+    void anAnswerWithoutEndIsStopped();
 };
 
 void ServerLiesTest::noFileLeavesWhateverStatementItAnswers_data()
@@ -415,6 +417,57 @@ void ServerLiesTest::aComparisonTakesNoFigureOnTrust()
     QVERIFY2(!all.contains(QStringLiteral("Same: k")) && !all.contains(QStringLiteral("Differ: k")), qPrintable(all));
     QCOMPARE(s.two.tables(), (QStringList{QStringLiteral("k"), QStringLiteral("w")}));
     QCOMPARE(s.two.query("SELECT COUNT(*), SUM(v) FROM k")[0][0], sandbox::Cell("200"));
+}
+
+void ServerLiesTest::anAnswerWithoutEndIsStopped_data()
+{
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QStringList>("columns");
+    QTest::addColumn<int>("entry"); // -1: the listing at Next >, else as in serverTextIsNeverSql
+    QTest::newRow("the list of tables") << QStringLiteral("SHOW TABLES") << QStringList{QStringLiteral("Tables_in_lie1")} << -1;
+    QTest::newRow("a table's columns") << QStringLiteral("DESCRIBE")
+                                       << QStringList{QStringLiteral("Field"), QStringLiteral("Type"), QStringLiteral("Null"),
+                                                      QStringLiteral("Key"), QStringLiteral("Default"), QStringLiteral("Extra")}
+                                       << 0;
+    QTest::newRow("a table's definition")
+        << QStringLiteral("SHOW CREATE TABLE") << QStringList{QStringLiteral("Table"), QStringLiteral("Create Table")} << 1;
+}
+
+// 70 MB of rows, as a server would send that never stops: the reading stops, says so, and the
+// other server is not touched.
+void ServerLiesTest::anAnswerWithoutEndIsStopped()
+{
+    QFETCH(QString, prefix);
+    QFETCH(QStringList, columns);
+    QFETCH(int, entry);
+    LyingSide s;
+    std::vector<std::string> names;
+    LyingServer::Row row;
+    for (const QString &c : columns) {
+        names.push_back(c.toStdString());
+        row.push_back(std::string(1000 / columns.size(), 'v'));
+    }
+    if (entry == 1)
+        row = {std::string("t"), std::string("CREATE TABLE `t` (\n  `v` int(11) DEFAULT NULL\n) ENGINE=InnoDB COMMENT='")
+                                     + std::string(1000, 'v') + "'"};
+    s.liar.answerWith(prefix.toStdString(), names, {row}, 70000);
+    QStringList said;
+    if (entry < 0) {
+        WindowThroughLiar w(s.one, s.liar);
+        typeProfile(w.ui.Text5, w.ui.Text6, w.ui.Text7, w.ui.Text8, w.ui.Text10, s.two.profile());
+        input::click(w.ui.PushButton2); // Next >
+        w.t.runStarted();
+        said = w.t.dialogs.texts();
+    } else {
+        s.chooseInMenu(entry);
+        said = s.t.dialogs.texts();
+    }
+    const QString all = said.join(u'\n');
+    QVERIFY2(all.contains(QStringLiteral("The answer of 127.0.0.1:") + s.first.port + QStringLiteral(" passed 64 MB")),
+             qPrintable(all));
+    QCOMPARE(s.liar.requestsMade(), 1);
+    QCOMPARE(s.two.tables(), QStringList{QStringLiteral("w")});
+    QCOMPARE(s.two.query("SELECT v FROM w")[0][0], sandbox::Cell("3"));
 }
 
 QTEST_MAIN(ServerLiesTest)

@@ -21,10 +21,10 @@ void LyingServer::askForFileOn(std::string prefix, std::string fileName)
     traps_.push_back({std::move(prefix), std::move(fileName), {}, {}});
 }
 
-void LyingServer::answerWith(std::string prefix, std::vector<std::string> columns, std::vector<Row> rows)
+void LyingServer::answerWith(std::string prefix, std::vector<std::string> columns, std::vector<Row> rows, long repeat)
 {
     const std::lock_guard lock(mutex_);
-    traps_.push_back({std::move(prefix), {}, std::move(columns), std::move(rows)});
+    traps_.push_back({std::move(prefix), {}, std::move(columns), std::move(rows), repeat});
 }
 
 namespace {
@@ -42,8 +42,10 @@ std::string lengthEncoded(const std::string &text)
     return out + text;
 }
 
-// A text result set in the classic form (the greeting took away the EOF-less one).
-std::string resultSet(const std::vector<std::string> &columns, const std::vector<LyingServer::Row> &rows)
+// A text result set in the classic form (the greeting took away the EOF-less one), written as it
+// is made; false when the client went away.
+bool sendResultSet(int client, const std::vector<std::string> &columns, const std::vector<LyingServer::Row> &rows,
+                   long repeat)
 {
     int sequence = 1;
     const std::string eof("\xFE\0\0\2\0", 5);
@@ -55,13 +57,20 @@ std::string resultSet(const std::vector<std::string> &columns, const std::vector
         out += wire::packetBytes(sequence++, definition);
     }
     out += wire::packetBytes(sequence++, eof);
-    for (const LyingServer::Row &row : rows) {
-        std::string packet;
-        for (const auto &value : row)
-            packet += value ? lengthEncoded(*value) : std::string("\xFB");
-        out += wire::packetBytes(sequence++, packet);
+    for (long round = 0; round < repeat; ++round) {
+        for (const LyingServer::Row &row : rows) {
+            std::string packet;
+            for (const auto &value : row)
+                packet += value ? lengthEncoded(*value) : std::string("\xFB");
+            out += wire::packetBytes(sequence++, packet);
+        }
+        if (out.size() > (1 << 20)) {
+            if (!wire::writeAll(client, out))
+                return false;
+            out.clear();
+        }
     }
-    return out + wire::packetBytes(sequence, eof);
+    return wire::writeAll(client, out + wire::packetBytes(sequence, eof));
 }
 
 } // namespace
@@ -182,7 +191,7 @@ void LyingServer::serve(int client, int server)
                 continue;
             }
             if (trap->fileName.empty()) {
-                if (!wire::writeAll(client, resultSet(trap->columns, trap->rows)))
+                if (!sendResultSet(client, trap->columns, trap->rows, trap->repeat))
                     return;
                 continue;
             }

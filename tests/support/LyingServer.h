@@ -16,9 +16,10 @@ public:
 
     // Every query whose text starts with prefix ("" for all) is answered with a request for fileName.
     void askForFileOn(std::string prefix, std::string fileName);
-    // Every query whose text starts with prefix is answered with this result set, all text.
+    // Every query whose text starts with prefix is answered with this result set, all text, its
+    // rows sent over and over (repeat times), as a server would send a listing without end.
     using Row = std::vector<std::optional<std::string>>;
-    void answerWith(std::string prefix, std::vector<std::string> columns, std::vector<Row> rows);
+    void answerWith(std::string prefix, std::vector<std::string> columns, std::vector<Row> rows, long repeat = 1);
     // Every login is answered with a switch to that plugin: the clear-text password's, or one
     // that would ask for the server's public key on a plain connection.
     void askToSwitchTo(std::string plugin) { switchTo_ = std::move(plugin); }
@@ -39,6 +40,7 @@ private:
         std::string fileName; // a file request, or
         std::vector<std::string> columns; // a result set
         std::vector<Row> rows;
+        long repeat = 1;
     };
     void serve(int client, int server) override;
     const Trap *trapFor(const std::string &query) const;
