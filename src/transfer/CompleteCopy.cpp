@@ -298,6 +298,8 @@ private:
                       checkedParts > 0 ? (" in " + std::to_string(checkedParts) + (checkedParts == 1 ? " key range" : " key ranges")).c_str() : "",
                       load.usedInserts() ? " (INSERT: the server refuses LOAD DATA LOCAL)" : "");
         ui_.log.appendEntry("-- " + table + line);
+        if (const std::string made = triggers.madeLine(table); !made.empty())
+            ui_.log.appendEntry(made);
     }
 
     std::pair<std::string, std::string> pendingSourceDigest()

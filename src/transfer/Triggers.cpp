@@ -111,6 +111,22 @@ void TriggerCopy::placeOn(platform::Connection &destination, const std::string &
     }
 }
 
+std::string TriggerCopy::madeLine(const std::string &table) const
+{
+    if (triggers_.empty())
+        return {};
+    // Their DEFINER was left behind: the user should know whose rights their bodies now have.
+    std::string line = "-- " + table + (triggers_.size() == 1 ? ": trigger made: " : ": triggers made: ");
+    for (size_t i = 0; i < triggers_.size(); ++i) {
+        if (i > 0)
+            line += ", ";
+        platform::appendBackquoted(line, triggers_[i].name);
+    }
+    return line + (triggers_.size() == 1 ? "; it runs with the rights of the destination's login that made it"
+                                         : "; they run with the rights of the destination's login that made them")
+           + ", not of a definer on the source";
+}
+
 void TriggerCopy::restore(const Send &send)
 {
     for (const std::string &definition : madeWay_) {

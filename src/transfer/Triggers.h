@@ -29,6 +29,8 @@ public:
                  const TableNames &names, const Send &send);
     // The copy was not put in place after all: the old table's triggers come back.
     void restore(const Send &send);
+    // The log's line for the triggers made on table's copy; empty when it has none.
+    std::string madeLine(const std::string &table) const;
 
 private:
     struct Trigger {

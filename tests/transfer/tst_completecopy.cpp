@@ -99,6 +99,10 @@ void CompleteCopyTest::keyedTableArrivesWhole()
     QVERIFY(h.pane.contents.contains(QStringLiteral("LOAD DATA LOCAL INFILE")));
     QVERIFY(h.pane.contents.contains(QStringLiteral("-- keyed: 3 rows, ")));
     QVERIFY(h.pane.contents.contains(QStringLiteral(", verified in 1 key range\r\n")));
+    // The trigger's definer stayed behind, and the log says so.
+    QVERIFY2(h.pane.contents.contains(QStringLiteral("-- keyed: trigger made: `keyed_upper`; it runs with the rights of "
+                                                     "the destination's login that made it, not of a definer")),
+             qPrintable(h.pane.contents.right(600)));
     QVERIFY(!h.pane.contents.contains(QStringLiteral("Briain")));
     QCOMPARE(copyLeftovers(two), Rows{});
     QCOMPARE(h.destination.names, QStringList{QStringLiteral("keyed")});
