@@ -2,6 +2,11 @@
 
 #include <qt6keychain/keychain.h>
 
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
 #include <QEventLoop>
 
 namespace platform {
@@ -30,6 +35,25 @@ Keyring::Result runJob(QKeychain::Job &job, const QString &key, QString &why)
     }
 }
 
+// The keychain library reports an item of a locked keyring, whose unlock prompt failed or was
+// dismissed, as not there at all. The Secret Service itself tells the two apart: its search
+// names the locked items it holds, by the attributes the library stores them under.
+bool lockedInSecretService(const QString &key)
+{
+    using Attributes = QMap<QString, QString>;
+    qDBusRegisterMetaType<Attributes>();
+    QDBusMessage search = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.secrets"),
+                                                         QStringLiteral("/org/freedesktop/secrets"),
+                                                         QStringLiteral("org.freedesktop.Secret.Service"),
+                                                         QStringLiteral("SearchItems"));
+    search << QVariant::fromValue(Attributes{{QStringLiteral("user"), key}, {QStringLiteral("server"), Service}});
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(search, QDBus::Block, 5000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 2)
+        return false;
+    const auto locked = qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().at(1));
+    return !locked.isEmpty();
+}
+
 } // namespace
 
 Keyring::Result QtKeychainKeyring::read(const QString &key, QString &secret, QString &why)
@@ -38,6 +62,10 @@ Keyring::Result QtKeychainKeyring::read(const QString &key, QString &secret, QSt
     const Result r = runJob(job, key, why);
     if (r == Result::Done)
         secret = job.textData();
+    if (r == Result::NotFound && lockedInSecretService(key)) {
+        why = QStringLiteral("the keyring is locked");
+        return Result::Unavailable;
+    }
     return r;
 }
 

@@ -13,6 +13,12 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QMenu>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QtTest>
 
 using connectwindow::Form1;
@@ -48,6 +54,64 @@ QString inKeyring(const QString &key)
     return keyring.read(key, secret, why) == platform::Keyring::Result::Done ? secret : QStringLiteral("<none>");
 }
 
+// A secret as the Secret Service passes it: (session, parameters, value, content type).
+struct Secret {
+    QDBusObjectPath session;
+    QByteArray parameters;
+    QByteArray value;
+    QString contentType;
+};
+} // namespace
+Q_DECLARE_METATYPE(Secret)
+namespace {
+QDBusArgument &operator<<(QDBusArgument &a, const Secret &s)
+{
+    a.beginStructure();
+    a << s.session << s.parameters << s.value << s.contentType;
+    a.endStructure();
+    return a;
+}
+const QDBusArgument &operator>>(const QDBusArgument &a, Secret &s)
+{
+    a.beginStructure();
+    a >> s.session >> s.parameters >> s.value >> s.contentType;
+    a.endStructure();
+    return a;
+}
+
+QDBusMessage secretService(const QString &path, const QString &interface, const QString &method, const QVariantList &args)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.secrets"), path, interface, method);
+    call.setArguments(args);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 20000);
+}
+
+// The Secret Service's keyring locked, as after a screen lock or before the first unlock of the
+// day; and unlocked again with its password, as the desktop's own unlock does (no prompt here).
+bool lockKeyring(bool locked)
+{
+    const QDBusObjectPath login(QStringLiteral("/org/freedesktop/secrets/collection/login"));
+    const QString service = QStringLiteral("org.freedesktop.Secret.Service");
+    if (locked) {
+        const QDBusMessage r = secretService(QStringLiteral("/org/freedesktop/secrets"), service, QStringLiteral("Lock"),
+                                             {QVariant::fromValue(QList<QDBusObjectPath>{login})});
+        return r.type() == QDBusMessage::ReplyMessage;
+    }
+    qDBusRegisterMetaType<Secret>();
+    const QDBusMessage opened = secretService(QStringLiteral("/org/freedesktop/secrets"), service, QStringLiteral("OpenSession"),
+                                              {QStringLiteral("plain"), QVariant::fromValue(QDBusVariant(QString()))});
+    if (opened.type() != QDBusMessage::ReplyMessage || opened.arguments().size() != 2)
+        return false;
+    const Secret password{opened.arguments().at(1).value<QDBusObjectPath>(), {}, "tabulink-test", QStringLiteral("text/plain")};
+    const QDBusMessage r = secretService(QStringLiteral("/org/freedesktop/secrets"),
+                                         QStringLiteral("org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface"),
+                                         QStringLiteral("UnlockWithMasterPassword"),
+                                         {QVariant::fromValue(login), QVariant::fromValue(password)});
+    if (r.type() != QDBusMessage::ReplyMessage)
+        qWarning("%s", qPrintable(r.errorMessage()));
+    return r.type() == QDBusMessage::ReplyMessage;
+}
+
 } // namespace
 
 class KeyringTest : public QObject {
@@ -55,6 +119,7 @@ class KeyringTest : public QObject {
 private slots:
     void passwordLivesInTheKeyringNotTheFile();
     void withoutAKeyringTheUserIsToldOnce();
+    void aLockedKeyringKeepsTheChoiceAndTheSecret();
 };
 
 void KeyringTest::passwordLivesInTheKeyringNotTheFile()
@@ -119,6 +184,54 @@ void KeyringTest::withoutAKeyringTheUserIsToldOnce()
     chooseKeyring(t, form, true);
     QCOMPARE(t.dialogs.messages.size(), size_t(1));
     QCOMPARE(t.settings->read(QStringLiteral("MyPassword")), QStringLiteral("pw"));
+}
+
+void KeyringTest::aLockedKeyringKeepsTheChoiceAndTheSecret()
+{
+    if (qEnvironmentVariableIsEmpty("TABULINK_KEYRING_SESSION"))
+        QSKIP("needs the keyring session of with-keyring.sh");
+    QTemporaryDir home;
+    {
+        TestServices t(home.path());
+        Form1 form(t.services, tableswindow::Form2::factory(t.services));
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::keyClicks(form.ui().Text3, QStringLiteral("kept-pw"));
+        chooseKeyring(t, form, true);
+        QCOMPARE(inKeyring(QStringLiteral("MyPassword")), QStringLiteral("kept-pw"));
+    }
+    QVERIFY(lockKeyring(true));
+    QString iniName;
+    {
+        // The next start finds it locked: one box, the choice kept, the file still without it.
+        TestServices t(home.path());
+        Form1 form(t.services, tableswindow::Form2::factory(t.services));
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(t.dialogs.messages.size(), size_t(1));
+        QVERIFY2(t.dialogs.messages[0].text.startsWith(QStringLiteral("The system keyring could not be reached")),
+                 qPrintable(t.dialogs.messages[0].text));
+        QVERIFY(app::readSideSecurity(app::SettingsStore(*t.settings), 1).passwordInKeyring);
+        // What is typed now goes nowhere near the file, and no second box.
+        QTest::keyClicks(form.ui().Text3, QStringLiteral("typed"));
+        QCOMPARE(t.dialogs.messages.size(), size_t(1));
+        QVERIFY(t.settings->read(QStringLiteral("MyPassword")).value_or(QString()).isEmpty());
+        iniName = t.settings->fileName();
+    }
+    QFile ini(iniName);
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    const QByteArray file = ini.readAll();
+    QVERIFY(file.contains("MyPassword") && !file.contains("kept-pw") && !file.contains("typed"));
+    // Unlocked again, the stored secret is still there, and the next start reads it.
+    QVERIFY(lockKeyring(false));
+    QCOMPARE(inKeyring(QStringLiteral("MyPassword")), QStringLiteral("kept-pw"));
+    TestServices t(home.path());
+    Form1 form(t.services, tableswindow::Form2::factory(t.services));
+    form.Form_Load();
+    QVERIFY2(t.dialogs.messages.empty(), qPrintable(t.dialogs.texts().join(u'\n')));
+    QCOMPARE(form.ui().Text3->text(), QStringLiteral("kept-pw"));
 }
 
 QTEST_MAIN(KeyringTest)
