@@ -8,6 +8,7 @@
 #include "support/Input.h"
 #include "connect/Form1.h"
 #include "support/Lists.h"
+#include "support/LyingServer.h"
 #include "support/Profiles.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
@@ -125,6 +126,7 @@ private slots:
     void menuEntriesRunTheirCopyToItsEnd_data();
     void menuEntriesRunTheirCopyToItsEnd();
     void buttonsStartByMouseAndBySpace();
+    void connectionWindowButtonsStartBySpace_data();
     void connectionWindowButtonsStartBySpace();
     void changesUnderARunningCopyLeaveNothingDangling_data();
     void changesUnderARunningCopyLeaveNothingDangling();
@@ -245,19 +247,32 @@ void InputTest::buttonsStartByMouseAndBySpace()
     QVERIFY2(w.t.dialogs.messages.empty(), qPrintable(w.t.dialogs.texts().join(u'\n')));
 }
 
+void InputTest::connectionWindowButtonsStartBySpace_data()
+{
+    QTest::addColumn<bool>("withoutTls");
+    QTest::newRow("TLS") << false;
+    // Side #1 through a relay whose greeting offers no TLS, as a server started without certificates.
+    QTest::newRow("a server without TLS") << true;
+}
+
 void InputTest::connectionWindowButtonsStartBySpace()
 {
+    QFETCH(bool, withoutTls);
     ScratchDatabase one{1, QStringLiteral("inpf1")};
     ScratchDatabase two{2, QStringLiteral("inpf2")};
     one.exec("CREATE TABLE a (v INT)");
     two.exec("CREATE TABLE b (v INT)");
+    sides::ConnectionProfile first = one.profile();
+    LyingServer plain(first.server, first.port.toInt());
+    if (withoutTls)
+        first.port = QString::number(plain.port());
     TestServices t{{}, TestServices::Yield::ServeWindows};
     connectwindow::Form1 form1(t.services, Form2::factory(t.services));
     form1.Form_Load(); // the default logins do not connect: it stays on the connection window
     form1.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form1));
     Ui::Form1 &ui = form1.ui();
-    typeProfile(ui.Text1, ui.Text2, ui.Text3, ui.Text4, ui.Text9, one.profile());
+    typeProfile(ui.Text1, ui.Text2, ui.Text3, ui.Text4, ui.Text9, first);
     typeProfile(ui.Text5, ui.Text6, ui.Text7, ui.Text8, ui.Text10, two.profile());
     input::pressSpace(ui.PushButton3); // Test Connection of side #1
     t.runStarted();
