@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Private MariaDB servers on 127.0.0.1 for trying Tabulink and for its tests: two of this
-# machine's own version, and (as root) MariaDB 10.5 and 11.8 from minimal Debian 11 and 13 trees
-# built in the sandbox folder once (scripts/server-tree.sh) and kept there.
+# Private servers on 127.0.0.1 for trying Tabulink and for its tests: two MariaDB of this
+# machine's own version, and (as root) MariaDB 10.5 and 11.8 and a stock MySQL 9.7 from minimal
+# Debian 11, 13 and unstable trees built in the sandbox folder once (scripts/server-tree.sh) and
+# kept there.
 #   sandbox.sh start   start them all (no-op for one already running)
 #   sandbox.sh stop    stop the ones this script started, by their pid files
 #   sandbox.sh status  show what is running
@@ -18,6 +19,7 @@ port1=${TABULINK_PORT1:-33061}
 port2=${TABULINK_PORT2:-33062}
 port3=${TABULINK_PORT3:-33063} # MariaDB 10.5 (Debian 11)
 port4=${TABULINK_PORT4:-33064} # MariaDB 11.8 (Debian 13)
+port5=${TABULINK_PORT5:-33065} # MySQL 9.7 (Debian unstable)
 trees=$dir/trees
 here=$(cd "$(dirname "$0")" && pwd)
 user=tabulink
@@ -25,16 +27,20 @@ password1=sandbox-one
 password2=sandbox-two
 password3=sandbox-three
 password4=sandbox-four
+password5=sandbox-five
 zone1=-05:00
 zone2=+09:30
 
 server_bin() { command -v mariadbd || echo /usr/sbin/mariadbd; }
 
-release_of() { case $1 in three) echo bullseye ;; four) echo trixie ;; esac; }
+release_of() { case $1 in three) echo bullseye ;; four) echo trixie ;; five) echo sid ;; esac; }
+packages_of() { case $1 in sid) echo mysql-server-core,mysql-client-core ;; *) echo mariadb-server ;; esac; }
+instances="one two three four five"
 
 pid_file_of() { # instance -> its pid file
   case $1 in
     one | two) echo "$dir/$1/mariadbd.pid" ;;
+    five) echo "$trees/sid/run/tabulink/mysqld.pid" ;;
     *) echo "$trees/$(release_of "$1")/run/tabulink/mariadbd.pid" ;;
   esac
 }
@@ -43,7 +49,7 @@ pid_of() { # instance -> pid of a live server this script started, or nothing
   local f; f=$(pid_file_of "$1")
   [ -s "$f" ] || return 0
   local pid; pid=$(cat "$f")
-  if kill -0 "$pid" 2>/dev/null && grep -q mariadbd "/proc/$pid/cmdline" 2>/dev/null; then echo "$pid"; fi
+  if kill -0 "$pid" 2>/dev/null && grep -qE 'mariadbd|mysqld' "/proc/$pid/cmdline" 2>/dev/null; then echo "$pid"; fi
 }
 
 client() { # instance password port -> mariadb client over TCP (and TLS) as the sandbox user
@@ -182,16 +188,46 @@ FLUSH PRIVILEGES;
 SQL
 }
 
+# MySQL as shipped: caching_sha2_password for every account, local_infile off, strict mode, TLS
+# with the certificates it makes itself at its first start. Only what keeps it to this sandbox
+# is set: the address, port and folders, no X protocol listener, a folder for server-side files.
+start_mysql() { # name port password
+  local name=$1 port=$2 password=$3 tree=$trees/sid
+  if [ -n "$(pid_of "$name")" ]; then return 0; fi
+  if [ ! -f "$tree/.tabulink-built" ]; then
+    echo "MySQL of Debian unstable is not in the sandbox: $(cat "$tree.failed" 2>/dev/null)" >&2
+    return 0
+  fi
+  mkdir -p "$tree/run/tabulink" "$tree/var/lib/tabulink-files"
+  local options=(--no-defaults --user=root --datadir=/var/lib/tabulink-mysql)
+  if [ ! -d "$tree/var/lib/tabulink-mysql/mysql" ]; then
+    rm -rf "$tree/var/lib/tabulink-mysql"
+    chroot "$tree" /usr/sbin/mysqld "${options[@]}" --initialize-insecure >"$tree/install.log" 2>&1
+  fi
+  chroot "$tree" /usr/sbin/mysqld "${options[@]}" --bind-address=127.0.0.1 --port="$port" \
+    --socket=/run/tabulink/mysqld.sock --pid-file=/run/tabulink/mysqld.pid --mysqlx=OFF \
+    --log-error=/var/lib/tabulink-mysql/error.log --secure-file-priv=/var/lib/tabulink-files >/dev/null 2>&1 &
+  local i
+  for i in $(seq 1 120); do
+    if chroot "$tree" mysqladmin --no-defaults --socket=/run/tabulink/mysqld.sock -uroot ping >/dev/null 2>&1; then break; fi
+    sleep 0.5
+  done
+  chroot "$tree" mysql --no-defaults --socket=/run/tabulink/mysqld.sock -uroot <<SQL
+CREATE USER IF NOT EXISTS '$user'@'%' IDENTIFIED BY '$password';
+GRANT ALL PRIVILEGES ON *.* TO '$user'@'%' WITH GRANT OPTION;
+SQL
+}
+
 build_trees() { # both at once, in the background; their pids in builds
   builds=()
   mkdir -p "$trees"
   if [ "$(id -u)" -eq 0 ]; then
-    for release in bullseye trixie; do
-      "$here/server-tree.sh" "$release" "$trees/$release" &
+    for release in bullseye trixie sid; do
+      "$here/server-tree.sh" "$release" "$trees/$release" "$(packages_of "$release")" &
       builds+=($!)
     done
   else
-    for release in bullseye trixie; do echo "building a server tree needs root" >"$trees/$release.failed"; done
+    for release in bullseye trixie sid; do echo "building a server tree needs root" >"$trees/$release.failed"; done
   fi
 }
 
@@ -213,10 +249,11 @@ case ${1:-start} in
     for build in "${builds[@]}"; do wait "$build" || true; done
     start_tree three "$port3" "$password3"
     start_tree four "$port4" "$password4"
+    start_mysql five "$port5" "$password5"
     [ "${2:-}" = --no-demo ] || demo_data
     ;;
   stop)
-    for name in one two three four; do
+    for name in $instances; do
       pid=$(pid_of "$name")
       if [ -n "$pid" ]; then
         kill "$pid"
@@ -227,7 +264,7 @@ case ${1:-start} in
   running)
     [ -n "$(pid_of one)" ] && [ -n "$(pid_of two)" ] ;;
   status)
-    for name in one two three four; do echo "$name: pid=$(pid_of "$name")"; done ;;
+    for name in $instances; do echo "$name: pid=$(pid_of "$name")"; done ;;
   env)
     cat <<VARS
 TABULINK_HOST=127.0.0.1
@@ -240,6 +277,9 @@ TABULINK_PORT3=$port3
 TABULINK_PORT4=$port4
 TABULINK_PASSWORD3=$password3
 TABULINK_PASSWORD4=$password4
+TABULINK_PORT5=$port5
+TABULINK_PASSWORD5=$password5
+TABULINK_MYSQL_CA=$trees/sid/var/lib/tabulink-mysql/ca.pem
 TABULINK_TREES_DIR=$trees
 TABULINK_SANDBOX_DIR=$dir
 TABULINK_TLS_DIR=$dir/tls

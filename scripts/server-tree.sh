@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Builds a minimal Debian tree with that release's MariaDB server in it, for the sandbox's servers
-# of other versions:  server-tree.sh <release> <folder>   (bullseye: MariaDB 10.5, trixie: 11.8)
+# Builds a minimal Debian tree with that release's server in it, for the sandbox's servers of other
+# versions and makes:  server-tree.sh <release> <folder> [packages]
+# (bullseye: MariaDB 10.5, trixie: 11.8; sid with mysql-server-core,mysql-client-core: MySQL 9.7)
 # Packages come from the Debian mirror this machine's own apt configuration names. A tree once
 # built is kept (a stamp file says so); a failed build leaves its reason in <folder>.failed.
 set -euo pipefail
 
 release=$1
 tree=$2
+packages=${3:-mariadb-server}
 
 [ -f "$tree/.tabulink-built" ] && exit 0
 if [ "$(id -u)" -ne 0 ]; then
@@ -33,7 +35,7 @@ command -v debootstrap >/dev/null || {
 rm -rf "$tree" "$tree.failed"
 mkdir -p "$(dirname "$tree")"
 # The package scripts must not start a server of their own inside the tree.
-if ! debootstrap --variant=minbase --include=mariadb-server "$release" "$tree" "$(mirror)" >"$tree.log" 2>&1; then
+if ! debootstrap --variant=minbase --include="$packages" "$release" "$tree" "$(mirror)" >"$tree.log" 2>&1; then
   { echo "debootstrap of $release from $(mirror) failed:"; tail -n 5 "$tree.log"; } >"$tree.failed"
   rm -rf "$tree"
   exit 1

@@ -11,6 +11,7 @@
 #include "platform/LoginTrust.h"
 #include "platform/QtDialogs.h"
 #include "support/Input.h"
+#include "support/ProgramBoxes.h"
 #include "support/LyingServer.h"
 #include "support/Profiles.h"
 #include "support/Sandbox.h"
@@ -41,22 +42,6 @@ std::string tlsFile(const char *name)
     return QString(qEnvironmentVariable("TABULINK_TLS_DIR") + u'/' + QLatin1String(name)).toStdString();
 }
 
-// The SHA-256 of a PEM certificate file, as the program shows it.
-std::string fingerprintOf(const std::string &pemFile)
-{
-    FILE *f = std::fopen(pemFile.c_str(), "r");
-    if (!f)
-        return {};
-    X509 *cert = PEM_read_X509(f, nullptr, nullptr, nullptr);
-    std::fclose(f);
-    unsigned char *der = nullptr;
-    const int length = cert ? i2d_X509(cert, &der) : 0;
-    std::string out = length > 0 ? platform::certificateFingerprint(der, length) : std::string();
-    OPENSSL_free(der);
-    X509_free(cert);
-    return out;
-}
-
 // What a login got: the error's text, empty when it logged in.
 std::string logIn(const sides::ConnectionProfile &p, platform::TlsState *state = nullptr)
 {
@@ -71,54 +56,13 @@ std::string logIn(const sides::ConnectionProfile &p, platform::TlsState *state =
     }
 }
 
-// Answers each box as it opens, by keys, and keeps its text.
-struct BoxAnswers {
-    QStringList texts;
-    std::vector<int> keys; // one per box; Return after they run out
-    QTimer poll;
-    BoxAnswers()
-    {
-        poll.setInterval(5);
-        QObject::connect(&poll, &QTimer::timeout, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible() || (!texts.isEmpty() && texts.back() == box->text() && box->property("seen").toBool()))
-                return;
-            box->setProperty("seen", true);
-            texts << box->text();
-            const int key = keys.size() >= size_t(texts.size()) ? keys[texts.size() - 1] : Qt::Key_Return;
-            QTest::keyClick(box, static_cast<Qt::Key>(key));
-        });
-        poll.start();
-    }
-};
-
 // The connection window with the program's own boxes, side #1 typed in to reach port.
-struct Window {
-    TestServices t;
-    platform::QtDialogs boxes;
-    app::Services services{boxes,        t.services.clipboard, t.services.shell, t.services.yield, t.services.random,
-                           t.services.settings, t.services.lock,   t.services.keyring, t.services.programFolder,
-                           [] {}};
-    connectwindow::Form1 form{services, tableswindow::Form2::factory(services)};
-
-    Window(const ScratchDatabase &one, int port)
+struct Window : BoxedConnectionWindow {
+    Window(const ScratchDatabase &one, int port) : BoxedConnectionWindow(withPort(one.profile(), port)) {}
+    static sides::ConnectionProfile withPort(sides::ConnectionProfile p, int port)
     {
-        form.Form_Load();
-        form.show();
-        if (!QTest::qWaitForWindowExposed(&form))
-            qWarning("the connection window was not shown");
-        sides::ConnectionProfile p = one.profile();
         p.port = QString::number(port);
-        typeProfile(form.ui().Text1, form.ui().Text2, form.ui().Text3, form.ui().Text4, form.ui().Text9, p);
-    }
-    void testConnection()
-    {
-        input::click(form.ui().PushButton3);
-        t.runStarted();
-    }
-    app::RememberedCertificate remembered()
-    {
-        return app::readSideSecurity(app::SettingsStore(*t.settings), 1).certificate;
+        return p;
     }
 };
 

@@ -23,14 +23,27 @@ sides::ConnectionProfile serverProfile(int server, const QString &database)
     sides::ConnectionProfile p;
     p.server = env("TABULINK_HOST", "127.0.0.1");
     p.user = env("TABULINK_USER", "tabulink");
-    // 1 and 2: this machine's MariaDB; 3: 10.5 and 4: 11.8, from the sandbox's Debian trees.
-    static const char *const passwords[] = {"sandbox-one", "sandbox-two", "sandbox-three", "sandbox-four"};
-    const int n = std::clamp(server, 1, 4);
+    // 1 and 2: this machine's MariaDB; 3: 10.5 and 4: 11.8, from the sandbox's Debian trees;
+    // 5: MySQL 9.7, whose certificate is checked against the CA it made itself, since its logins
+    // send the password (caching_sha2_password) where no certificate is remembered.
+    static const char *const passwords[] = {"sandbox-one", "sandbox-two", "sandbox-three", "sandbox-four", "sandbox-five"};
+    const int n = std::clamp(server, 1, 5);
     const QByteArray number = QByteArray::number(n);
     p.password = env(QByteArray("TABULINK_PASSWORD" + number).constData(), passwords[n - 1]);
     p.port = env(QByteArray("TABULINK_PORT" + number).constData(), QByteArray::number(33060 + n).constData());
     p.database = database;
+    if (n == MySqlServer) {
+        p.security.mode = platform::ConnectionSecurity::Mode::VerifyCa;
+        p.security.caFile = env("TABULINK_MYSQL_CA", "/nonexistent").toStdString();
+    }
     return p;
+}
+
+void openOnServer(platform::Connection &c, int server, const QString &database)
+{
+    const sides::ConnectionProfile p = serverProfile(server, database);
+    c.setSecurity(p.security);
+    c.open(sides::connectionString(p).toStdString());
 }
 
 std::string serverConnectionString(int server, const QString &database)
@@ -41,7 +54,7 @@ std::string serverConnectionString(int server, const QString &database)
 void execOnServer(int server, const std::string &sql)
 {
     platform::Connection c;
-    c.open(serverConnectionString(server));
+    openOnServer(c, server, {});
     c.execute(sql);
 }
 
@@ -49,7 +62,7 @@ GlobalSetting::GlobalSetting(int server, const std::string &variable, const std:
     : server_(server), variable_(variable)
 {
     platform::Connection c;
-    c.open(serverConnectionString(server));
+    openOnServer(c, server, {});
     platform::RecordSet r = c.execute("SELECT @@GLOBAL." + variable);
     const std::string old(r.value(0).bytes);
     r.close();
@@ -91,7 +104,7 @@ platform::Connection &ScratchDatabase::connection() const
 {
     if (!connection_ || !connection_->isOpen()) {
         connection_ = std::make_unique<platform::Connection>();
-        connection_->open(serverConnectionString(server_, name_));
+        openOnServer(*connection_, server_, name_);
     }
     return *connection_;
 }
@@ -127,16 +140,20 @@ QString missingServer(int server)
 {
     try {
         platform::Connection c;
-        c.open(serverConnectionString(server));
+        openOnServer(c, server, {});
         return {};
     } catch (const std::exception &e) {
         if (server < 3)
             return QStringLiteral("The sandbox server %1 is not up: %2").arg(server).arg(QString::fromUtf8(e.what()));
-        const QString release = server == 3 ? QStringLiteral("bullseye") : QStringLiteral("trixie");
+        const QString release = server == 3 ? QStringLiteral("bullseye")
+                                : server == 4 ? QStringLiteral("trixie")
+                                              : QStringLiteral("sid");
         QFile reason(env("TABULINK_TREES_DIR", "/nonexistent") + u'/' + release + QStringLiteral(".failed"));
         const QString why = reason.open(QIODevice::ReadOnly) ? QString::fromUtf8(reason.readAll()).trimmed()
                                                              : QString::fromUtf8(e.what());
-        return QStringLiteral("The sandbox has no server %1 (Debian %2's MariaDB): %3").arg(server).arg(release, why);
+        return QStringLiteral("The sandbox has no server %1 (Debian %2's %3): %4")
+            .arg(server)
+            .arg(release, server == MySqlServer ? QStringLiteral("MySQL") : QStringLiteral("MariaDB"), why);
     }
 }
 

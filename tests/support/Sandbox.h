@@ -20,7 +20,12 @@ namespace sandbox {
 using Cell = std::optional<std::string>;
 using Rows = std::vector<std::vector<Cell>>;
 
+// The sandbox's stock MySQL 9.7.
+inline constexpr int MySqlServer = 5;
+
 sides::ConnectionProfile serverProfile(int server, const QString &database = {});
+// Opened with that server's login and security.
+void openOnServer(platform::Connection &c, int server, const QString &database = {});
 std::string serverConnectionString(int server, const QString &database = {});
 // Empty when the server answers; else why it is not there, for a test to report.
 QString missingServer(int server);
