@@ -122,9 +122,11 @@ std::string rowChecksum(const std::vector<StoredColumn> &columns)
         std::string name;
         platform::appendBackquoted(name, c.name);
         // Bytes for text and binary values, the server's own text for numbers and times (which
-        // IFNULL makes of them as CAST would, at half the cost).
-        const std::string value = c.dataType == "float"   ? "(" + name + " + 0e0)"
-                                  : isText(c.dataType)    ? "HEX(" + name + ")"
+        // IFNULL makes of them as CAST would, at half the cost), but for FLOAT and DOUBLE, whose
+        // text the two makes write differently.
+        const std::string value = c.dataType == "float"    ? exactDoubleText("(" + name + " + 0e0)")
+                                  : c.dataType == "double" ? exactDoubleText(name)
+                                  : isText(c.dataType)     ? "HEX(" + name + ")"
                                   : !c.currentEnd.empty() ? endOrNull(name)
                                                           : name;
         row += ", IFNULL(" + value + ", 'N')";

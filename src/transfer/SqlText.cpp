@@ -49,6 +49,19 @@ std::string withTable(std::string_view head, std::string_view table)
 std::string describeStatement(std::string_view table) { return withTable("DESCRIBE ", table); }
 std::string selectAllStatement(std::string_view table) { return withTable("SELECT * FROM ", table); }
 
+std::string exactDoubleText(const std::string &value)
+{
+    // l: at most the exponent e of |v|, and no more than two below it, so the scaled value m is an
+    // integer in [2^52, 2^55) whose low bits are zero; k shifts it to its canonical 53 bits.
+    const std::string l = "(FLOOR(LOG2(ABS(" + value + "))) - 1)";
+    const std::string p = "(52 - " + l + ")";
+    const std::string m = "CAST(ABS(" + value + ") * POW(2, " + p + " DIV 2) * POW(2, " + p + " - " + p
+                          + " DIV 2) AS UNSIGNED)";
+    const std::string k = "((" + m + " >= 18014398509481984) + (" + m + " >= 9007199254740992))";
+    return "IF(" + value + " = 0, '0', CONCAT(IF(" + value + " < 0, '-', ''), " + m + " >> " + k + ", 'p', " + l
+           + " + " + k + "))";
+}
+
 void appendSelectedColumn(std::string &out, std::string_view name, bool isFloat)
 {
     if (!isFloat) {

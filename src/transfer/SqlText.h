@@ -19,6 +19,11 @@ std::string upperCaseOutsideQuotes(std::string_view type);
 
 std::string describeStatement(std::string_view table);
 std::string selectAllStatement(std::string_view table);
+// A DOUBLE expression's exact value as text both makes write alike: "0", or the sign, the 53-bit
+// mantissa and the power of two ("-5p-1" for -2.5). MySQL and MariaDB write the text of one double
+// with different digits; this form takes only exact steps (scaling by powers of two, integers),
+// the logarithm no more than a first guess of the exponent that the mantissa's size then corrects.
+std::string exactDoubleText(const std::string &value);
 // `a`, or for a FLOAT (`f` + 0e0): a column as a copy reads it.
 void appendSelectedColumn(std::string &out, std::string_view name, bool isFloat);
 

@@ -18,13 +18,34 @@ using sandbox::ScratchDatabase;
 
 namespace {
 
-// The login as a user types it: no CA file, no remembered certificate.
-sides::ConnectionProfile typedLogin(const ScratchDatabase &db)
-{
-    sides::ConnectionProfile p = db.profile();
-    p.security = {};
-    return p;
-}
+// An account of the test's own, as MySQL makes every account (caching_sha2_password), allowed
+// into the databases: no other test's logins fill the server's cache of it.
+struct OwnAccount {
+    std::string name = "tl_" + std::to_string(QCoreApplication::applicationPid());
+    std::string password = "pw;" + name;
+    OwnAccount()
+    {
+        sandbox::execOnServer(MySqlServer, "DROP USER IF EXISTS '" + name + "'@'%'");
+        sandbox::execOnServer(MySqlServer, "CREATE USER '" + name + "'@'%' IDENTIFIED BY '" + password + "'");
+        sandbox::execOnServer(MySqlServer, "GRANT ALL ON *.* TO '" + name + "'@'%'");
+    }
+    ~OwnAccount()
+    {
+        try {
+            sandbox::execOnServer(MySqlServer, "DROP USER IF EXISTS '" + name + "'@'%'");
+        } catch (const std::exception &) {
+        }
+    }
+    // The login as a user types it: no CA file, no remembered certificate.
+    sides::ConnectionProfile typedLogin(const ScratchDatabase &db) const
+    {
+        sides::ConnectionProfile p = db.profile();
+        p.user = QString::fromStdString(name);
+        p.password = QString::fromStdString(password);
+        p.security = {};
+        return p;
+    }
+};
 
 std::string serverCertificate()
 {
@@ -51,11 +72,11 @@ void MySqlLoginTest::aStockAccountLogsInWithTheDefaults()
 {
     ScratchDatabase db(MySqlServer, QStringLiteral("login"));
     db.exec("CREATE TABLE stock (v INT)");
-    // The server forgets every cached login: the next one takes the full path.
-    db.exec("FLUSH PRIVILEGES");
+    // New, the account is in no cache of the server: its first login takes the full path.
+    const OwnAccount account;
     const std::string certificate = serverCertificate();
     QVERIFY(!certificate.empty());
-    BoxedConnectionWindow w(typedLogin(db));
+    BoxedConnectionWindow w(account.typedLogin(db));
     {
         // No: nothing sent, nothing remembered.
         BoxAnswers answers;
@@ -87,7 +108,7 @@ void MySqlLoginTest::aStockAccountLogsInWithTheDefaults()
     // Next > with MySQL on both sides: its tables listed in the table manager.
     ScratchDatabase two(MySqlServer, QStringLiteral("login2"));
     two.exec("CREATE TABLE other (v INT)");
-    sides::ConnectionProfile second = typedLogin(two);
+    sides::ConnectionProfile second = account.typedLogin(two);
     typeProfile(w.form.ui().Text5, w.form.ui().Text6, w.form.ui().Text7, w.form.ui().Text8, w.form.ui().Text10, second);
     BoxAnswers answers; // side #2 meets the certificate for the first time too: Yes
     input::click(w.form.ui().PushButton2);
