@@ -102,6 +102,34 @@ void CompareTest::definitionsDifferOnlyWhereItMatters_data()
     key.replace(QStringLiteral("  PRIMARY KEY (`id`)\n"), QStringLiteral("  PRIMARY KEY (`id`),\n  KEY `s` (`s`)\n"));
     QTest::newRow("a key more") << base << key << QStringLiteral("  PRIMARY KEY (`id`)")
                                 << QStringLiteral("  PRIMARY KEY (`id`),");
+    // The same table as MariaDB and MySQL 8 write it; then with one real change each.
+    const QString maria = QStringLiteral(
+        "CREATE TABLE `m` (\n  `id` int(11) NOT NULL,\n  `n` tinyint(4) DEFAULT 0,\n  `z` int(5) unsigned zerofill DEFAULT NULL,\n"
+        "  `y` year(4) DEFAULT NULL,\n  `t` text DEFAULT NULL,\n  `c` varchar(9) NOT NULL DEFAULT '1',\n"
+        "  `s` varchar(9) DEFAULT NULL INVISIBLE,\n  PRIMARY KEY (`id`)\n) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_general_ci");
+    const QString mysql = QStringLiteral(
+        "CREATE TABLE `m` (\n  `id` int NOT NULL,\n  `n` tinyint DEFAULT '0',\n  `z` int(5) unsigned zerofill DEFAULT NULL,\n"
+        "  `y` year DEFAULT NULL,\n  `t` text COLLATE utf8mb4_general_ci,\n"
+        "  `c` varchar(9) COLLATE utf8mb4_general_ci NOT NULL DEFAULT '1',\n"
+        "  `s` varchar(9) COLLATE utf8mb4_general_ci DEFAULT NULL /*!80023 INVISIBLE */,\n  PRIMARY KEY (`id`)\n"
+        ") ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_general_ci");
+    QTest::newRow("MariaDB and MySQL spelling") << maria << mysql << QString() << QString();
+    const auto changed = [&](const char *name, const char *from, const char *to, const char *line) {
+        QString other = mysql;
+        other.replace(QLatin1String(from), QLatin1String(to));
+        QString shown = QString::fromLatin1(line);
+        QString mine = QString::fromLatin1(line);
+        mine.replace(QLatin1String(to), QLatin1String(from));
+        QTest::newRow(name) << mysql << other << mine << shown;
+    };
+    changed("another collation", "`t` text COLLATE utf8mb4_general_ci", "`t` text COLLATE utf8mb4_bin",
+            "  `t` text COLLATE utf8mb4_bin,");
+    changed("another width with ZEROFILL", "int(5) unsigned zerofill", "int(6) unsigned zerofill",
+            "  `z` int(6) unsigned zerofill DEFAULT NULL,");
+    changed("another default", "NOT NULL DEFAULT '1'", "NOT NULL DEFAULT '2'",
+            "  `c` varchar(9) COLLATE utf8mb4_general_ci NOT NULL DEFAULT '2',");
+    changed("another type", "`n` tinyint DEFAULT '0'", "`n` smallint DEFAULT '0'", "  `n` smallint DEFAULT '0',");
+    changed("NULL taken no more", "`y` year DEFAULT NULL", "`y` year NOT NULL", "  `y` year NOT NULL,");
 }
 
 void CompareTest::definitionsDifferOnlyWhereItMatters()
