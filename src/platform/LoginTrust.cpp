@@ -185,13 +185,21 @@ std::array<unsigned char, 32> sha256(const unsigned char *a, size_t aLength, con
     return out;
 }
 
+// The login's trust and the server's scramble, which both sha2 methods begin with; null when
+// either is missing.
+LoginTrust *startLogin(MYSQL_PLUGIN_VIO *vio, MYSQL *m, unsigned char (&scramble)[ScrambleLength])
+{
+    LoginTrust *trust = trustOf(m);
+    return trust && readScramble(vio, scramble) ? trust : nullptr;
+}
+
 // MySQL's default: a scramble the server checks against its cache (reveals nothing); when the
 // cache has no entry, the password itself.
 int cachingSha2(MYSQL_PLUGIN_VIO *vio, MYSQL *m)
 {
-    LoginTrust *trust = trustOf(m);
     unsigned char scramble[ScrambleLength];
-    if (!trust || !readScramble(vio, scramble))
+    LoginTrust *trust = startLogin(vio, m, scramble);
+    if (!trust)
         return CR_ERROR;
     const char *password = m->passwd ? m->passwd : "";
     if (!*password)
@@ -219,9 +227,9 @@ int cachingSha2(MYSQL_PLUGIN_VIO *vio, MYSQL *m)
 // The password itself, over TLS or encrypted with the server's key.
 int sha256Password(MYSQL_PLUGIN_VIO *vio, MYSQL *m)
 {
-    LoginTrust *trust = trustOf(m);
     unsigned char scramble[ScrambleLength];
-    if (!trust || !readScramble(vio, scramble))
+    LoginTrust *trust = startLogin(vio, m, scramble);
+    if (!trust)
         return CR_ERROR;
     const char *password = m->passwd ? m->passwd : "";
     if (!*password && !trust->encrypted)
