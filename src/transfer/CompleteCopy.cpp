@@ -10,6 +10,7 @@
 #include "platform/SqlQuoting.h"
 #include "sides/TableList.h"
 #include "sides/TableStatements.h"
+#include "transfer/Adaptations.h"
 #include "transfer/BulkRows.h"
 #include "transfer/ChunkCheck.h"
 #include "transfer/DefinitionFit.h"
@@ -84,8 +85,8 @@ public:
             lost_ = !views_.make();
         if (!lost_)
             addForeignKeys();
-        if (!failed_.isEmpty() || !keysNotAdded_.isEmpty() || !adapted_.isEmpty())
-            ui_.dialogs.message(completeCopySummary(copied_, failed_, keysNotAdded_, adapted_));
+        if (!failed_.isEmpty() || !keysNotAdded_.isEmpty() || !adapted_.empty())
+            ui_.dialogs.message(completeCopySummary(copied_, failed_, keysNotAdded_, adapted_.lines()));
     }
 
     const QStringList &leftAlone() const { return leftAlone_; }
@@ -204,7 +205,7 @@ private:
     void adapted(const std::string &table, const std::string &change)
     {
         ui_.log.appendEntry("-- " + table + ": " + change);
-        adapted_ << QString::fromStdString(table + ": " + change);
+        adapted_.add(table, change);
     }
 
     bool askOverwrite(const QString &name)
@@ -377,7 +378,7 @@ private:
     QStringList copied_;
     QStringList failed_;
     QStringList keysNotAdded_;
-    QStringList adapted_;
+    Adaptations adapted_;
     ViewsAfterTables views_{{g_, ui_, ends_.destination, source_, destination_, sink_, session_,
                              [this](const std::string &statement) { send(statement); },
                              [this](const QString &name, int number, const char *reason) { notCopied(name, number, reason); },

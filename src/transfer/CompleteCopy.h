@@ -14,7 +14,8 @@ void runCompleteTransfer(const TransferEnds &ends, const TransferUi &ui);
 
 // The box at the end of a run in which something failed or was changed to fit the destination: a
 // foreign key the destination refused leaves its table copied without it ("t: fk_t (the server's
-// reason)"); a definition made to fit says what was changed ("t: collation a …; b used").
+// reason)"); a definition made to fit says what was changed, once for all its tables
+// ("t, u: collation a …; b used").
 QString completeCopySummary(const QStringList &copied, const QStringList &failed,
                             const QStringList &keysNotAdded = {}, const QStringList &adapted = {});
 
