@@ -133,14 +133,23 @@ std::string DefinitionFit::closest(const std::string &collation)
     if (done != replaced_.end())
         return done->second;
     const std::string set = characterSetOf(collation);
+    std::vector<std::string> candidates;
+    // MySQL's Unicode 9 collations and MariaDB's Unicode 14 ones (10.10 on) sort alike but for
+    // the characters Unicode added between: each make takes the other's of the same sensitivity.
+    for (const std::string version : {"_0900_", "_uca1400_"}) {
+        if (collation.compare(set.size(), version.size(), version) != 0)
+            continue;
+        const std::string sensitivity = collation.substr(set.size() + version.size());
+        if (sensitivity != "bin")
+            candidates.push_back(set + (version == "_0900_" ? "_uca1400_" : "_0900_") + sensitivity);
+    }
     // Case- and accent-sensitive ones compare closest to the binary one; the rest to the newest
     // Unicode collation older servers have.
     const bool sensitive = endsWith(collation, "_bin") || endsWith(collation, "_cs") || endsWith(collation, "_as_cs");
-    std::vector<std::string> candidates;
     if (sensitive)
-        candidates = {set + "_bin"};
+        candidates.push_back(set + "_bin");
     else
-        candidates = {set + "_unicode_520_ci", set + "_unicode_ci", set + "_general_ci"};
+        candidates.insert(candidates.end(), {set + "_unicode_520_ci", set + "_unicode_ci", set + "_general_ci"});
     std::string chosen;
     for (const std::string &c : candidates)
         if (c != collation && hasCollation(c)) {

@@ -14,8 +14,9 @@ class DbError;
 namespace transfer {
 
 // A table definition made to fit the destination server, from what that server says it has: a
-// collation it lacks becomes the closest one it has for the same character set (a newer server's
-// utf8mb4_uca1400_ai_ci or MySQL's utf8mb4_0900_ai_ci: utf8mb4_unicode_520_ci), and on a MariaDB
+// collation it lacks becomes the closest one it has for the same character set (MySQL's
+// utf8mb4_0900_ai_ci and MariaDB's utf8mb4_uca1400_ai_ci each other's where the other make has it,
+// else utf8mb4_unicode_520_ci), and on a MariaDB
 // destination what MySQL 8 writes in its version comments (/*!80016 NOT ENFORCED */, SRID, …) and
 // its functional indexes, which MariaDB would run or refuse, are taken out; on a MySQL destination
 // what only MariaDB has (/*M!…*/ clauses, PAGE_COMPRESSED, SEQUENCE=1, WITH SYSTEM VERSIONING).

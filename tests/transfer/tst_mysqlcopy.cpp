@@ -8,6 +8,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -70,6 +71,19 @@ const Table Corpus[] = {
      "INSERT INTO t_nokey VALUES (0.1, 'a'), (0.1, 'a'), (1e308, NULL)", "SELECT HEX(w), v FROM t_nokey ORDER BY w, v", {1}},
 };
 
+// The tables the box's "Made to fit" names before a change, sorted.
+QStringList tablesMadeToFit(const QString &box, const QString &change)
+{
+    const QString head = QStringLiteral("Made to fit the destination: ");
+    const qsizetype at = box.indexOf(QStringLiteral(": ") + change);
+    if (at < 0)
+        return {};
+    const qsizetype from = std::max(box.lastIndexOf(QStringLiteral("; "), at) + 2, box.lastIndexOf(head, at) + head.size());
+    QStringList tables = box.mid(from, at - from).split(QStringLiteral(", "));
+    tables.sort();
+    return tables;
+}
+
 QString shown(const sandbox::Rows &rows)
 {
     QStringList out;
@@ -89,6 +103,7 @@ class MySqlCopyTest : public QObject {
 private slots:
     void everyCellArrivesEachWay_data();
     void everyCellArrivesEachWay();
+    void mariaDbTablesFitMySql();
 };
 
 void MySqlCopyTest::everyCellArrivesEachWay_data()
@@ -137,6 +152,15 @@ void MySqlCopyTest::everyCellArrivesEachWay()
         tables.select(names);
         PlainTableList there(destination.tables());
         runCompare({tables, there, source.profile(), destination.profile(), QStringLiteral("in test ")}, after.ui(), 1);
+        if (from == MySqlServer && to != MySqlServer) {
+            // One sentence for the collation all five tables had to change, naming them all.
+            const QString sentence = QStringLiteral("collation utf8mb4_0900_ai_ci is not on the destination; "
+                                                    "utf8mb4_uca1400_ai_ci used");
+            QCOMPARE(all.count(sentence), 1);
+            QStringList sorted = names;
+            sorted.sort();
+            QCOMPARE(tablesMadeToFit(all, sentence), sorted);
+        }
         if (to != MySqlServer) {
             // MySQL's default collation is not on MariaDB 10.11: the copy took the closest one, and
             // the compare shows that line, and that line only, with every row the same.
@@ -156,6 +180,44 @@ void MySqlCopyTest::everyCellArrivesEachWay()
             QVERIFY2(h.pane.contents.contains(QStringLiteral("-- ") + QLatin1String(t.name) + QStringLiteral(": ")),
                      qPrintable(h.pane.contents.right(800)));
     }
+}
+
+// What only MariaDB has, copied complete into MySQL: each change said once, with its tables, and
+// every row there.
+void MySqlCopyTest::mariaDbTablesFitMySql()
+{
+    if (const QString missing = sandbox::missingServer(MySqlServer); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    ScratchDatabase source(1, QStringLiteral("mfit1"));
+    ScratchDatabase destination(MySqlServer, QStringLiteral("mfit2"));
+    source.exec("CREATE TABLE a (id INT PRIMARY KEY, v VARCHAR(100) COMPRESSED) COLLATE utf8mb4_uca1400_ai_ci");
+    source.exec("INSERT INTO a VALUES (1, 'Ünïcode 14'), (2, NULL)");
+    source.exec("CREATE TABLE b (id INT PRIMARY KEY, w VARCHAR(10) COLLATE utf8mb4_uca1400_as_cs) "
+                "COLLATE utf8mb4_uca1400_ai_ci WITH SYSTEM VERSIONING");
+    source.exec("INSERT INTO b VALUES (1, 'Ab')");
+    source.exec("UPDATE b SET w = 'aB'");
+    source.exec("CREATE SEQUENCE s START WITH 40");
+    const QStringList names{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("s")};
+    CopyHarness h;
+    h.copy(source, destination, names, runCompleteTransfer);
+    const QString all = h.dialogs.texts().join(u'\n');
+    QVERIFY2(all.contains(QStringLiteral("\r\rNot copied: none.")), qPrintable(all));
+    const std::pair<const char *, QStringList> made[] = {
+        {"collation utf8mb4_uca1400_ai_ci is not on the destination; utf8mb4_0900_ai_ci used",
+         {QStringLiteral("a"), QStringLiteral("b")}},
+        {"collation utf8mb4_uca1400_as_cs is not on the destination; utf8mb4_0900_as_cs used", {QStringLiteral("b")}},
+        {"clause COMPRESSED left out: MySQL does not know it", {QStringLiteral("a")}},
+        {"system versioning left out: MySQL has none", {QStringLiteral("b")}},
+        {"a sequence made a table: MySQL has no sequences", {QStringLiteral("s")}}};
+    for (const auto &[change, tables] : made) {
+        QCOMPARE(all.count(QString::fromUtf8(change)), 1);
+        QCOMPARE(tablesMadeToFit(all, QString::fromUtf8(change)), tables);
+    }
+    QCOMPARE(destination.query("SELECT id, HEX(v) FROM a ORDER BY id"), source.query("SELECT id, HEX(v) FROM a ORDER BY id"));
+    QCOMPARE(destination.query("SELECT id, w FROM b"), (sandbox::Rows{{sandbox::Cell("1"), sandbox::Cell("aB")}}));
+    const std::string b = *destination.query("SHOW CREATE TABLE b")[0][1];
+    QVERIFY2(b.find("utf8mb4_0900_as_cs") != std::string::npos && b.find("COLLATE=utf8mb4_0900_ai_ci") != std::string::npos,
+             b.c_str());
 }
 
 QTEST_MAIN(MySqlCopyTest)
