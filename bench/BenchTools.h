@@ -71,9 +71,9 @@ inline void settle(const sandbox::ScratchDatabase &db)
     const std::string share = *db.query("SELECT @@GLOBAL.innodb_max_dirty_pages_pct")[0][0];
     db.exec("SET GLOBAL innodb_max_dirty_pages_pct = 0");
     for (int wait = 0; wait < 300; ++wait) { // 30 s at most
-        const sandbox::Rows dirty = db.query("SELECT VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS WHERE "
-                                             "VARIABLE_NAME = 'INNODB_BUFFER_POOL_PAGES_DIRTY'");
-        if (std::stoll(*dirty.at(0).at(0)) < 50)
+        // SHOW, not information_schema: MySQL keeps its status in performance_schema.
+        const sandbox::Rows dirty = db.query("SHOW GLOBAL STATUS LIKE 'Innodb_buffer_pool_pages_dirty'");
+        if (std::stoll(*dirty.at(0).at(1)) < 50)
             break;
         QThread::msleep(100);
     }
