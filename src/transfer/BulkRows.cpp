@@ -29,24 +29,48 @@ bool isText(const std::string &type)
     return std::find(std::begin(types), std::end(types), type) != std::end(types);
 }
 
-std::string columnList(const std::vector<StoredColumn> &columns)
+// MySQL makes a JSON value only of text, never of the binary bytes a load sends.
+bool isJson(const StoredColumn &c) { return c.dataType == "json"; }
+
+// (`a`, `b`, …) of an INSERT.
+std::string namesList(const std::vector<StoredColumn> &columns)
 {
     std::string s = "(";
     for (const StoredColumn &c : columns) {
-        if (c.currentEnd.empty())
-            platform::appendBackquoted(s, c.name);
-        else
-            s += "@tabulink_current_end";
+        platform::appendBackquoted(s, c.name);
         s += ',';
     }
     s.back() = ')';
-    for (const StoredColumn &c : columns)
-        if (!c.currentEnd.empty()) {
-            s += " SET ";
-            platform::appendBackquoted(s, c.name);
-            s += " = IFNULL(@tabulink_current_end, '" + c.currentEnd + "')";
-        }
     return s;
+}
+
+// (`a`, @v, …) SET … of a LOAD DATA: the values that need a word from the destination first.
+std::string columnList(const std::vector<StoredColumn> &columns)
+{
+    std::string s = "(";
+    std::string set;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const StoredColumn &c = columns[i];
+        std::string value;
+        if (!c.currentEnd.empty()) {
+            s += "@tabulink_current_end";
+            value = "IFNULL(@tabulink_current_end, '" + c.currentEnd + "')";
+        } else if (isJson(c)) {
+            const std::string variable = "@tabulink_json" + std::to_string(i);
+            s += variable;
+            value = "CONVERT(" + variable + " USING utf8mb4)";
+        } else {
+            platform::appendBackquoted(s, c.name);
+        }
+        s += ',';
+        if (!value.empty()) {
+            set += set.empty() ? " SET " : ", ";
+            platform::appendBackquoted(set, c.name);
+            set += " = " + value;
+        }
+    }
+    s.back() = ')';
+    return s + set;
 }
 
 // A current row's end as NULL: the same on servers whose greatest time differs.
@@ -174,9 +198,13 @@ BulkLoad::BulkLoad(const Ends &ends, const Ui &ui, std::string_view sourceTable,
           orderedBy(selectStoredStatement(sourceTable, columns, allVersions), columns, parts.keyColumn))),
       parts_(std::move(parts)), partBytes_(parts_.keyColumn >= 0 ? std::min(parts_.bytes, StatementBytes) : StatementBytes)
 {
-    for (size_t c = 0; c < columns.size(); ++c)
+    for (size_t c = 0; c < columns.size(); ++c) {
         if (columns[c].enumErrorValue)
             errorValueColumns_.push_back(static_cast<int>(c));
+        sentAs_.push_back(!columns[c].currentEnd.empty() ? SentAs::CurrentEnd
+                          : isJson(columns[c])            ? SentAs::Json
+                                                          : SentAs::Bytes);
+    }
 }
 
 void BulkLoad::run()
@@ -216,10 +244,16 @@ bool BulkLoad::nextRow(std::string &out, bool asInsertValues)
         if (asInsertValues) {
             if (c > 0)
                 out += ',';
-            if (v.isNull)
-                out += "NULL";
-            else
+            const SentAs as = sentAs_[static_cast<size_t>(c)];
+            if (v.isNull) {
+                out += as == SentAs::CurrentEnd ? "'" + columns_[static_cast<size_t>(c)].currentEnd + "'" : "NULL";
+            } else if (as == SentAs::Json) {
+                out += "CONVERT(";
                 platform::appendBinaryLiteral(out, v.bytes, ends_.destinationNoBackslashEscapes);
+                out += " USING utf8mb4)";
+            } else {
+                platform::appendBinaryLiteral(out, v.bytes, ends_.destinationNoBackslashEscapes);
+            }
         } else {
             if (c > 0)
                 out += '\t';
@@ -322,7 +356,7 @@ void BulkLoad::insertInBatches()
     std::string columns;
     platform::appendBackquoted(columns, target_);
     columns += ' ';
-    columns += columnList(columns_);
+    columns += namesList(columns_);
     columns += " VALUES ";
     const std::string plainHead = "INSERT INTO " + columns;
     const std::string ignoringHead = "INSERT IGNORE INTO " + columns;

@@ -81,7 +81,21 @@ std::string withoutName(std::string_view line)
 struct TableDefaults {
     std::string charset;
     std::string collation;
+    std::vector<std::string> jsonChecked; // columns MySQL checks with a CONSTRAINT … CHECK (json_valid(…))
 };
+
+std::string jsonCheckOf(std::string_view column) { return "(json_valid(" + std::string(column) + "))"; }
+
+// The column a line "  CONSTRAINT `name` CHECK (json_valid(`column`))" checks, or none.
+std::string jsonCheckedColumn(std::string_view line)
+{
+    const std::vector<std::string> w = wordsOf(line.ends_with(',') ? line.substr(0, line.size() - 1) : line);
+    const std::string_view head = "(json_valid(", tail = "))";
+    if (w.size() != 4 || w[0] != "CONSTRAINT" || w[2] != "CHECK" || !w[3].starts_with(head) || !w[3].ends_with(tail))
+        return {};
+    const std::string column = w[3].substr(head.size(), w[3].size() - head.size() - tail.size());
+    return column.size() > 2 && column.front() == '`' && quotedEnd(column, 0) == column.size() ? column : std::string();
+}
 
 TableDefaults defaultsOf(std::string_view create)
 {
@@ -94,6 +108,9 @@ TableDefaults defaultsOf(std::string_view create)
             d.charset = o.substr(8);
         else if (o.starts_with("COLLATE="))
             d.collation = o.substr(8);
+    for (std::string_view line : splitAt(create, '\n'))
+        if (std::string column = jsonCheckedColumn(line); !column.empty())
+            d.jsonChecked.push_back(std::move(column));
     return d;
 }
 
@@ -125,14 +142,29 @@ std::string withoutDisplayWidth(const std::string &type, bool zerofill)
 // default, 10.x before).
 std::string normalisedColumn(std::string_view line, const TableDefaults &table)
 {
-    const bool comma = line.ends_with(',');
-    std::vector<std::string> words = wordsOf(comma ? line.substr(0, line.size() - 1) : line);
+    std::vector<std::string> words = wordsOf(line);
     if (words.size() < 2)
         return std::string(line);
     const bool zerofill = std::find(words.begin(), words.end(), "zerofill") != words.end();
     words[1] = withoutDisplayWidth(words[1], zerofill);
     if (words[1] == "year(4)")
         words[1] = "year";
+    // MariaDB's JSON is a LONGTEXT in utf8mb4_bin checked by json_valid, on the column or, as
+    // MySQL writes that check, in a constraint of the table.
+    const std::string check = jsonCheckOf(words[0]);
+    const auto checked = std::adjacent_find(words.begin(), words.end(), [&](const std::string &a, const std::string &b) {
+        return a == "CHECK" && b == check;
+    });
+    const bool json = words[1] == "json"
+                      || (words[1] == "longtext"
+                          && (checked != words.end()
+                              || std::find(table.jsonChecked.begin(), table.jsonChecked.end(), words[0])
+                                     != table.jsonChecked.end()));
+    if (json) {
+        if (checked != words.end())
+            words.erase(checked, checked + 2);
+        words[1] = "json";
+    }
     // A column that takes NULL has NULL for its default whether or not the line says so.
     const bool takesNull = std::adjacent_find(words.begin(), words.end(), [](const std::string &a, const std::string &b) {
                                return a == "NOT" && b == "NULL";
@@ -142,9 +174,10 @@ std::string normalisedColumn(std::string_view line, const TableDefaults &table)
     for (size_t i = 2; i < words.size(); ++i) {
         const std::string &w = words[i];
         const bool hasNext = i + 1 < words.size();
-        if (w == "CHARACTER" && i + 2 < words.size() && words[i + 1] == "SET" && words[i + 2] == table.charset) {
+        if (w == "CHARACTER" && i + 2 < words.size() && words[i + 1] == "SET"
+            && (words[i + 2] == table.charset || (json && words[i + 2] == "utf8mb4"))) {
             i += 2;
-        } else if (w == "COLLATE" && hasNext && words[i + 1] == table.collation) {
+        } else if (w == "COLLATE" && hasNext && (words[i + 1] == table.collation || (json && words[i + 1] == "utf8mb4_bin"))) {
             i += 1;
         } else if (w == "INVISIBLE") {
             invisible = true;
@@ -161,22 +194,34 @@ std::string normalisedColumn(std::string_view line, const TableDefaults &table)
             out += ' ' + w;
         }
     }
-    return out + (invisible ? " INVISIBLE" : "") + (comma ? "," : "");
+    return out + (invisible ? " INVISIBLE" : "");
 }
 
-std::vector<std::string> normalisedLines(std::string_view create)
+// Each line as both makes would write it, with the line as this server wrote it.
+struct Line {
+    std::string normalised;
+    std::string_view shown;
+};
+
+std::vector<Line> normalisedLines(std::string_view create)
 {
     const TableDefaults table = defaultsOf(create);
-    std::vector<std::string> lines;
-    for (std::string_view line : splitAt(create, '\n')) {
+    std::vector<Line> lines;
+    for (const std::string_view shown : splitAt(create, '\n')) {
+        // A line's comma says only whether a line follows, and MySQL's JSON checks come last.
+        std::string_view line = shown;
+        if (line.ends_with(','))
+            line.remove_suffix(1);
         if (lines.empty())
-            lines.push_back(withoutName(line));
+            lines.push_back({withoutName(line), shown});
+        else if (!jsonCheckedColumn(line).empty())
+            continue;
         else if (line.starts_with(")"))
-            lines.push_back(normalisedOptions(line));
+            lines.push_back({normalisedOptions(line), shown});
         else if (line.starts_with("  `"))
-            lines.push_back(normalisedColumn(line, table));
+            lines.push_back({normalisedColumn(line, table), shown});
         else
-            lines.emplace_back(line);
+            lines.push_back({std::string(line), shown});
     }
     return lines;
 }
@@ -185,15 +230,13 @@ std::vector<std::string> normalisedLines(std::string_view create)
 
 DefinitionDifference compareDefinitions(std::string_view one, std::string_view two)
 {
-    const std::vector<std::string> a = normalisedLines(one);
-    const std::vector<std::string> b = normalisedLines(two);
-    const std::vector<std::string_view> shownA = splitAt(one, '\n');
-    const std::vector<std::string_view> shownB = splitAt(two, '\n');
+    const std::vector<Line> a = normalisedLines(one);
+    const std::vector<Line> b = normalisedLines(two);
     for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
-        if (i < a.size() && i < b.size() && a[i] == b[i])
+        if (i < a.size() && i < b.size() && a[i].normalised == b[i].normalised)
             continue;
-        return {false, i < shownA.size() ? std::string(shownA[i]) : std::string(),
-                i < shownB.size() ? std::string(shownB[i]) : std::string()};
+        return {false, i < a.size() ? std::string(a[i].shown) : std::string(),
+                i < b.size() ? std::string(b[i].shown) : std::string()};
     }
     return {};
 }

@@ -100,8 +100,10 @@ void CompareTest::definitionsDifferOnlyWhereItMatters_data()
                                                          "COLLATE=utf8mb4_bin COMMENT='a AUTO_INCREMENT=9 b'");
     QString key = base;
     key.replace(QStringLiteral("  PRIMARY KEY (`id`)\n"), QStringLiteral("  PRIMARY KEY (`id`),\n  KEY `s` (`s`)\n"));
-    QTest::newRow("a key more") << base << key << QStringLiteral("  PRIMARY KEY (`id`)")
-                                << QStringLiteral("  PRIMARY KEY (`id`),");
+    // The key itself is shown, not the comma before it.
+    QTest::newRow("a key more") << base << key
+                                << QStringLiteral(") ENGINE=InnoDB AUTO_INCREMENT=7 DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin COMMENT='a b'")
+                                << QStringLiteral("  KEY `s` (`s`)");
     // The same table as MariaDB and MySQL 8 write it; then with one real change each.
     const QString maria = QStringLiteral(
         "CREATE TABLE `m` (\n  `id` int(11) NOT NULL,\n  `n` tinyint(4) DEFAULT 0,\n  `z` int(5) unsigned zerofill DEFAULT NULL,\n"
@@ -114,6 +116,30 @@ void CompareTest::definitionsDifferOnlyWhereItMatters_data()
         "  `s` varchar(9) COLLATE utf8mb4_general_ci DEFAULT NULL /*!80023 INVISIBLE */,\n  PRIMARY KEY (`id`)\n"
         ") ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_general_ci");
     QTest::newRow("MariaDB and MySQL spelling") << maria << mysql << QString() << QString();
+    // MariaDB's JSON is a checked LONGTEXT; MySQL writes that check as a constraint of the table.
+    const QString mariaJson = QStringLiteral(
+        "CREATE TABLE `d` (\n  `j` longtext CHARACTER SET utf8mb4 COLLATE utf8mb4_bin DEFAULT NULL CHECK (json_valid(`j`))\n"
+        ") ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_general_ci");
+    const QString tail = QStringLiteral(") ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_general_ci");
+    QTest::newRow("JSON as MySQL has it") << mariaJson << QStringLiteral("CREATE TABLE `d` (\n  `j` json DEFAULT NULL\n") + tail
+                                          << QString() << QString();
+    QTest::newRow("MariaDB's JSON copied to MySQL")
+        << mariaJson
+        << QStringLiteral("CREATE TABLE `d` (\n  `j` longtext CHARACTER SET utf8mb4 COLLATE utf8mb4_bin,\n"
+                          "  CONSTRAINT `d_chk_1` CHECK (json_valid(`j`))\n")
+               + tail
+        << QString() << QString();
+    QTest::newRow("a LONGTEXT unchecked is no JSON")
+        << mariaJson << QStringLiteral("CREATE TABLE `d` (\n  `j` longtext CHARACTER SET utf8mb4 COLLATE utf8mb4_bin\n") + tail
+        << QStringLiteral("  `j` longtext CHARACTER SET utf8mb4 COLLATE utf8mb4_bin DEFAULT NULL CHECK (json_valid(`j`))")
+        << QStringLiteral("  `j` longtext CHARACTER SET utf8mb4 COLLATE utf8mb4_bin");
+    QTest::newRow("another column's check")
+        << mariaJson
+        << QStringLiteral("CREATE TABLE `d` (\n  `j` longtext CHARACTER SET utf8mb4 COLLATE utf8mb4_bin,\n  `k` int,\n"
+                          "  CONSTRAINT `d_chk_1` CHECK (json_valid(`k`))\n")
+               + tail
+        << QStringLiteral("  `j` longtext CHARACTER SET utf8mb4 COLLATE utf8mb4_bin DEFAULT NULL CHECK (json_valid(`j`))")
+        << QStringLiteral("  `j` longtext CHARACTER SET utf8mb4 COLLATE utf8mb4_bin,");
     const auto changed = [&](const char *name, const char *from, const char *to, const char *line) {
         QString other = mysql;
         other.replace(QLatin1String(from), QLatin1String(to));

@@ -84,6 +84,17 @@ QStringList tablesMadeToFit(const QString &box, const QString &change)
     return tables;
 }
 
+// A text value as a literal no server reads its own way: UTF-8 bytes in hex.
+std::string asText(const std::string &utf8)
+{
+    std::string hex;
+    for (const unsigned char c : utf8) {
+        hex += "0123456789ABCDEF"[c >> 4];
+        hex += "0123456789ABCDEF"[c & 15];
+    }
+    return "CONVERT(X'" + hex + "' USING utf8mb4)";
+}
+
 QString shown(const sandbox::Rows &rows)
 {
     QStringList out;
@@ -104,6 +115,8 @@ private slots:
     void everyCellArrivesEachWay_data();
     void everyCellArrivesEachWay();
     void mariaDbTablesFitMySql();
+    void jsonArrivesByLoadAndByInserts_data();
+    void jsonArrivesByLoadAndByInserts();
 };
 
 void MySqlCopyTest::everyCellArrivesEachWay_data()
@@ -218,6 +231,43 @@ void MySqlCopyTest::mariaDbTablesFitMySql()
     const std::string b = *destination.query("SHOW CREATE TABLE b")[0][1];
     QVERIFY2(b.find("utf8mb4_0900_as_cs") != std::string::npos && b.find("COLLATE=utf8mb4_0900_ai_ci") != std::string::npos,
              b.c_str());
+}
+
+void MySqlCopyTest::jsonArrivesByLoadAndByInserts_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<bool>("localInfile");
+    for (const int from : {1, MySqlServer})
+        for (const bool local : {false, true})
+            QTest::addRow("%s to MySQL 9.7, local_infile %s", qPrintable(serverName(from)), local ? "ON" : "OFF")
+                << from << local;
+}
+
+// MySQL makes a JSON value of text only: the rows' bytes, sent as a LOAD's file or as an INSERT's
+// literals, must reach it as text, and the copy's check find them whole.
+void MySqlCopyTest::jsonArrivesByLoadAndByInserts()
+{
+    QFETCH(int, from);
+    QFETCH(bool, localInfile);
+    if (const QString missing = sandbox::missingServer(MySqlServer); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    sandbox::GlobalSetting local(MySqlServer, "local_infile", localInfile ? "1" : "0");
+    ScratchDatabase source(from, QStringLiteral("mjs1"));
+    ScratchDatabase destination(MySqlServer, QStringLiteral("mjs2"));
+    source.exec("CREATE TABLE docs (id INT PRIMARY KEY, j JSON, k JSON NOT NULL)");
+    const std::string first = "{\"b\":1,\"a\":[true,null,\"\\\\ \\\" 😀\"]}", third = "\"tab\\\\t\"";
+    source.exec("INSERT INTO docs VALUES (1, " + asText(first) + ", '[]'), (2, NULL, '{}'), (3, " + asText(third) + ", '1.5')");
+    CopyHarness h;
+    h.copy(source, destination, {QStringLiteral("docs")}, runCompleteTransfer);
+    QVERIFY2(h.dialogs.texts().isEmpty(), qPrintable(h.dialogs.texts().join(u'\n')));
+    QVERIFY2(h.pane.contents.contains(QStringLiteral("-- docs: 3 rows, ")) && h.pane.contents.contains(QStringLiteral(", verified in "))
+                 && h.pane.contents.contains(QStringLiteral("INSERT INTO `")) == !localInfile,
+             qPrintable(h.pane.contents));
+    const char *read = "SELECT id, CAST(j AS JSON), CAST(k AS JSON) FROM docs ORDER BY id";
+    QCOMPARE(destination.query(read),
+             (sandbox::Rows{{sandbox::Cell("1"), sandbox::Cell("{\"a\": [true, null, \"\\\\ \\\" 😀\"], \"b\": 1}"), sandbox::Cell("[]")},
+                            {sandbox::Cell("2"), std::nullopt, sandbox::Cell("{}")},
+                            {sandbox::Cell("3"), sandbox::Cell(third), sandbox::Cell("1.5")}}));
 }
 
 QTEST_MAIN(MySqlCopyTest)
