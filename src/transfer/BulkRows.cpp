@@ -29,6 +29,9 @@ bool isText(const std::string &type)
     return std::find(std::begin(types), std::end(types), type) != std::end(types);
 }
 
+// MariaDB's own types, whose text (not their bytes) a MySQL destination holds.
+bool isAddressOrUuid(const std::string &type) { return type == "inet6" || type == "inet4" || type == "uuid"; }
+
 // MySQL makes a JSON value only of text, never of the binary bytes a load sends.
 bool isJson(const StoredColumn &c) { return c.dataType == "json"; }
 
@@ -147,9 +150,10 @@ std::string rowChecksum(const std::vector<StoredColumn> &columns)
         platform::appendBackquoted(name, c.name);
         // Bytes for text and binary values, the server's own text for numbers and times (which
         // IFNULL makes of them as CAST would, at half the cost), but for FLOAT and DOUBLE, whose
-        // text the two makes write differently.
+        // text the two makes write differently, and addresses and UUIDs, as text.
         const std::string value = c.dataType == "float"    ? exactDoubleText("(" + name + " + 0e0)")
                                   : c.dataType == "double" ? exactDoubleText(name)
+                                  : isAddressOrUuid(c.dataType) ? "HEX(CAST(" + name + " AS CHAR))"
                                   : isText(c.dataType)     ? "HEX(" + name + ")"
                                   : !c.currentEnd.empty() ? endOrNull(name)
                                                           : name;

@@ -2,6 +2,7 @@
 
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
+#include "transfer/MakeClauses.h"
 #include "transfer/TextParts.h"
 
 #include <algorithm>
@@ -17,6 +18,7 @@ constexpr int UnknownCharacterSet = 1115;
 constexpr int CollationNotForCharacterSet = 1253;
 constexpr int UnknownOption = 1911;
 constexpr int SyntaxError = 1064;
+constexpr int UnknownEngine = 1286;
 constexpr int RefusedClausesAtMost = 8; // a definition is not rewritten without end
 
 bool isNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
@@ -170,15 +172,10 @@ bool DefinitionFit::destinationIsMariaDb()
 std::string DefinitionFit::adapt(std::string_view create, std::vector<std::string> &changes)
 {
     std::string fitted = collationsFitted(create, changes);
-    if (fitted.find("/*!8") != std::string::npos || fitted.find(" ((") != std::string::npos) {
-        if (destinationIsMariaDb())
-            fitted = mySqlClausesOut(fitted, changes);
-    }
-    const bool mariaDbOnly = fitted.find("/*M!") != std::string::npos || fitted.find("PAGE_COMPRESS") != std::string::npos
-                             || fitted.find("SEQUENCE=1") != std::string::npos
-                             || fitted.find("WITH SYSTEM VERSIONING") != std::string::npos;
-    if (mariaDbOnly && !destinationIsMariaDb())
-        fitted = mariaDbClausesOut(fitted, changes);
+    if (mayHaveMySqlClauses(fitted) && destinationIsMariaDb())
+        fitted = withoutMySqlClauses(fitted, changes);
+    if (mayHaveMariaDbClauses(fitted) && !destinationIsMariaDb())
+        fitted = withoutMariaDbClauses(fitted, changes);
     // Each change once, however many columns it touched.
     std::vector<std::string> once;
     for (const std::string &change : changes)
@@ -215,6 +212,21 @@ std::string DefinitionFit::withoutRefused(const std::string &create, const platf
     const std::string message = refusal.what();
     std::string out = create;
     std::string clause;
+    if (refusal.number() == UnknownEngine) {
+        // Unknown storage engine 'NAME': the destination's default engine holds the rows instead.
+        const size_t open = message.find('\'');
+        const size_t close = message.rfind('\'');
+        const std::string name = open == std::string::npos || close <= open + 1 ? std::string()
+                                                                                : message.substr(open + 1, close - open - 1);
+        if (name.empty() || !std::all_of(name.begin(), name.end(), isNameChar))
+            return {};
+        const auto [from, to] = findOption(out, "ENGINE", out.rfind("\n)"));
+        if (from == std::string::npos || out.compare(to - name.size(), name.size(), name) != 0)
+            return {};
+        cut(out, from, to);
+        changes.push_back("engine " + name + " is not on the destination; its default engine used");
+        return out;
+    }
     if (refusal.number() == UnknownOption) {
         // Unknown option 'NAME'
         const size_t open = message.find('\'');
@@ -286,116 +298,6 @@ std::string DefinitionFit::withoutRefused(const std::string &create, const platf
         return {};
     }
     changes.push_back("clause " + clause + " left out: the destination does not know it");
-    return out;
-}
-
-std::string DefinitionFit::mySqlClausesOut(const std::string &create, std::vector<std::string> &changes)
-{
-    // SHOW CREATE TABLE writes one column, key or constraint a line.
-    std::vector<std::string> lines;
-    for (size_t start = 0; start < create.size();) {
-        const size_t end = create.find('\n', start);
-        lines.push_back(create.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        start = end == std::string::npos ? create.size() : end + 1;
-    }
-    std::vector<std::string> kept;
-    for (std::string line : lines) {
-        const std::string trimmed = line.substr(line.find_first_not_of(' ') == std::string::npos ? 0 : line.find_first_not_of(' '));
-        // A functional key part: KEY `k` ((expression)). MariaDB has none.
-        const bool functional = (trimmed.starts_with("KEY `") || trimmed.starts_with("UNIQUE KEY `")
-                                 || trimmed.starts_with("INDEX `"))
-                                && line.find("` ((") != std::string::npos;
-        // A line left out that was the last of the list takes the comma before it along.
-        const auto leaveOut = [&](const std::string &change) {
-            changes.push_back(change);
-            if (!kept.empty() && !line.ends_with(",") && kept.back().ends_with(","))
-                kept.back().pop_back();
-        };
-        if (functional) {
-            leaveOut("functional index " + trimmed.substr(trimmed.find('`'), trimmed.find("` ((") - trimmed.find('`') + 1)
-                     + " left out: the destination has none");
-            continue;
-        }
-        // A check MySQL does not enforce would be enforced: it goes, as it never held.
-        if (line.find("/*!80016 NOT ENFORCED */") != std::string::npos) {
-            leaveOut("check " + trimmed.substr(0, trimmed.find(" CHECK")) + " left out: not enforced on the source");
-            continue;
-        }
-        // Other version comments of MySQL 8, which MariaDB skips: INVISIBLE it knows, written out
-        // plainly; the rest goes.
-        for (size_t at = line.find("/*!8"); at != std::string::npos; at = line.find("/*!8", at)) {
-            const size_t end = line.find("*/", at);
-            if (end == std::string::npos || at + 8 > line.size())
-                break;
-            const std::string inside = line.substr(at + 8, end - at - 8);
-            const size_t first = inside.find_first_not_of(' ');
-            const size_t last = inside.find_last_not_of(' ');
-            const std::string clause = first == std::string::npos ? std::string() : inside.substr(first, last - first + 1);
-            if (clause == "INVISIBLE") {
-                line.replace(at, end + 2 - at, clause);
-                at += clause.size();
-                continue;
-            }
-            size_t from = at;
-            while (from > 0 && line[from - 1] == ' ')
-                --from;
-            line.erase(from, end + 2 - from);
-            changes.push_back("clause " + clause + " left out: MariaDB does not know it");
-            at = from;
-        }
-        kept.push_back(std::move(line));
-    }
-    std::string out;
-    for (size_t i = 0; i < kept.size(); ++i)
-        out += (i ? "\n" : "") + kept[i];
-    return out;
-}
-
-std::string DefinitionFit::mariaDbClausesOut(const std::string &create, std::vector<std::string> &changes)
-{
-    std::string out = create;
-    // /*M!100301 COMPRESSED*/ and the like: MySQL would skip them unread; said, and taken out.
-    for (size_t at = out.find("/*M!"); at != std::string::npos; at = out.find("/*M!", at)) {
-        const size_t end = out.find("*/", at);
-        if (end == std::string::npos)
-            break;
-        size_t body = at + 4;
-        while (body < end && std::isdigit(static_cast<unsigned char>(out[body])))
-            ++body;
-        std::string clause = out.substr(body, end - body);
-        clause.erase(0, clause.find_first_not_of(' '));
-        clause.erase(clause.find_last_not_of(' ') + 1);
-        size_t from = at;
-        while (from > 0 && out[from - 1] == ' ')
-            --from;
-        out.erase(from, end + 2 - from);
-        changes.push_back("clause " + clause + " left out: MySQL does not know it");
-        at = from;
-    }
-    // Table options after the closing parenthesis of the columns.
-    const auto dropOption = [&](const std::string &option, const std::string &change) {
-        const size_t columnsEnd = out.find("\n)");
-        const size_t at = out.find(option, columnsEnd == std::string::npos ? 0 : columnsEnd);
-        if (at == std::string::npos)
-            return;
-        size_t end = at + option.size();
-        while (end < out.size() && out[end] != ' ' && out[end] != '\n')
-            ++end;
-        size_t from = at;
-        while (from > 0 && out[from - 1] == ' ')
-            --from;
-        out.erase(from, end - from);
-        changes.push_back(change);
-    };
-    dropOption("`PAGE_COMPRESSED`=", "clause PAGE_COMPRESSED left out: MySQL does not know it");
-    dropOption("PAGE_COMPRESSED=", "clause PAGE_COMPRESSED left out: MySQL does not know it");
-    dropOption("`PAGE_COMPRESSION_LEVEL`=", "clause PAGE_COMPRESSION_LEVEL left out: MySQL does not know it");
-    dropOption("SEQUENCE=1", "a sequence made a table: MySQL has no sequences");
-    const size_t versioning = out.find(" WITH SYSTEM VERSIONING");
-    if (versioning != std::string::npos) {
-        out.erase(versioning, std::string_view(" WITH SYSTEM VERSIONING").size());
-        changes.push_back("system versioning left out: MySQL has none");
-    }
     return out;
 }
 

@@ -47,10 +47,6 @@ public:
 
 private:
     std::string collationsFitted(std::string_view create, std::vector<std::string> &changes);
-    // MySQL 8's own clauses out, for a MariaDB destination.
-    std::string mySqlClausesOut(const std::string &create, std::vector<std::string> &changes);
-    // MariaDB's own clauses out, for a MySQL destination.
-    std::string mariaDbClausesOut(const std::string &create, std::vector<std::string> &changes);
     bool destinationIsMariaDb();
     bool hasCollation(const std::string &collation);
     // The closest collation of the same character set the destination has; empty when none.

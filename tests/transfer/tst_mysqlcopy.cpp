@@ -210,7 +210,16 @@ void MySqlCopyTest::mariaDbTablesFitMySql()
     source.exec("INSERT INTO b VALUES (1, 'Ab')");
     source.exec("UPDATE b SET w = 'aB'");
     source.exec("CREATE SEQUENCE s START WITH 40");
-    const QStringList names{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("s")};
+    source.exec("CREATE TABLE c (id INT PRIMARY KEY, a INET6, b INET4 NOT NULL DEFAULT '0.0.0.0', u UUID)");
+    source.exec("INSERT INTO c VALUES (1, '::1', '10.0.0.1', '123e4567-e89b-12d3-a456-426614174000'), "
+                "(2, '2001:db8::ff00:42:8329', '255.255.255.255', 'FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF'), "
+                "(3, '::ffff:1.2.3.4', '0.0.0.0', NULL), (4, NULL, DEFAULT, '00000000-0000-0000-0000-000000000000')");
+    source.exec("CREATE TABLE d (id INT PRIMARY KEY, v VARCHAR(5)) ENGINE=Aria PAGE_CHECKSUM=1 TRANSACTIONAL=1");
+    source.exec("INSERT INTO d VALUES (1, 'aria')");
+    source.exec("CREATE TABLE e (id INT PRIMARY KEY) ENGINE=MyISAM PAGE_CHECKSUM=0");
+    source.exec("INSERT INTO e VALUES (7)");
+    const QStringList names{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("s"), QStringLiteral("c"),
+                            QStringLiteral("d"), QStringLiteral("e")};
     CopyHarness h;
     h.copy(source, destination, names, runCompleteTransfer);
     const QString all = h.dialogs.texts().join(u'\n');
@@ -221,13 +230,25 @@ void MySqlCopyTest::mariaDbTablesFitMySql()
         {"collation utf8mb4_uca1400_as_cs is not on the destination; utf8mb4_0900_as_cs used", {QStringLiteral("b")}},
         {"clause COMPRESSED left out: MySQL does not know it", {QStringLiteral("a")}},
         {"system versioning left out: MySQL has none", {QStringLiteral("b")}},
-        {"a sequence made a table: MySQL has no sequences", {QStringLiteral("s")}}};
+        {"a sequence made a table: MySQL has no sequences", {QStringLiteral("s")}},
+        {"type inet6 made varchar(39), its values kept as text: MySQL has no such type", {QStringLiteral("c")}},
+        {"type inet4 made varchar(15), its values kept as text: MySQL has no such type", {QStringLiteral("c")}},
+        {"type uuid made char(36), its values kept as text: MySQL has no such type", {QStringLiteral("c")}},
+        {"engine Aria is not on the destination; its default engine used", {QStringLiteral("d")}},
+        {"clause PAGE_CHECKSUM=1 left out: the destination does not know it", {QStringLiteral("d")}}};
     for (const auto &[change, tables] : made) {
         QCOMPARE(all.count(QString::fromUtf8(change)), 1);
         QCOMPARE(tablesMadeToFit(all, QString::fromUtf8(change)), tables);
     }
     QCOMPARE(destination.query("SELECT id, HEX(v) FROM a ORDER BY id"), source.query("SELECT id, HEX(v) FROM a ORDER BY id"));
     QCOMPARE(destination.query("SELECT id, w FROM b"), (sandbox::Rows{{sandbox::Cell("1"), sandbox::Cell("aB")}}));
+    const char *addresses = "SELECT id, CAST(a AS CHAR), CAST(b AS CHAR), CAST(u AS CHAR) FROM c ORDER BY id";
+    QCOMPARE(destination.query(addresses), source.query(addresses));
+    QCOMPARE(destination.query("SELECT v FROM d"), (sandbox::Rows{{sandbox::Cell("aria")}}));
+    QCOMPARE(destination.query("SELECT id FROM e"), (sandbox::Rows{{sandbox::Cell("7")}}));
+    QCOMPARE(destination.query("SELECT ENGINE FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME "
+                               "IN ('d', 'e') ORDER BY TABLE_NAME"),
+             (sandbox::Rows{{sandbox::Cell("InnoDB")}, {sandbox::Cell("MyISAM")}}));
     const std::string b = *destination.query("SHOW CREATE TABLE b")[0][1];
     QVERIFY2(b.find("utf8mb4_0900_as_cs") != std::string::npos && b.find("COLLATE=utf8mb4_0900_ai_ci") != std::string::npos,
              b.c_str());
