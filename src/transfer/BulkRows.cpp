@@ -365,7 +365,10 @@ void BulkLoad::insertInBatches()
     const std::string plainHead = "INSERT INTO " + columns;
     const std::string ignoringHead = "INSERT IGNORE INTO " + columns;
     // Room for the command byte and one more row's worth of slack below the server's limit.
-    const size_t limit = static_cast<size_t>(std::min<unsigned long long>(partBytes_, ends_.destinationMaxPacket));
+    const size_t limit = static_cast<size_t>(std::min<unsigned long long>(
+        ends_.insertBytes > 0 ? std::min(ends_.insertBytes, partBytes_) : partBytes_, ends_.destinationMaxPacket));
+    const bool transactions = limit < partBytes_;
+    size_t inPart = 0;
     std::string statement;
     std::string row;
     std::string statementLastKey;
@@ -398,11 +401,24 @@ void BulkLoad::insertInBatches()
         const std::string &head = errorValues > 0 ? ignoringHead : plainHead;
         if (errorValues > 0)
             statement.replace(0, plainHead.size(), ignoringHead);
+        if (transactions && inPart == 0) {
+            ui_.log.appendEntry("START TRANSACTION");
+            ends_.destination.execute("START TRANSACTION");
+        }
         ui_.log.appendEntry(head + "… (" + std::to_string(inStatement) + " rows)");
         ends_.destination.execute(statement);
         if (errorValues > 0) // a strict INSERT refuses what does not fit; IGNORE only warns
             checkWarnings(ends_.destination.warningCount(), errorValues);
-        partLoaded(statementLastKey, row.empty() && record_.eof());
+        inPart += statement.size();
+        const bool last = row.empty() && record_.eof();
+        if (!transactions || inPart >= partBytes_ || last) {
+            if (transactions) {
+                ui_.log.appendEntry("COMMIT");
+                ends_.destination.execute("COMMIT");
+            }
+            inPart = 0;
+            partLoaded(statementLastKey, last);
+        }
     }
 }
 

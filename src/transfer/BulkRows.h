@@ -72,7 +72,11 @@ public:
         platform::Connection &destination;
         bool destinationNoBackslashEscapes;
         unsigned long long destinationMaxPacket;
+        // INSERTs of at most this many bytes, each part's in one transaction: a near server takes
+        // rows faster in statements of a megabyte than in one of a whole part. 0: a statement a part.
+        size_t insertBytes = 0;
     };
+    static constexpr size_t NearInsertBytes = 1 << 20;
     struct Ui {
         platform::EventYield &yield;
         ProgressIndicator &progress;

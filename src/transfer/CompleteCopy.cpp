@@ -258,7 +258,8 @@ private:
                      [this] { check_->countIfCome(); }};
         }
         const long long expected = key.column >= 0 ? key.estimatedRows : countRows(source_, table);
-        BulkLoad load({rows_, destination_, session_.noBackslashEscapes, session_.maxAllowedPacket},
+        BulkLoad load({rows_, destination_, session_.noBackslashEscapes, session_.maxAllowedPacket,
+                       partBytes_ == PartBytes ? BulkLoad::NearInsertBytes : 0},
                       {ui_.yield, ui_.progress, ui_.log}, table, building, columns, expected, history, std::move(parts));
         loading = &load;
         long long checkedParts = 0;
