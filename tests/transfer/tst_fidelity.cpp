@@ -259,8 +259,14 @@ private slots:
     void completeCopyKeepsEveryValueAndDefinition();
     void everyValueSurvivesBetweenVersions_data();
     void everyValueSurvivesBetweenVersions();
+    void everyValueSurvivesIntoMySql_data();
+    void everyValueSurvivesIntoMySql();
+    void everyValueSurvivesOutOfMySql_data();
+    void everyValueSurvivesOutOfMySql();
 
 private:
+    void copyBetweenServers(int from, int to, bool complete);
+
     std::unique_ptr<ScratchDatabase> source_;
     std::map<int, std::unique_ptr<ScratchDatabase>> versionSources_;
 };
@@ -313,18 +319,26 @@ void FidelityTest::completeCopyKeepsEveryValueAndDefinition()
     compareDefinitions(*source_, back);
 }
 
-// 10.11 (two), 10.5 (three) and 11.8 (four), each way, both copies.
-void FidelityTest::everyValueSurvivesBetweenVersions_data()
+namespace {
+
+void pairsOfServers(std::initializer_list<std::pair<int, int>> pairs)
 {
     QTest::addColumn<int>("from");
     QTest::addColumn<int>("to");
     QTest::addColumn<bool>("complete");
     const char *const names[] = {"", "", "10.11", "10.5", "11.8", "MySQL 9.7"};
-    for (const auto &[from, to] : {std::pair{2, 3}, {3, 2}, {2, 4}, {4, 2}, {3, 4}, {4, 3}, {2, 5}, {5, 2}, {3, 5}, {5, 3},
-                                   {4, 5}, {5, 4}, {5, 5}})
+    for (const auto &[from, to] : pairs)
         for (const bool complete : {false, true})
             QTest::addRow("%s, %s to %s", complete ? "complete" : "plain", names[from], names[to])
                 << from << to << complete;
+}
+
+} // namespace
+
+// 10.11 (two), 10.5 (three) and 11.8 (four), each way, both copies.
+void FidelityTest::everyValueSurvivesBetweenVersions_data()
+{
+    pairsOfServers({{2, 3}, {3, 2}, {2, 4}, {4, 2}, {3, 4}, {4, 3}});
 }
 
 void FidelityTest::everyValueSurvivesBetweenVersions()
@@ -332,6 +346,33 @@ void FidelityTest::everyValueSurvivesBetweenVersions()
     QFETCH(int, from);
     QFETCH(int, to);
     QFETCH(bool, complete);
+    copyBetweenServers(from, to, complete);
+}
+
+// Each MariaDB into MySQL 9.7 (five), and between two databases of the one MySQL.
+void FidelityTest::everyValueSurvivesIntoMySql_data() { pairsOfServers({{2, 5}, {3, 5}, {4, 5}, {5, 5}}); }
+
+void FidelityTest::everyValueSurvivesIntoMySql()
+{
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(bool, complete);
+    copyBetweenServers(from, to, complete);
+}
+
+// MySQL 9.7 into each MariaDB.
+void FidelityTest::everyValueSurvivesOutOfMySql_data() { pairsOfServers({{5, 2}, {5, 3}, {5, 4}}); }
+
+void FidelityTest::everyValueSurvivesOutOfMySql()
+{
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(bool, complete);
+    copyBetweenServers(from, to, complete);
+}
+
+void FidelityTest::copyBetweenServers(int from, int to, bool complete)
+{
     for (const int server : {from, to})
         if (const QString missing = sandbox::missingServer(server); !missing.isEmpty())
             QSKIP(qPrintable(missing));
