@@ -104,7 +104,8 @@ void appendLoadField(std::string &out, const platform::FieldValue &v)
 std::vector<StoredColumn> storedColumns(platform::Connection &source, std::string_view table)
 {
     std::string q = "SELECT COLUMN_NAME, LOWER(DATA_TYPE), COLUMN_TYPE FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
-                    "DATABASE() AND EXTRA NOT LIKE '%GENERATED%' AND EXTRA NOT IN ('VIRTUAL', 'PERSISTENT') AND "
+                    "DATABASE() AND EXTRA NOT LIKE '%VIRTUAL GENERATED%' AND EXTRA NOT LIKE '%STORED GENERATED%' AND "
+                    "EXTRA NOT IN ('VIRTUAL', 'PERSISTENT') AND "
                     "TABLE_NAME = ";
     platform::appendStringLiteral(q, table, source.noBackslashEscapes());
     q += " ORDER BY ORDINAL_POSITION";
