@@ -25,7 +25,7 @@ bool isText(const std::string &type)
                                         "enum", "set", "binary", "varbinary", "tinyblob", "blob",
                                         "mediumblob", "longblob", "bit", "json", "geometry", "point",
                                         "linestring", "polygon", "multipoint", "multilinestring",
-                                        "multipolygon", "geometrycollection", "inet6", "uuid", "inet4"};
+                                        "multipolygon", "geometrycollection", "inet6", "uuid", "inet4", "vector"};
     return std::find(std::begin(types), std::end(types), type) != std::end(types);
 }
 

@@ -16,7 +16,8 @@ bool mayHaveMariaDbClauses(const std::string &create)
 {
     return create.find("/*M!") != std::string::npos || create.find("PAGE_COMPRESS") != std::string::npos
            || create.find("SEQUENCE=1") != std::string::npos || create.find("WITH SYSTEM VERSIONING") != std::string::npos
-           || create.find("` inet") != std::string::npos || create.find("` uuid") != std::string::npos;
+           || create.find("` inet") != std::string::npos || create.find("` uuid") != std::string::npos
+           || create.find("  VECTOR KEY `") != std::string::npos;
 }
 
 namespace {
@@ -28,6 +29,21 @@ struct TextType {
     std::string_view text;
 };
 constexpr TextType TextTypes[] = {{"inet6", "varchar(39)"}, {"inet4", "varchar(15)"}, {"uuid", "char(36)"}};
+
+// MariaDB's vector indexes, which MySQL has not: the vectors stay, each line of such a key goes.
+void withoutVectorKeys(std::string &out, std::vector<std::string> &changes)
+{
+    for (size_t at = out.find("\n  VECTOR KEY `"); at != std::string::npos; at = out.find("\n  VECTOR KEY `", at)) {
+        const size_t name = at + 14;
+        const size_t end = std::min(out.find('\n', at + 1), out.size());
+        const size_t nameEnd = quotedEnd(out, name);
+        changes.push_back("vector index " + out.substr(name, nameEnd - name) + " left out: MySQL has none");
+        const bool lastLine = out[end - 1] != ',';
+        out.erase(at, end - at);
+        if (lastLine && at > 0 && out[at - 1] == ',') // the line before it ends the list now
+            out.erase(at - 1, 1);
+    }
+}
 
 void typesAsText(std::string &out, std::vector<std::string> &changes)
 {
@@ -155,6 +171,7 @@ std::string withoutMariaDbClauses(const std::string &create, std::vector<std::st
     dropOption("`PAGE_COMPRESSION_LEVEL`=", "clause PAGE_COMPRESSION_LEVEL left out: MySQL does not know it");
     dropOption("SEQUENCE=1", "a sequence made a table: MySQL has no sequences");
     typesAsText(out, changes);
+    withoutVectorKeys(out, changes);
     const size_t versioning = out.find(" WITH SYSTEM VERSIONING");
     if (versioning != std::string::npos) {
         out.erase(versioning, std::string_view(" WITH SYSTEM VERSIONING").size());

@@ -117,6 +117,7 @@ private slots:
     void mariaDbTablesFitMySql();
     void mySqlTablesFitMariaDb_data();
     void mySqlTablesFitMariaDb();
+    void vectorsArriveWithoutTheirIndex();
     void jsonArrivesByLoadAndByInserts_data();
     void jsonArrivesByLoadAndByInserts();
 };
@@ -305,6 +306,24 @@ void MySqlCopyTest::mySqlTablesFitMariaDb()
     QCOMPARE(destination.query("SELECT a, n, h FROM f WHERE id = 3"),
              (sandbox::Rows{{sandbox::Cell("X"), sandbox::Cell("6"), std::nullopt}}));
     QVERIFY_THROWS_EXCEPTION(std::exception, destination.exec("INSERT INTO f (id, g) VALUES (-1, POINT(0, 0))"));
+}
+
+// MariaDB 11.8's vectors into MySQL, which has the type but not its index: every float's bytes there.
+void MySqlCopyTest::vectorsArriveWithoutTheirIndex()
+{
+    for (const int server : {4, MySqlServer})
+        if (const QString missing = sandbox::missingServer(server); !missing.isEmpty())
+            QSKIP(qPrintable(missing));
+    ScratchDatabase source(4, QStringLiteral("vec1"));
+    ScratchDatabase destination(MySqlServer, QStringLiteral("vec2"));
+    source.exec("CREATE TABLE v (id INT PRIMARY KEY, e VECTOR(3) NOT NULL, VECTOR INDEX (e))");
+    source.exec("INSERT INTO v VALUES (1, VEC_FromText('[1,2.5,-3]')), (2, VEC_FromText('[0.0001,340000,-0.5]'))");
+    CopyHarness h;
+    h.copy(source, destination, {QStringLiteral("v")}, runCompleteTransfer);
+    const QString all = h.dialogs.texts().join(u'\n');
+    QVERIFY2(all.contains(QStringLiteral("Not copied: none.")) && all.count(QStringLiteral("v: vector index `e` left out: MySQL has none")) == 1,
+             qPrintable(all));
+    QCOMPARE(destination.query("SELECT id, HEX(e) FROM v ORDER BY id"), source.query("SELECT id, HEX(e) FROM v ORDER BY id"));
 }
 
 void MySqlCopyTest::jsonArrivesByLoadAndByInserts_data()
