@@ -67,6 +67,7 @@ class CompleteCopyTest : public QObject {
     Q_OBJECT
 private slots:
     void keyedTableArrivesWhole();
+    void historyGoesAsInsertsToo();
     void foreignKeysInEitherOrder();
     void lostSourceHalfwayKeepsTheOldTable();
     void closingDuringTheLoadEndsItCleanly();
@@ -339,6 +340,25 @@ void CompleteCopyTest::destinationWithoutLocalInfileGetsInserts()
     const std::string rows = "SELECT id, HEX(b), b IS NULL, HEX(t), t IS NULL FROM bytes ORDER BY id";
     QCOMPARE(two.query(rows), one.query(rows));
     QCOMPARE(two.query("SELECT HEX(name) FROM keyed ORDER BY id"), one.query("SELECT HEX(name) FROM keyed ORDER BY id"));
+}
+
+// A system-versioned table's every version, with its times, by INSERT where LOAD is refused.
+void CompleteCopyTest::historyGoesAsInsertsToo()
+{
+    GlobalSetting local(2, "local_infile", "0");
+    ScratchDatabase one(1, QStringLiteral("cchist1"));
+    ScratchDatabase two(2, QStringLiteral("cchist2"));
+    one.exec("CREATE TABLE h (id INT PRIMARY KEY, v VARCHAR(10)) WITH SYSTEM VERSIONING");
+    one.exec("INSERT INTO h VALUES (1, 'first'), (2, 'kept')");
+    one.exec("UPDATE h SET v = 'second' WHERE id = 1");
+    Harness h;
+    h.copy(one, two, {QStringLiteral("h")});
+    QVERIFY2(h.dialogs.messages.empty(), qPrintable(h.dialogs.texts().join(u'\n')));
+    QVERIFY(h.pane.contents.contains(QStringLiteral("(INSERT: the server refuses LOAD DATA LOCAL)")));
+    const std::string versions = "SELECT id, v, UNIX_TIMESTAMP(row_start), IF(row_end > NOW(6), 'current', "
+                                 "UNIX_TIMESTAMP(row_end)) FROM h FOR SYSTEM_TIME ALL ORDER BY id, row_start";
+    QCOMPARE(two.query(versions), one.query(versions));
+    QCOMPARE(two.query("SELECT id, v FROM h ORDER BY id"), one.query("SELECT id, v FROM h ORDER BY id"));
 }
 
 void CompleteCopyTest::viewGoesAsThePlainCopySendsIt()
