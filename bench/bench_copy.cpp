@@ -9,9 +9,9 @@
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
 #include "tables/Form2.h"
-#include "transfer/RowCopy.h"
-#include "transfer/SchemaCopy.h"
-#include "transfer/SqlText.h"
+#include "transfer/copy/RowCopy.h"
+#include "transfer/copy/SchemaCopy.h"
+#include "transfer/shared/SqlText.h"
 #include "ui_Form2.h"
 
 #include <QApplication>

@@ -15,4 +15,10 @@ bool QtClipboard::trySetText(const QString &text)
     return clipboard->text() == text;
 }
 
+QString QtClipboard::readText() const
+{
+    const QClipboard *clipboard = QGuiApplication::clipboard();
+    return clipboard ? clipboard->text() : QString();
+}
+
 } // namespace platform

@@ -12,9 +12,10 @@
 #include "tableops/RenameTable.h"
 #include "tableops/Selection.h"
 #include "tables/LogView.h"
-#include "transfer/CompleteCopy.h"
-#include "transfer/TableCompare.h"
-#include "transfer/TransferRun.h"
+#include "transfer/copy/CompleteCopy.h"
+#include "transfer/copy/DescribedCopy.h"
+#include "transfer/compare/TableCompare.h"
+#include "transfer/shared/TransferRun.h"
 #include "ui_Form2.h"
 
 #include <QCloseEvent>
@@ -42,6 +43,7 @@ Form2::Form2(app::Services &services, const sides::ProfileSource &profiles, std:
 {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(size());
+    ui_->Text1->setClipboard(services_.clipboard);
     for (QPushButton *b : findChildren<QPushButton *>()) {
         QFont f = b->font();
         f.setPointSizeF(11.25);

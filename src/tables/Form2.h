@@ -3,7 +3,7 @@
 #include "app/WindowPointer.h"
 #include "sides/Windows.h"
 #include "tables/WidgetAdapters.h"
-#include "transfer/StatementSink.h"
+#include "transfer/shared/StatementSink.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "sides/TableList.h"
-#include "transfer/Progress.h"
+#include "transfer/shared/Progress.h"
 
 class QListWidget;
 class QProgressBar;

@@ -2,7 +2,8 @@
 
 #include "support/Fakes.h"
 #include "support/Sandbox.h"
-#include "transfer/TransferRun.h"
+#include "transfer/copy/DescribedCopy.h"
+#include "transfer/shared/TransferRun.h"
 
 // Doubles for all a copy reaches outside itself through: boxes, yield, pointer, bar and log pane,
 // and the table manager's answer to a refused statement.

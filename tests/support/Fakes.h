@@ -8,8 +8,8 @@
 #include "platform/Shell.h"
 #include "sides/TableList.h"
 #include "sides/Windows.h"
-#include "transfer/LogPane.h"
-#include "transfer/Progress.h"
+#include "transfer/shared/LogPane.h"
+#include "transfer/shared/Progress.h"
 
 #include <QStringList>
 
@@ -42,6 +42,7 @@ public:
 class FakeClipboard : public platform::Clipboard {
 public:
     bool trySetText(const QString &text) override;
+    QString readText() const override { return text; }
     int lockedFor = 0; // attempts refused before one goes through; -1 refuses for ever
     int attempts = 0;
     QString text;

@@ -1,0 +1,367 @@
+#include "transfer/compare/RowDiff.h"
+
+#include "platform/DbConnection.h"
+#include "platform/SqlQuoting.h"
+#include "transfer/compare/CompareAnswers.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <utility>
+
+namespace transfer {
+
+namespace {
+
+class Narrowing {
+public:
+    Narrowing(const ComparedTable &one, const ComparedTable &two, bool wholeNumberKey)
+        : one_(one), two_(two), wholeNumberKey_(wholeNumberKey),
+          questionBytes_(std::min(one.questionBytes, two.questionBytes))
+    {
+    }
+
+    RowComparison run()
+    {
+        const bool keyed = !one_.position.empty() && !two_.position.empty();
+        if (keyed && wholeNumberKey_)
+            return byKeyRanges();
+        const auto whole = [keyed](const ComparedTable &t) {
+            std::string s = "SELECT COUNT(*), IFNULL(SUM(" + t.checksum + "), 0)";
+            if (keyed)
+                s += ", MIN(" + t.position + "), MAX(" + t.position + ")";
+            return s + " FROM " + from(t);
+        };
+        const auto [a, b] = ask(whole(one_), whole(two_), keyed ? 4 : 2, 1, 1);
+        requireOneRow(a, b);
+        const Figures one = figuresOf(one_.server, a[0], 0);
+        const Figures two = figuresOf(two_.server, b[0], 0);
+        result_.rowsOne = one.rows;
+        result_.rowsTwo = two.rows;
+        result_.same = one == two;
+        if (result_.same || !keyed)
+            return result_;
+        const auto [low, high] = bounds(a[0], b[0], 2);
+        if (!low)
+            unexpectedAnswer(one_.server);
+        narrow({{*low, *high, one, two}});
+        report();
+        return result_;
+    }
+
+private:
+    struct Range {
+        Position low;
+        Position high;
+        Figures one; // rows -1: not known
+        Figures two;
+    };
+
+    void requireOneRow(const Answer &a, const Answer &b) const
+    {
+        if (a.size() != 1)
+            unexpectedAnswer(one_.server);
+        if (b.size() != 1)
+            unexpectedAnswer(two_.server);
+    }
+
+    // The least and greatest position of either side, from cells at and at + 1 of each; none when
+    // both are empty.
+    std::pair<std::optional<Position>, std::optional<Position>> bounds(const Cells &a, const Cells &b, size_t at) const
+    {
+        std::optional<Position> low;
+        std::optional<Position> high;
+        for (const auto &[side, cells] : {std::pair{&one_, &a}, std::pair{&two_, &b}}) {
+            if (!(*cells)[at] && !(*cells)[at + 1])
+                continue; // no rows there
+            const Position least = positionOf(side->server, (*cells)[at]);
+            const Position most = positionOf(side->server, (*cells)[at + 1]);
+            if (least > most)
+                unexpectedAnswer(side->server);
+            low = low ? std::min(*low, least) : least;
+            high = high ? std::max(*high, most) : most;
+        }
+        return {low, high};
+    }
+
+    // A whole-number key: its least and greatest values come from the index at no cost, and the
+    // parts of the first level, asked at once, stand for the whole table, so it is read once.
+    RowComparison byKeyRanges()
+    {
+        const auto ends = [](const ComparedTable &t) {
+            return "SELECT MIN(" + t.position + "), MAX(" + t.position + ") FROM " + from(t);
+        };
+        const auto [a, b] = ask(ends(one_), ends(two_), 2, 1, 1);
+        requireOneRow(a, b);
+        const auto [low, high] = bounds(a[0], b[0], 0);
+        if (!low) {
+            result_.same = true; // both empty
+            return result_;
+        }
+        const Figures unknown{-1, {}};
+        std::vector<Range> level;
+        split({{*low, *high, unknown, unknown}}, 0, level);
+        result_.rowsOne = partRowsOne_;
+        result_.rowsTwo = partRowsTwo_;
+        result_.same = level.empty();
+        narrow(std::move(level));
+        report();
+        return result_;
+    }
+
+    // A key as read from either side.
+    struct Found {
+        Position position = 0;
+        std::string shown;
+        int onOne = 0;
+        int onTwo = 0;
+        std::string checksumOne;
+        std::string checksumTwo;
+    };
+
+    static bool differs(const Found &f) { return !(f.onOne == 1 && f.onTwo == 1 && f.checksumOne == f.checksumTwo); }
+
+    static std::string from(const ComparedTable &t)
+    {
+        std::string s;
+        platform::appendBackquoted(s, t.table);
+        return s;
+    }
+
+    std::pair<Answer, Answer> ask(const std::string &one, const std::string &two, size_t fields, long long mostOne,
+                                  long long mostTwo)
+    {
+        ++result_.queries;
+        return askBoth(one_.server, one, two_.server, two, fields, mostOne, mostTwo);
+    }
+
+    static bool few(const Range &r) { return r.low == r.high || (r.one.rows <= FewRows && r.two.rows <= FewRows); }
+
+    // Level by level: the differing ranges of a level are split (or their rows read) in a few
+    // questions, as many ranges in each as fit, so a slow link costs a round trip per level.
+    void narrow(std::vector<Range> level)
+    {
+        while (!level.empty()) {
+            keepOnlyWhatCanBeListed(level);
+            std::vector<Range> leaves;
+            std::vector<Range> wide;
+            for (const Range &r : level)
+                (few(r) ? leaves : wide).push_back(r);
+            for (size_t at = 0; at < leaves.size();)
+                at = readRows(leaves, at);
+            std::vector<Range> next;
+            for (size_t at = 0; at < wide.size();)
+                at = split(wide, at, next);
+            level = std::move(next);
+        }
+    }
+
+    // Each range of a level (in key order) holds at least one differing row; a range after more
+    // than can be listed is not looked into.
+    void keepOnlyWhatCanBeListed(std::vector<Range> &level)
+    {
+        std::vector<Position> known;
+        for (const auto &[match, f] : found_)
+            if (differs(f))
+                known.push_back(f.position);
+        std::sort(known.begin(), known.end());
+        for (size_t i = 0; i < level.size(); ++i) {
+            const auto below = std::lower_bound(known.begin(), known.end(), level[i].low) - known.begin();
+            if (static_cast<size_t>(below) + i >= static_cast<size_t>(MostDifferingKeys)) {
+                level.resize(i);
+                result_.more = true;
+                return;
+            }
+        }
+    }
+
+    static std::string within(const ComparedTable &t, const std::vector<Range> &ranges, size_t from, size_t to)
+    {
+        std::string s = " WHERE ";
+        for (size_t i = from; i < to; ++i)
+            s += (i > from ? " OR " : "") + t.position + " BETWEEN " + positionText(ranges[i].low) + " AND "
+                 + positionText(ranges[i].high);
+        return s;
+    }
+
+    // How many ranges from at on go into one question.
+    size_t batchEnd(const std::vector<Range> &ranges, size_t at, size_t bytesEach) const
+    {
+        return std::min(ranges.size(), at + std::max<size_t>(1, questionBytes_ / bytesEach));
+    }
+
+    // Splits ranges [at, …) into RangeParts parts each, in one question; the parts whose figures
+    // differ go to next, in order. Returns where the next question starts.
+    size_t split(const std::vector<Range> &ranges, size_t at, std::vector<Range> &next)
+    {
+        const size_t checksum = std::max(one_.checksum.size(), two_.checksum.size());
+        const size_t position = std::max(one_.position.size(), two_.position.size());
+        const size_t end = batchEnd(ranges, at, RangeParts * (wholeNumberKey_ ? checksum + position + 96 : 24) + position + 64);
+        std::vector<Range> parts;
+        std::vector<size_t> firstPart; // of each range
+        for (size_t i = at; i < end; ++i) {
+            const Range &r = ranges[i];
+            const Position span = r.high - r.low + 1;
+            const Position width = (span + RangeParts - 1) / RangeParts;
+            firstPart.push_back(parts.size());
+            for (Position low = r.low; low <= r.high; low += width)
+                parts.push_back({low, std::min(r.high, low + width - 1), {}, {}});
+        }
+        firstPart.push_back(parts.size());
+        const auto question = [&](const ComparedTable &t) {
+            const std::string sum = ", COUNT(*), IFNULL(SUM(" + t.checksum + "), 0) FROM " + from(t);
+            std::string s;
+            if (wholeNumberKey_) {
+                // A range of the key's index each: the rows are read once, and no grouping is paid for.
+                for (size_t p = 0; p < parts.size(); ++p)
+                    s += (p > 0 ? " UNION ALL (SELECT " : "(SELECT ") + std::to_string(p + 1) + sum + within(t, parts, p, p + 1)
+                         + ')';
+                return s;
+            }
+            // INTERVAL finds each row's part by a binary search of the parts' first positions.
+            s = "SELECT INTERVAL(" + t.position;
+            for (const Range &part : parts)
+                s += ", " + positionText(part.low);
+            return s + ')' + sum + within(t, ranges, at, end) + " GROUP BY 1";
+        };
+        const auto most = static_cast<long long>(parts.size());
+        const auto [a, b] = ask(question(one_), question(two_), 3, most, most);
+        take(one_, a, parts, &Range::one);
+        take(two_, b, parts, &Range::two);
+        for (size_t i = at; i < end; ++i) {
+            long long rowsOne = 0;
+            long long rowsTwo = 0;
+            for (size_t p = firstPart[i - at]; p < firstPart[i - at + 1]; ++p) {
+                rowsOne += parts[p].one.rows;
+                rowsTwo += parts[p].two.rows;
+                if (!(parts[p].one == parts[p].two))
+                    next.push_back(parts[p]);
+            }
+            partRowsOne_ += rowsOne;
+            partRowsTwo_ += rowsTwo;
+            // Together the parts must make their range, where its figures are known.
+            if (ranges[i].one.rows >= 0 && rowsOne != ranges[i].one.rows)
+                unexpectedAnswer(one_.server);
+            if (ranges[i].two.rows >= 0 && rowsTwo != ranges[i].two.rows)
+                unexpectedAnswer(two_.server);
+        }
+        return end;
+    }
+
+    static void take(const ComparedTable &side, const Answer &answer, std::vector<Range> &parts, Figures Range::*figures)
+    {
+        std::vector<bool> seen(parts.size());
+        for (const Cells &cells : answer) {
+            const Position part = positionOf(side.server, cells[0]) - 1;
+            if (part < 0 || part >= static_cast<Position>(parts.size()) || seen[static_cast<size_t>(part)])
+                unexpectedAnswer(side.server);
+            seen[static_cast<size_t>(part)] = true;
+            parts[static_cast<size_t>(part)].*figures = figuresOf(side.server, cells, 1);
+        }
+    }
+
+    // Reads the keys and checksums of the rows of ranges [at, …) in one question.
+    size_t readRows(const std::vector<Range> &ranges, size_t at)
+    {
+        const size_t end = batchEnd(ranges, at, std::max(one_.position.size(), two_.position.size()) + 64);
+        long long mostOne = 0;
+        long long mostTwo = 0;
+        for (size_t i = at; i < end; ++i) {
+            mostOne += ranges[i].one.rows;
+            mostTwo += ranges[i].two.rows;
+        }
+        const auto question = [&](const ComparedTable &t) {
+            std::string s = "SELECT " + t.position + ", ";
+            for (const std::string &column : t.keyColumns) {
+                platform::appendBackquoted(s, column);
+                s += ", ";
+            }
+            return s + t.checksum + " FROM " + from(t) + within(t, ranges, at, end);
+        };
+        const size_t fields = one_.keyColumns.size() + 2;
+        if (two_.keyColumns.size() + 2 != fields)
+            unexpectedAnswer(two_.server);
+        const auto [a, b] = ask(question(one_), question(two_), fields, mostOne, mostTwo);
+        for (const auto &[answer, side] : {std::pair{&a, 1}, std::pair{&b, 2}})
+            for (const Cells &cells : *answer) {
+                Found &f = found(cells, side == 1 ? one_ : two_);
+                (side == 1 ? f.onOne : f.onTwo) += 1;
+                (side == 1 ? f.checksumOne : f.checksumTwo) = cells.back().value_or(std::string());
+            }
+        return end;
+    }
+
+    // The entry of the key in these cells (its position first, then its values).
+    Found &found(const Cells &cells, const ComparedTable &side)
+    {
+        std::string match;
+        std::string shown;
+        const Position position = positionOf(side.server, cells[0]);
+        const size_t keys = cells.size() - 2;
+        for (size_t i = 1; i <= keys; ++i) {
+            // Each value's bytes (a zero byte as 0 FF), then 0 0: tuples sort as their values do.
+            if (!cells[i])
+                match += std::string("\0\1", 2);
+            else
+                for (const char c : *cells[i])
+                    match += c == '\0' ? std::string("\0\xff", 2) : std::string(1, c);
+            match += std::string("\0\0", 2);
+            if (i > 1)
+                shown += ", ";
+            shown += wholeNumberKey_ ? cells[i].value_or("NULL") : shownKeyValue(cells[i], one_.textKey.at(i - 1));
+        }
+        if (keys > 1)
+            shown = '(' + shown + ')';
+        Found &f = found_[match];
+        if (f.shown.empty()) {
+            f.shown = std::move(shown);
+            f.position = position;
+        } else if (f.position != position) {
+            f.onOne = f.onTwo = 2; // the same key in two places: it differs, whatever else
+        }
+        return f;
+    }
+
+    // The first MostDifferingKeys differing rows in the order of their positions, listed in key
+    // order.
+    void report()
+    {
+        std::vector<std::pair<Position, const std::pair<const std::string, Found> *>> differing;
+        for (const auto &entry : found_)
+            if (differs(entry.second))
+                differing.emplace_back(entry.second.position, &entry);
+        std::stable_sort(differing.begin(), differing.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
+        if (differing.size() > static_cast<size_t>(MostDifferingKeys)) {
+            differing.resize(MostDifferingKeys);
+            result_.more = true;
+        }
+        if (!wholeNumberKey_)
+            std::sort(differing.begin(), differing.end(),
+                      [](const auto &a, const auto &b) { return a.second->first < b.second->first; });
+        for (const auto &[position, entry] : differing) {
+            const Found &f = entry->second;
+            result_.rows.push_back({f.shown, f.onTwo == 0   ? DifferingRow::Kind::OnlyOnOne
+                                             : f.onOne == 0 ? DifferingRow::Kind::OnlyOnTwo
+                                                            : DifferingRow::Kind::Differs});
+        }
+    }
+
+    const ComparedTable &one_;
+    const ComparedTable &two_;
+    bool wholeNumberKey_;
+    size_t questionBytes_;
+    RowComparison result_;
+    std::map<std::string, Found> found_;
+    long long partRowsOne_ = 0; // in every part asked for, on each side
+    long long partRowsTwo_ = 0;
+};
+
+} // namespace
+
+RowComparison compareRows(const ComparedTable &one, const ComparedTable &two, bool wholeNumberKey)
+{
+    return Narrowing(one, two, wholeNumberKey).run();
+}
+
+} // namespace transfer

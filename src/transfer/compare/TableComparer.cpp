@@ -1,0 +1,117 @@
+#include "transfer/compare/TableComparer.h"
+
+#include "platform/DbConnection.h"
+#include "platform/DbError.h"
+#include "platform/SqlQuoting.h"
+#include "transfer/compare/DefinitionDiff.h"
+#include "transfer/compare/RowDiff.h"
+#include "transfer/shared/TableColumns.h"
+#include "transfer/shared/TableDefinition.h"
+
+#include <QString>
+
+namespace transfer {
+
+namespace {
+
+bool numberType(const std::string &type)
+{
+    return wholeNumberType(type) || type == "decimal" || type == "float" || type == "double";
+}
+
+std::string lowered(const std::string &name) { return QString::fromStdString(name).toLower().toStdString(); }
+
+const StoredColumn *column(const std::vector<StoredColumn> &columns, const std::string &name)
+{
+    const std::string wanted = lowered(name);
+    for (const StoredColumn &c : columns)
+        if (lowered(c.name) == wanted)
+            return &c;
+    return nullptr;
+}
+
+// How the two definitions differ, #1's first. A view's rows are compared; how each server words
+// its definition is its own.
+void compareDefinitionsOf(const CompareSide &here, const ListedTable &hereTable, const CompareSide &there,
+                        const ListedTable &thereTable, TableComparison &c)
+{
+    const bool oneHere = here.number == 1;
+    if ((hereTable.type == "VIEW") != (thereTable.type == "VIEW")) {
+        c.definition = TableComparison::Definition::Kinds;
+        c.definitionOne = oneHere ? hereTable.type : thereTable.type;
+        c.definitionTwo = oneHere ? thereTable.type : hereTable.type;
+    } else if (hereTable.type != "VIEW") {
+        const DefinitionDifference d = compareDefinitions(showCreateTable(here.server, hereTable.name.toStdString()),
+                                                          showCreateTable(there.server, thereTable.name.toStdString()));
+        if (!d.same) {
+            c.definition = TableComparison::Definition::Lines;
+            c.definitionOne = oneHere ? d.one : d.two;
+            c.definitionTwo = oneHere ? d.two : d.one;
+        }
+    }
+}
+
+// A side's table as the row comparison asks for it: its compared columns' checksum, and where
+// there is a key, where a row lies in its order and how its values are shown.
+ComparedTable compared(const CompareSide &side, const std::string &table, const std::vector<StoredColumn> &all,
+                       const std::vector<StoredColumn> &key, bool wholeNumberKey)
+{
+    ComparedTable t{side.server, table, rowChecksum(all), {}, {}, {}, side.rules.questionBytes};
+    if (key.empty())
+        return t;
+    if (wholeNumberKey)
+        platform::appendBackquoted(t.position, key[0].name);
+    else
+        t.position = rowChecksum(key);
+    for (const StoredColumn &k : key) {
+        t.keyColumns.push_back(k.name);
+        t.textKey.push_back(!numberType(k.dataType));
+    }
+    return t;
+}
+
+} // namespace
+
+TableComparison compareTables(const CompareSide &here, const ListedTable &hereTable, const CompareSide &there,
+                              const ListedTable &thereTable)
+{
+    TableComparison c;
+    c.table = hereTable.name;
+    compareDefinitionsOf(here, hereTable, there, thereTable, c);
+
+    const std::string hereName = hereTable.name.toStdString();
+    const std::string thereName = thereTable.name.toStdString();
+    const std::vector<StoredColumn> hereColumns = storedColumns(here.server, hereName);
+    const std::vector<StoredColumn> thereColumns = storedColumns(there.server, thereName);
+    // Columns both have, in this side's order, each with its own server's type.
+    std::vector<StoredColumn> one;
+    std::vector<StoredColumn> two;
+    for (const StoredColumn &col : hereColumns)
+        if (const StoredColumn *match = column(thereColumns, col.name)) {
+            one.push_back(col);
+            two.push_back(*match);
+        }
+    if (one.empty())
+        throw platform::DbError(0, "the two tables have no column in common");
+
+    const std::vector<std::string> key =
+        uniqueKeyOf(here.server, hereName, [&](const std::string &name) { return column(one, name) != nullptr; });
+    std::vector<StoredColumn> keyOne;
+    std::vector<StoredColumn> keyTwo;
+    for (const std::string &k : key) {
+        keyOne.push_back(*column(one, k));
+        keyTwo.push_back(*column(two, k));
+    }
+    const bool wholeNumbers =
+        key.size() == 1 && wholeNumberType(keyOne[0].dataType) && wholeNumberType(keyTwo[0].dataType);
+    c.rows = compareRows(compared(here, hereName, one, keyOne, wholeNumbers),
+                         compared(there, thereName, two, keyTwo, wholeNumbers), wholeNumbers);
+    c.keyed = !key.empty();
+    c.columnsCompared = one.size();
+    c.someColumnsOnOneSide = one.size() != hereColumns.size() || two.size() != thereColumns.size();
+    const bool differs = c.definition != TableComparison::Definition::Same || !c.rows.same || c.someColumnsOnOneSide;
+    c.result = differs ? TableComparison::Result::Differs : TableComparison::Result::Same;
+    return c;
+}
+
+} // namespace transfer

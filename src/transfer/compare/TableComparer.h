@@ -1,0 +1,26 @@
+#pragma once
+
+#include "transfer/compare/TableComparison.h"
+#include "transfer/shared/Catalog.h"
+
+namespace platform {
+class Connection;
+}
+
+namespace transfer {
+
+// One side of a compare: its session (reading in a snapshot), how its server compares names and
+// how long a question it takes, and which of "MySQL #1" and "#2" it is.
+struct CompareSide {
+    platform::Connection &server;
+    ServerRules rules;
+    int number = 1;
+};
+
+// here's table against there's: definitions, then rows on the columns both have, by key where
+// the table has a usable one. Result is Same or Differs; throws platform::DbError where a server
+// cannot answer, or the tables share no column.
+TableComparison compareTables(const CompareSide &here, const ListedTable &hereTable, const CompareSide &there,
+                              const ListedTable &thereTable);
+
+} // namespace transfer

@@ -1,0 +1,138 @@
+#include "transfer/copy/DescribedCopy.h"
+
+#include "app/Guard.h"
+#include "platform/DbConnection.h"
+#include "platform/Dialogs.h"
+#include "sides/TableList.h"
+#include "transfer/copy/RowCopy.h"
+#include "transfer/copy/SchemaCopy.h"
+#include "transfer/copy/TableSetAside.h"
+#include "transfer/shared/Sessions.h"
+
+#include <optional>
+
+namespace transfer {
+
+namespace {
+
+class TransferRunner {
+public:
+    TransferRunner(const TransferEnds &ends, const TransferUi &ui, app::Guard &g)
+        : ends_(ends), ui_(ui), g_(g), sink_(destination_, ui.log, ui.onSendFailure)
+    {
+    }
+
+    void run()
+    {
+        if (!connect())
+            return;
+        if (!walkSelectedTables(g_, ends_.source, [&](const QString &name) { return copyTable(name); }))
+            return;
+        g_(126, [&] { source_.close(); });
+        g_(126, [&] { destination_.close(); });
+    }
+
+    const QStringList &leftAlone() const { return leftAlone_; }
+
+private:
+    bool connect()
+    {
+        g_(104, [&] {
+            setCopyTimeouts(source_, ui_.yield);
+            setCopyTimeouts(destination_, ui_.yield);
+        });
+        return g_.attempt(106, [&] { openForCopy(source_, ends_.sourceProfile); })
+               && g_.attempt(106, [&] { openForCopy(destination_, ends_.destinationProfile); })
+               && g_.attempt(106, [&] {
+                      prepareSourceSession(source_);
+                      session_ = prepareDestinationSession(destination_, source_);
+                      sink_.setStatementLimit(session_.maxAllowedPacket);
+                  });
+    }
+
+    // False when the run must end: the source could not be read.
+    bool copyTable(const QString &name)
+    {
+        if (session_.sameDatabase) {
+            leftAlone_.prepend(name);
+            return true;
+        }
+        std::optional<TableSetAside> old;
+        const QString existing = listedTable(ends_.destination, name, session_.names);
+        if (!existing.isEmpty() && !replaceExisting(name, existing, old))
+            return true;
+
+        const std::string table = name.toStdString();
+        bool created = false;
+        bool read = false;
+        std::vector<ColumnDefinition> columns;
+        if (g_.attempt(120, [&] { columns = describeColumns(source_, table, ui_.yield); })) {
+            created = copySchema(sink_, table, columns, session_.types);
+            read = g_.attempt(122, [&] {
+                const long long n = countRows(source_, table);
+                RowStream rows(source_, table, columns, session_.noBackslashEscapes);
+                copyRows(rows, sink_, table, n, ui_.yield, ui_.progress);
+            });
+        }
+        if (old)
+            settleOverwrite(name, existing, *old, created && read && sink_.sending(), created);
+        // The list shows the table whenever it now exists in the destination, even half filled.
+        else if (created)
+            g_(124, [&] { showListTable(ends_.destination, name, session_.names); });
+        return read;
+    }
+
+    // Asks before a table of the same name is replaced, and moves it aside on Yes.
+    // False when the table is to be skipped.
+    bool replaceExisting(const QString &name, const QString &existing, std::optional<TableSetAside> &old)
+    {
+        // Once sending has stopped nothing would re-create a replaced table, so do not offer to replace it.
+        if (!sink_.sending())
+            return false;
+        const int answer = ui_.dialogs.message(QStringLiteral("Would you like to overwrite ") + name + u'?',
+                                               platform::YesNo, QStringLiteral("Overwrite?"));
+        if (answer != platform::Yes)
+            return false;
+        const auto reopen = [this](platform::Connection &c) { openForCopy(c, ends_.destinationProfile); };
+        if (g_.attempt(118, [&] { old.emplace(destination_, existing.toStdString(), name.toStdString(), reopen); }))
+            removeListTable(ends_.destination, existing, session_.names);
+        return true;
+    }
+
+    // An overwrite ends with the new table in place of the old one, or with the old one back.
+    void settleOverwrite(const QString &name, const QString &existing, TableSetAside &old, bool complete,
+                         bool created)
+    {
+        if (complete) {
+            g_(124, [&] { old.dropOld(); });
+            g_(124, [&] { showListTable(ends_.destination, name, session_.names); });
+            return;
+        }
+        const QString aside = QString::fromStdString(old.asideName());
+        const bool restored = g_.attempt(124, [&] { old.putBack(created); });
+        g_(124, [&] { ends_.destination.append(restored ? existing : aside); });
+        ui_.dialogs.message(restored ? overwriteUndoneMessage(existing) : overwriteNotUndoneMessage(existing, aside));
+    }
+
+    const TransferEnds &ends_;
+    const TransferUi &ui_;
+    app::Guard &g_;
+    platform::Connection source_;
+    platform::Connection destination_;
+    StatementSink sink_;
+    DestinationSession session_;
+    QStringList leftAlone_;
+};
+
+} // namespace
+
+void runTransfer(const TransferEnds &ends, const TransferUi &ui)
+{
+    runSelectedTables(ends, ui, [&](app::Guard &g) {
+        TransferRunner runner(ends, ui, g);
+        runner.run();
+        return runner.leftAlone();
+    });
+}
+
+} // namespace transfer

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "sides/ConnectionProfile.h"
+#include "transfer/shared/StatementSink.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace app {
+class Guard;
+class PointerControl;
+} // namespace app
+namespace platform {
+class Dialogs;
+class EventYield;
+} // namespace platform
+namespace sides {
+class TableList;
+}
+
+namespace transfer {
+
+class LogPane;
+class ProgressIndicator;
+
+inline const QString PleaseSelectATableDot = QStringLiteral("Please select a table.");
+
+// One direction of a copy: the selected tables of source go to destination.
+struct TransferEnds {
+    sides::TableList &source;
+    sides::TableList &destination;
+    sides::ConnectionProfile sourceProfile;
+    sides::ConnectionProfile destinationProfile;
+    QString location; // of the button's error report
+};
+
+struct TransferUi {
+    platform::Dialogs &dialogs;
+    platform::EventYield &yield;
+    app::PointerControl &pointer;
+    ProgressIndicator &progress;
+    LogPane &log;
+    StatementSink::FailureHandler onSendFailure;
+};
+
+struct TableNames;
+
+// The entry naming the same table as name, compared as the destination server compares names;
+// empty when there is none.
+QString listedTable(const sides::TableList &list, const QString &name, const TableNames &names);
+// Removes every entry naming that table, compared the same way.
+void removeListTable(sides::TableList &list, const QString &name, const TableNames &names);
+// The table is now in the destination: its entry, as that server lists it, replaces any other.
+void showListTable(sides::TableList &list, const QString &name, const TableNames &names);
+
+// Names a copy gives tables of its own while it works: a table being built, and one moved aside.
+inline const QString BuildingPrefix = QStringLiteral("tabulink_new_");
+inline const QString AsidePrefix = QStringLiteral("tabulink_old_");
+// Log lines for entries of a freshly listed side that a copy cut short left behind.
+QStringList leftBehindNotes(const sides::TableList &list, const QString &side);
+
+QString sameDatabaseMessage(const QStringList &tables);
+// A table in a box's list of those a run could not do: "t (1146 Table 't' doesn't exist)"; the
+// program's own reasons have no number (0).
+QString tableWithReason(const QString &table, int number, const QString &reason);
+// After a failed overwrite: the old table is back, or (when even that failed) where it is kept.
+QString overwriteUndoneMessage(const QString &table);
+QString overwriteNotUndoneMessage(const QString &table, const QString &aside);
+
+// What every run does around its tables: the selection check, the hourglass and the bar back to 0
+// however it ends, and the box naming the tables run() left alone as the same database's.
+// run() numbers its steps on the guard it is given.
+void runSelectedTables(const TransferEnds &ends, const TransferUi &ui,
+                       const std::function<QStringList(app::Guard &)> &run);
+
+// Hands each selected entry's name to copy, last list entry first, until copy says to stop
+// (false); false when it did.
+bool walkSelectedTables(app::Guard &g, const sides::TableList &source, const std::function<bool(const QString &)> &copy);
+
+} // namespace transfer
