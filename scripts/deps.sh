@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake make pkg-config
+  g++ cmake make ninja-build lld pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-base-private-dev libgl-dev libqt6svg6
   libmariadb-dev libssl-dev openssl mariadb-server mariadb-client
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus-daemon dbus-bin

@@ -22,7 +22,6 @@
 
 #include <QCloseEvent>
 #include <QMenu>
-#include <QScreen>
 #include <QTimer>
 
 namespace connectwindow {
@@ -305,10 +304,7 @@ void Form1::closeEvent(QCloseEvent *event)
 
 void Form1::showEvent(QShowEvent *event)
 {
-    if (!centred_ && screen()) {
-        centred_ = true;
-        move(screen()->availableGeometry().center() - rect().center());
-    }
+    centred_.shown(*this);
     QWidget::showEvent(event);
 }
 

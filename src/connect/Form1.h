@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/PasswordKeeper.h"
+#include "app/WindowPlacement.h"
 #include "app/WindowPointer.h"
 #include "sides/Windows.h"
 
@@ -73,7 +74,7 @@ private:
     std::unique_ptr<sides::TableManager> tableManager_;
     app::PasswordKeeper passwords_;
     bool passwordPending_[2] = {false, false};
-    bool centred_ = false;
+    app::CentredOnFirstShow centred_;
 };
 
 } // namespace connectwindow

@@ -5,6 +5,12 @@
 
 namespace platform {
 
+// The servers' numbers the program acts on.
+namespace server_error {
+inline constexpr int TableExists = 1050;
+inline constexpr int NoSuchTable = 1146;
+} // namespace server_error
+
 // A failure of the data-access layer: the server's (or client library's) error number and text.
 class DbError : public std::runtime_error {
 public:

@@ -20,7 +20,6 @@
 
 #include <QCloseEvent>
 #include <QMenu>
-#include <QScreen>
 
 namespace tableswindow {
 
@@ -264,10 +263,7 @@ void Form2::closeEvent(QCloseEvent *event)
 
 void Form2::showEvent(QShowEvent *event)
 {
-    if (!centred_ && screen()) {
-        centred_ = true;
-        move(screen()->availableGeometry().center() - rect().center());
-    }
+    centred_.shown(*this);
     QWidget::showEvent(event);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/WindowPlacement.h"
 #include "app/WindowPointer.h"
 #include "sides/Windows.h"
 #include "tables/WidgetAdapters.h"
@@ -107,7 +108,7 @@ private:
     ListWidgetTableList list2_;
     ProgressBarAdapter progress_;
     transfer::RuntimeErrorReport runtimeErrorReport_;
-    bool centred_ = false;
+    app::CentredOnFirstShow centred_;
 };
 
 } // namespace tableswindow

@@ -60,6 +60,7 @@ private slots:
     void switchShowsTheConnectionWindowAndKeepsEverything();
     void switchThenNextShowsFreshLists();
     void copyToClipboardTakesThePane();
+    void paneKeysUseTheProgramsClipboard();
     void clearDebugEmptiesThePaneOnly();
     void emailSupportOpensANewMail();
     void clicksDuringARunningOperationAreRefused();
@@ -179,6 +180,29 @@ void Form2Test::copyToClipboardTakesThePane()
     QCOMPARE(t.clipboard.text, QStringLiteral("INSERT INTO `t` VALUES('1')\r\n"));
     t.clipboard.lockedFor = -1;
     form->PushButton12_Click(); // gives up quietly
+    QVERIFY(t.dialogs.messages.empty());
+}
+
+void Form2Test::paneKeysUseTheProgramsClipboard()
+{
+    TestServices t;
+    auto form = makeForm2(t);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QWidget *pane = form->ui().Text1;
+    form->logPane().appendEntry("DROP TABLE `t`");
+    QApplication::processEvents();
+    pane->setFocus();
+    // The pane's own keys: all of it selected, copied while another program holds the clipboard
+    // for a moment, then pasted back at the end.
+    t.clipboard.lockedFor = t.clipboard.attempts + 3;
+    QTest::keyClick(pane, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(pane, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(t.clipboard.text, QStringLiteral("DROP TABLE `t`\r\n"));
+    t.clipboard.text = QStringLiteral("-- pasted");
+    QTest::keyClick(pane, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(pane, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(form->logPane().text(), QStringLiteral("DROP TABLE `t`\r\n-- pasted"));
     QVERIFY(t.dialogs.messages.empty());
 }
 

@@ -71,24 +71,24 @@ Answer readAll(platform::RecordSet r, size_t fields, long long mostRows, const p
 
 } // namespace
 
-std::pair<Answer, Answer> askBoth(platform::Connection &one, const std::string &questionOne, platform::Connection &two,
-                                  const std::string &questionTwo, size_t fields, long long mostOne, long long mostTwo)
+std::pair<Answer, Answer> askBoth(platform::Connection &here, const std::string &questionHere, platform::Connection &there,
+                                  const std::string &questionThere, size_t fields, long long mostHere, long long mostThere)
 {
-    one.sendQuery(questionOne);
+    here.sendQuery(questionHere);
     try {
-        two.sendQuery(questionTwo);
+        there.sendQuery(questionThere);
     } catch (...) {
-        one.discardResult();
+        here.discardResult();
         throw;
     }
     Answer a;
     try {
-        a = readAll(one.readResult(), fields, mostOne, one);
+        a = readAll(here.readResult(), fields, mostHere, here);
     } catch (...) {
-        two.discardResult();
+        there.discardResult();
         throw;
     }
-    return {std::move(a), readAll(two.readResult(), fields, mostTwo, two)};
+    return {std::move(a), readAll(there.readResult(), fields, mostThere, there)};
 }
 
 std::string shownKeyValue(const std::optional<std::string> &v, bool text)

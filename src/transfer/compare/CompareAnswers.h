@@ -36,8 +36,8 @@ Figures figuresOf(const platform::Connection &server, const Cells &cells, size_t
 
 // Sends one question to each server, so both work at once, and reads both answers, whatever
 // happens to the other: each of fields cells a row, at most most… rows.
-std::pair<Answer, Answer> askBoth(platform::Connection &one, const std::string &questionOne, platform::Connection &two,
-                                  const std::string &questionTwo, size_t fields, long long mostOne, long long mostTwo);
+std::pair<Answer, Answer> askBoth(platform::Connection &here, const std::string &questionHere, platform::Connection &there,
+                                  const std::string &questionThere, size_t fields, long long mostHere, long long mostThere);
 
 // A key's value as the log shows it: text quoted as SQL writes it, bytes that are no text in hex.
 std::string shownKeyValue(const std::optional<std::string> &v, bool text);

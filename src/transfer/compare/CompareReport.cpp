@@ -32,13 +32,13 @@ std::string rowsText(const TableComparison &c, int hereSide)
 {
     const RowComparison &rows = c.rows;
     const int thereSide = 3 - hereSide;
-    const long long onOne = hereSide == 1 ? rows.rowsOne : rows.rowsTwo;
-    const long long onTwo = hereSide == 1 ? rows.rowsTwo : rows.rowsOne;
-    const std::string counts = onOne == onTwo ? withThousands(onOne)
-                                              : withThousands(onOne) + " on #1 and " + withThousands(onTwo) + " on #2";
+    const long long onHere = hereSide == 1 ? rows.rowsHere : rows.rowsThere;
+    const long long onThere = hereSide == 1 ? rows.rowsThere : rows.rowsHere;
+    const std::string counts = onHere == onThere ? withThousands(onHere)
+                                              : withThousands(onHere) + " on #1 and " + withThousands(onThere) + " on #2";
     if (rows.same)
         return (c.definition != TableComparison::Definition::Same ? "rows same (" : "same (") + counts
-               + (onOne == 1 ? " row)" : " rows)");
+               + (onHere == 1 ? " row)" : " rows)");
     if (!c.keyed)
         return "rows differ: " + counts + " rows, and their digests differ (no key to tell which rows)";
     std::string text = "rows differ: "
@@ -49,8 +49,8 @@ std::string rowsText(const TableComparison &c, int hereSide)
     for (size_t i = 0; i < rows.rows.size(); ++i) {
         const DifferingRow &r = rows.rows[i];
         text += (i > 0 ? ", " : "") + r.key + ' '
-                + (r.kind == DifferingRow::Kind::OnlyOnOne   ? here
-                   : r.kind == DifferingRow::Kind::OnlyOnTwo ? there
+                + (r.kind == DifferingRow::Kind::OnlyHere   ? here
+                   : r.kind == DifferingRow::Kind::OnlyThere ? there
                                                              : std::string("differs"));
     }
     return text + ')';

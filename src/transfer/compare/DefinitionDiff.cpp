@@ -228,10 +228,10 @@ std::vector<Line> normalisedLines(std::string_view create)
 
 } // namespace
 
-DefinitionDifference compareDefinitions(std::string_view one, std::string_view two)
+DefinitionDifference compareDefinitions(std::string_view first, std::string_view second)
 {
-    const std::vector<Line> a = normalisedLines(one);
-    const std::vector<Line> b = normalisedLines(two);
+    const std::vector<Line> a = normalisedLines(first);
+    const std::vector<Line> b = normalisedLines(second);
     for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
         if (i < a.size() && i < b.size() && a[i].normalised == b[i].normalised)
             continue;

@@ -13,9 +13,9 @@ namespace transfer {
 // a number's default in quotes or not.
 struct DefinitionDifference {
     bool same = true;
-    std::string one;
-    std::string two;
+    std::string first; // the first differing line of the first definition, and of the second
+    std::string second;
 };
-DefinitionDifference compareDefinitions(std::string_view one, std::string_view two);
+DefinitionDifference compareDefinitions(std::string_view first, std::string_view second);
 
 } // namespace transfer

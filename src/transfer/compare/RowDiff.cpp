@@ -15,36 +15,36 @@ namespace {
 
 class Narrowing {
 public:
-    Narrowing(const ComparedTable &one, const ComparedTable &two, bool wholeNumberKey)
-        : one_(one), two_(two), wholeNumberKey_(wholeNumberKey),
-          questionBytes_(std::min(one.questionBytes, two.questionBytes))
+    Narrowing(const ComparedTable &here, const ComparedTable &there, bool wholeNumberKey)
+        : here_(here), there_(there), wholeNumberKey_(wholeNumberKey),
+          questionBytes_(std::min(here.questionBytes, there.questionBytes))
     {
     }
 
     RowComparison run()
     {
-        const bool keyed = !one_.position.empty() && !two_.position.empty();
+        const bool keyed = !here_.position.empty() && !there_.position.empty();
         if (keyed && wholeNumberKey_)
             return byKeyRanges();
         const auto whole = [keyed](const ComparedTable &t) {
             std::string s = "SELECT COUNT(*), IFNULL(SUM(" + t.checksum + "), 0)";
             if (keyed)
                 s += ", MIN(" + t.position + "), MAX(" + t.position + ")";
-            return s + " FROM " + from(t);
+            return s + " FROM " + quotedTable(t);
         };
-        const auto [a, b] = ask(whole(one_), whole(two_), keyed ? 4 : 2, 1, 1);
+        const auto [a, b] = ask(whole(here_), whole(there_), keyed ? 4 : 2, 1, 1);
         requireOneRow(a, b);
-        const Figures one = figuresOf(one_.server, a[0], 0);
-        const Figures two = figuresOf(two_.server, b[0], 0);
-        result_.rowsOne = one.rows;
-        result_.rowsTwo = two.rows;
-        result_.same = one == two;
+        const Figures here = figuresOf(here_.server, a[0], 0);
+        const Figures there = figuresOf(there_.server, b[0], 0);
+        result_.rowsHere = here.rows;
+        result_.rowsThere = there.rows;
+        result_.same = here == there;
         if (result_.same || !keyed)
             return result_;
         const auto [low, high] = bounds(a[0], b[0], 2);
         if (!low)
-            unexpectedAnswer(one_.server);
-        narrow({{*low, *high, one, two}});
+            unexpectedAnswer(here_.server);
+        narrow({{*low, *high, here, there}});
         report();
         return result_;
     }
@@ -53,16 +53,16 @@ private:
     struct Range {
         Position low;
         Position high;
-        Figures one; // rows -1: not known
-        Figures two;
+        Figures here; // rows -1: not known
+        Figures there;
     };
 
     void requireOneRow(const Answer &a, const Answer &b) const
     {
         if (a.size() != 1)
-            unexpectedAnswer(one_.server);
+            unexpectedAnswer(here_.server);
         if (b.size() != 1)
-            unexpectedAnswer(two_.server);
+            unexpectedAnswer(there_.server);
     }
 
     // The least and greatest position of either side, from cells at and at + 1 of each; none when
@@ -71,7 +71,7 @@ private:
     {
         std::optional<Position> low;
         std::optional<Position> high;
-        for (const auto &[side, cells] : {std::pair{&one_, &a}, std::pair{&two_, &b}}) {
+        for (const auto &[side, cells] : {std::pair{&here_, &a}, std::pair{&there_, &b}}) {
             if (!(*cells)[at] && !(*cells)[at + 1])
                 continue; // no rows there
             const Position least = positionOf(side->server, (*cells)[at]);
@@ -89,9 +89,9 @@ private:
     RowComparison byKeyRanges()
     {
         const auto ends = [](const ComparedTable &t) {
-            return "SELECT MIN(" + t.position + "), MAX(" + t.position + ") FROM " + from(t);
+            return "SELECT MIN(" + t.position + "), MAX(" + t.position + ") FROM " + quotedTable(t);
         };
-        const auto [a, b] = ask(ends(one_), ends(two_), 2, 1, 1);
+        const auto [a, b] = ask(ends(here_), ends(there_), 2, 1, 1);
         requireOneRow(a, b);
         const auto [low, high] = bounds(a[0], b[0], 0);
         if (!low) {
@@ -101,8 +101,8 @@ private:
         const Figures unknown{-1, {}};
         std::vector<Range> level;
         split({{*low, *high, unknown, unknown}}, 0, level);
-        result_.rowsOne = partRowsOne_;
-        result_.rowsTwo = partRowsTwo_;
+        result_.rowsHere = partRowsHere_;
+        result_.rowsThere = partRowsThere_;
         result_.same = level.empty();
         narrow(std::move(level));
         report();
@@ -113,29 +113,29 @@ private:
     struct Found {
         Position position = 0;
         std::string shown;
-        int onOne = 0;
-        int onTwo = 0;
-        std::string checksumOne;
-        std::string checksumTwo;
+        int onHere = 0;
+        int onThere = 0;
+        std::string checksumHere;
+        std::string checksumThere;
     };
 
-    static bool differs(const Found &f) { return !(f.onOne == 1 && f.onTwo == 1 && f.checksumOne == f.checksumTwo); }
+    static bool differs(const Found &f) { return !(f.onHere == 1 && f.onThere == 1 && f.checksumHere == f.checksumThere); }
 
-    static std::string from(const ComparedTable &t)
+    static std::string quotedTable(const ComparedTable &t)
     {
         std::string s;
         platform::appendBackquoted(s, t.table);
         return s;
     }
 
-    std::pair<Answer, Answer> ask(const std::string &one, const std::string &two, size_t fields, long long mostOne,
-                                  long long mostTwo)
+    std::pair<Answer, Answer> ask(const std::string &questionHere, const std::string &questionThere, size_t fields, long long mostHere,
+                                  long long mostThere)
     {
         ++result_.queries;
-        return askBoth(one_.server, one, two_.server, two, fields, mostOne, mostTwo);
+        return askBoth(here_.server, questionHere, there_.server, questionThere, fields, mostHere, mostThere);
     }
 
-    static bool few(const Range &r) { return r.low == r.high || (r.one.rows <= FewRows && r.two.rows <= FewRows); }
+    static bool few(const Range &r) { return r.low == r.high || (r.here.rows <= FewRows && r.there.rows <= FewRows); }
 
     // Level by level: the differing ranges of a level are split (or their rows read) in a few
     // questions, as many ranges in each as fit, so a slow link costs a round trip per level.
@@ -194,8 +194,8 @@ private:
     // differ go to next, in order. Returns where the next question starts.
     size_t split(const std::vector<Range> &ranges, size_t at, std::vector<Range> &next)
     {
-        const size_t checksum = std::max(one_.checksum.size(), two_.checksum.size());
-        const size_t position = std::max(one_.position.size(), two_.position.size());
+        const size_t checksum = std::max(here_.checksum.size(), there_.checksum.size());
+        const size_t position = std::max(here_.position.size(), there_.position.size());
         const size_t end = batchEnd(ranges, at, RangeParts * (wholeNumberKey_ ? checksum + position + 96 : 24) + position + 64);
         std::vector<Range> parts;
         std::vector<size_t> firstPart; // of each range
@@ -209,7 +209,7 @@ private:
         }
         firstPart.push_back(parts.size());
         const auto question = [&](const ComparedTable &t) {
-            const std::string sum = ", COUNT(*), IFNULL(SUM(" + t.checksum + "), 0) FROM " + from(t);
+            const std::string sum = ", COUNT(*), IFNULL(SUM(" + t.checksum + "), 0) FROM " + quotedTable(t);
             std::string s;
             if (wholeNumberKey_) {
                 // A range of the key's index each: the rows are read once, and no grouping is paid for.
@@ -225,25 +225,25 @@ private:
             return s + ')' + sum + within(t, ranges, at, end) + " GROUP BY 1";
         };
         const auto most = static_cast<long long>(parts.size());
-        const auto [a, b] = ask(question(one_), question(two_), 3, most, most);
-        take(one_, a, parts, &Range::one);
-        take(two_, b, parts, &Range::two);
+        const auto [a, b] = ask(question(here_), question(there_), 3, most, most);
+        take(here_, a, parts, &Range::here);
+        take(there_, b, parts, &Range::there);
         for (size_t i = at; i < end; ++i) {
-            long long rowsOne = 0;
-            long long rowsTwo = 0;
+            long long rowsHere = 0;
+            long long rowsThere = 0;
             for (size_t p = firstPart[i - at]; p < firstPart[i - at + 1]; ++p) {
-                rowsOne += parts[p].one.rows;
-                rowsTwo += parts[p].two.rows;
-                if (!(parts[p].one == parts[p].two))
+                rowsHere += parts[p].here.rows;
+                rowsThere += parts[p].there.rows;
+                if (!(parts[p].here == parts[p].there))
                     next.push_back(parts[p]);
             }
-            partRowsOne_ += rowsOne;
-            partRowsTwo_ += rowsTwo;
+            partRowsHere_ += rowsHere;
+            partRowsThere_ += rowsThere;
             // Together the parts must make their range, where its figures are known.
-            if (ranges[i].one.rows >= 0 && rowsOne != ranges[i].one.rows)
-                unexpectedAnswer(one_.server);
-            if (ranges[i].two.rows >= 0 && rowsTwo != ranges[i].two.rows)
-                unexpectedAnswer(two_.server);
+            if (ranges[i].here.rows >= 0 && rowsHere != ranges[i].here.rows)
+                unexpectedAnswer(here_.server);
+            if (ranges[i].there.rows >= 0 && rowsThere != ranges[i].there.rows)
+                unexpectedAnswer(there_.server);
         }
         return end;
     }
@@ -263,12 +263,12 @@ private:
     // Reads the keys and checksums of the rows of ranges [at, …) in one question.
     size_t readRows(const std::vector<Range> &ranges, size_t at)
     {
-        const size_t end = batchEnd(ranges, at, std::max(one_.position.size(), two_.position.size()) + 64);
-        long long mostOne = 0;
-        long long mostTwo = 0;
+        const size_t end = batchEnd(ranges, at, std::max(here_.position.size(), there_.position.size()) + 64);
+        long long mostHere = 0;
+        long long mostThere = 0;
         for (size_t i = at; i < end; ++i) {
-            mostOne += ranges[i].one.rows;
-            mostTwo += ranges[i].two.rows;
+            mostHere += ranges[i].here.rows;
+            mostThere += ranges[i].there.rows;
         }
         const auto question = [&](const ComparedTable &t) {
             std::string s = "SELECT " + t.position + ", ";
@@ -276,17 +276,17 @@ private:
                 platform::appendBackquoted(s, column);
                 s += ", ";
             }
-            return s + t.checksum + " FROM " + from(t) + within(t, ranges, at, end);
+            return s + t.checksum + " FROM " + quotedTable(t) + within(t, ranges, at, end);
         };
-        const size_t fields = one_.keyColumns.size() + 2;
-        if (two_.keyColumns.size() + 2 != fields)
-            unexpectedAnswer(two_.server);
-        const auto [a, b] = ask(question(one_), question(two_), fields, mostOne, mostTwo);
+        const size_t fields = here_.keyColumns.size() + 2;
+        if (there_.keyColumns.size() + 2 != fields)
+            unexpectedAnswer(there_.server);
+        const auto [a, b] = ask(question(here_), question(there_), fields, mostHere, mostThere);
         for (const auto &[answer, side] : {std::pair{&a, 1}, std::pair{&b, 2}})
             for (const Cells &cells : *answer) {
-                Found &f = found(cells, side == 1 ? one_ : two_);
-                (side == 1 ? f.onOne : f.onTwo) += 1;
-                (side == 1 ? f.checksumOne : f.checksumTwo) = cells.back().value_or(std::string());
+                Found &f = found(cells, side == 1 ? here_ : there_);
+                (side == 1 ? f.onHere : f.onThere) += 1;
+                (side == 1 ? f.checksumHere : f.checksumThere) = cells.back().value_or(std::string());
             }
         return end;
     }
@@ -308,7 +308,7 @@ private:
             match += std::string("\0\0", 2);
             if (i > 1)
                 shown += ", ";
-            shown += wholeNumberKey_ ? cells[i].value_or("NULL") : shownKeyValue(cells[i], one_.textKey.at(i - 1));
+            shown += wholeNumberKey_ ? cells[i].value_or("NULL") : shownKeyValue(cells[i], here_.textKey.at(i - 1));
         }
         if (keys > 1)
             shown = '(' + shown + ')';
@@ -317,7 +317,7 @@ private:
             f.shown = std::move(shown);
             f.position = position;
         } else if (f.position != position) {
-            f.onOne = f.onTwo = 2; // the same key in two places: it differs, whatever else
+            f.onHere = f.onThere = 2; // the same key in two places: it differs, whatever else
         }
         return f;
     }
@@ -341,27 +341,27 @@ private:
                       [](const auto &a, const auto &b) { return a.second->first < b.second->first; });
         for (const auto &[position, entry] : differing) {
             const Found &f = entry->second;
-            result_.rows.push_back({f.shown, f.onTwo == 0   ? DifferingRow::Kind::OnlyOnOne
-                                             : f.onOne == 0 ? DifferingRow::Kind::OnlyOnTwo
+            result_.rows.push_back({f.shown, f.onThere == 0   ? DifferingRow::Kind::OnlyHere
+                                             : f.onHere == 0 ? DifferingRow::Kind::OnlyThere
                                                             : DifferingRow::Kind::Differs});
         }
     }
 
-    const ComparedTable &one_;
-    const ComparedTable &two_;
+    const ComparedTable &here_;
+    const ComparedTable &there_;
     bool wholeNumberKey_;
     size_t questionBytes_;
     RowComparison result_;
     std::map<std::string, Found> found_;
-    long long partRowsOne_ = 0; // in every part asked for, on each side
-    long long partRowsTwo_ = 0;
+    long long partRowsHere_ = 0; // in every part asked for, on each side
+    long long partRowsThere_ = 0;
 };
 
 } // namespace
 
-RowComparison compareRows(const ComparedTable &one, const ComparedTable &two, bool wholeNumberKey)
+RowComparison compareRows(const ComparedTable &here, const ComparedTable &there, bool wholeNumberKey)
 {
-    return Narrowing(one, two, wholeNumberKey).run();
+    return Narrowing(here, there, wholeNumberKey).run();
 }
 
 } // namespace transfer

@@ -24,14 +24,14 @@ struct ComparedTable {
 };
 
 struct DifferingRow {
-    enum class Kind { OnlyOnOne, OnlyOnTwo, Differs };
+    enum class Kind { OnlyHere, OnlyThere, Differs };
     std::string key; // as shown: 17, 'abc', (3, 'x')
     Kind kind = Kind::Differs;
 };
 
 struct RowComparison {
-    long long rowsOne = 0;
-    long long rowsTwo = 0;
+    long long rowsHere = 0;
+    long long rowsThere = 0;
     bool same = false;
     std::vector<DifferingRow> rows; // of a keyed table, at most MostDifferingKeys, in key order
     bool more = false;              // more rows differ than are listed
@@ -51,6 +51,6 @@ inline constexpr long long FewRows = 64;
 // differing rows times it; ranges after the first MostDifferingKeys differing rows are left.
 // Both servers work on each question at once. Throws platform::DbError, also when an answer is
 // not what was asked for.
-RowComparison compareRows(const ComparedTable &one, const ComparedTable &two, bool wholeNumberKey);
+RowComparison compareRows(const ComparedTable &here, const ComparedTable &there, bool wholeNumberKey);
 
 } // namespace transfer

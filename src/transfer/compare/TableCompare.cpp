@@ -33,28 +33,24 @@ public:
         for (int i = 0; i < ends_.source.count(); ++i)
             selected += ends_.source.isSelected(i) ? 1 : 0;
         int done = 0;
-        for (int position = 0; position < ends_.source.count() && !lost_; ++position) {
-            if (g_.when(114, [&] { return !ends_.source.isSelected(position); }))
-                continue;
-            QString name;
-            g_(116, [&] { name = ends_.source.text(position); });
-            tables_.push_back(compareTable(name));
-            ui_.log.appendEntry(comparisonLine(tables_.back(), here_.number));
-            ui_.progress.setValue(100.0 * ++done / std::max(selected, 1));
-        }
+        walkSelectedTables(
+            g_, ends_.source,
+            [&](const QString &name) {
+                tables_.push_back(compareTable(name));
+                ui_.log.appendEntry(comparisonLine(tables_.back(), here_.number));
+                ui_.progress.setValue(100.0 * ++done / std::max(selected, 1));
+                return !lost_;
+            },
+            WalkOrder::FirstLast);
         ui_.dialogs.message(compareSummary(tables_, there_.number));
     }
 
 private:
     bool connect()
     {
-        g_(104, [&] {
-            setCopyTimeouts(hereServer_, ui_.yield);
-            setCopyTimeouts(thereServer_, ui_.yield);
-        });
-        return g_.attempt(106, [&] { openForCopy(hereServer_, ends_.sourceProfile); })
-               && g_.attempt(106, [&] { openForCopy(thereServer_, ends_.destinationProfile); })
-               && g_.attempt(106, [&] {
+        return openRunSessions(g_, ui_.yield,
+                               {{&hereServer_, nullptr, ends_.sourceProfile}, {&thereServer_, nullptr, ends_.destinationProfile}})
+               && g_.attempt(step::Login, [&] {
                       for (platform::Connection *c : {&hereServer_, &thereServer_})
                           prepareSourceSession(*c);
                       here_.rules = serverRules(hereServer_);
@@ -74,7 +70,7 @@ private:
             return notThere(name);
         try {
             if (!here)
-                throw platform::DbError(1146, "MySQL #" + std::to_string(here_.number) + " no longer has it");
+                throw platform::DbError(platform::server_error::NoSuchTable, "MySQL #" + std::to_string(here_.number) + " no longer has it");
             return compareTables(here_, *here, there_, *there);
         } catch (const platform::ProgramEnding &) {
             throw;

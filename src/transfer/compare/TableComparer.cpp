@@ -45,8 +45,8 @@ void compareDefinitionsOf(const CompareSide &here, const ListedTable &hereTable,
                                                           showCreateTable(there.server, thereTable.name.toStdString()));
         if (!d.same) {
             c.definition = TableComparison::Definition::Lines;
-            c.definitionOne = oneHere ? d.one : d.two;
-            c.definitionTwo = oneHere ? d.two : d.one;
+            c.definitionOne = oneHere ? d.first : d.second;
+            c.definitionTwo = oneHere ? d.second : d.first;
         }
     }
 }
@@ -84,31 +84,31 @@ TableComparison compareTables(const CompareSide &here, const ListedTable &hereTa
     const std::vector<StoredColumn> hereColumns = storedColumns(here.server, hereName);
     const std::vector<StoredColumn> thereColumns = storedColumns(there.server, thereName);
     // Columns both have, in this side's order, each with its own server's type.
-    std::vector<StoredColumn> one;
-    std::vector<StoredColumn> two;
+    std::vector<StoredColumn> hereCompared;
+    std::vector<StoredColumn> thereCompared;
     for (const StoredColumn &col : hereColumns)
         if (const StoredColumn *match = column(thereColumns, col.name)) {
-            one.push_back(col);
-            two.push_back(*match);
+            hereCompared.push_back(col);
+            thereCompared.push_back(*match);
         }
-    if (one.empty())
-        throw platform::DbError(0, "the two tables have no column in common");
+    if (hereCompared.empty())
+        throw platform::DbError(0, "the thereCompared tables have no column in common");
 
     const std::vector<std::string> key =
-        uniqueKeyOf(here.server, hereName, [&](const std::string &name) { return column(one, name) != nullptr; });
-    std::vector<StoredColumn> keyOne;
-    std::vector<StoredColumn> keyTwo;
+        uniqueKeyOf(here.server, hereName, [&](const std::string &name) { return column(hereCompared, name) != nullptr; });
+    std::vector<StoredColumn> hereKey;
+    std::vector<StoredColumn> thereKey;
     for (const std::string &k : key) {
-        keyOne.push_back(*column(one, k));
-        keyTwo.push_back(*column(two, k));
+        hereKey.push_back(*column(hereCompared, k));
+        thereKey.push_back(*column(thereCompared, k));
     }
     const bool wholeNumbers =
-        key.size() == 1 && wholeNumberType(keyOne[0].dataType) && wholeNumberType(keyTwo[0].dataType);
-    c.rows = compareRows(compared(here, hereName, one, keyOne, wholeNumbers),
-                         compared(there, thereName, two, keyTwo, wholeNumbers), wholeNumbers);
+        key.size() == 1 && wholeNumberType(hereKey[0].dataType) && wholeNumberType(thereKey[0].dataType);
+    c.rows = compareRows(compared(here, hereName, hereCompared, hereKey, wholeNumbers),
+                         compared(there, thereName, thereCompared, thereKey, wholeNumbers), wholeNumbers);
     c.keyed = !key.empty();
-    c.columnsCompared = one.size();
-    c.someColumnsOnOneSide = one.size() != hereColumns.size() || two.size() != thereColumns.size();
+    c.columnsCompared = hereCompared.size();
+    c.someColumnsOnOneSide = hereCompared.size() != hereColumns.size() || thereCompared.size() != thereColumns.size();
     const bool differs = c.definition != TableComparison::Definition::Same || !c.rows.same || c.someColumnsOnOneSide;
     c.result = differs ? TableComparison::Result::Differs : TableComparison::Result::Same;
     return c;

@@ -130,7 +130,7 @@ void BulkLoad::run()
         insertInBatches();
 }
 
-void BulkLoad::moved()
+void BulkLoad::countRowSent()
 {
     ++rows_;
     if (rows_ % static_cast<long long>(YieldEveryRows) == 0 || record_.eof())
@@ -180,7 +180,7 @@ bool BulkLoad::nextRow(std::string &out, bool asInsertValues)
     out += asInsertValues ? ")" : "\n";
     bytes_ += out.size() - before;
     record_.moveNext();
-    moved();
+    countRowSent();
     return true;
 }
 

@@ -83,7 +83,7 @@ private:
     // Fails the load unless its warnings are just the ENUM error values it sent.
     void checkWarnings(unsigned int warnings, unsigned int errorValues);
     size_t produce(char *buffer, size_t size);
-    void moved();
+    void countRowSent();
     // Nothing overlaps the last part's check: once the rows still to come would fit an eighth of
     // a part, the part being sent ends, so that the last is small. Once only, so a count that was
     // wrong (rows added meanwhile) costs one small part, never a run of them.

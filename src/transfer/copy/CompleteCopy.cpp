@@ -82,14 +82,10 @@ public:
 private:
     bool connect()
     {
-        g_(104, [&] {
-            for (platform::Connection *c : {&source_, &rows_, &destination_, &checker_})
-                setCopyTimeouts(*c, ui_.yield);
-            destination_.setLocalLoads(true); // the bulk load's own rows, and nothing else
-        });
-        return g_.attempt(106, [&] { openForCopy(source_, rows_, ends_.sourceProfile); })
-               && g_.attempt(106, [&] { openForCopy(destination_, checker_, ends_.destinationProfile); })
-               && g_.attempt(106, [&] {
+        g_(step::Timeouts, [&] { destination_.setLocalLoads(true); }); // the bulk load's own rows, and nothing else
+        return openRunSessions(g_, ui_.yield,
+                               {{&source_, &rows_, ends_.sourceProfile}, {&destination_, &checker_, ends_.destinationProfile}})
+               && g_.attempt(step::Login, [&] {
                       startSourceSession(checker_); // reads in UTC as the source session does
                       prepareSourceSession(source_);
                       // Table definitions in backquotes whatever the server's own mode.
@@ -125,7 +121,7 @@ private:
             return true;
         const std::string table = name.toStdString();
         SourceTable source;
-        if (!g_.attempt(120, [&] { source = sourceTable(source_, table); }))
+        if (!g_.attempt(step::Definition, [&] { source = sourceTable(source_, table); }))
             return false;
         if (source.type == "VIEW") {
             views_.add(name, existing); // once the tables it may read are in

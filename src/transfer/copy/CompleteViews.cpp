@@ -16,22 +16,16 @@
 
 namespace transfer {
 
-namespace {
-
-constexpr int NoSuchTable = 1146;
-
-} // namespace
-
 void ViewsAfterTables::copyAsTable(const QString &name)
 {
     // A view has no rows of its own: it arrives as the plain copy makes it, a table.
     const std::string table = name.toStdString();
     run_.ui.log.appendEntry(viewAsTableLine(table));
     std::vector<ColumnDefinition> columns;
-    if (!run_.g.attempt(120, [&] { columns = describeColumns(run_.source, table, run_.ui.yield); }))
+    if (!run_.g.attempt(step::Definition, [&] { columns = describeColumns(run_.source, table, run_.ui.yield); }))
         return;
     const bool created = copySchema(run_.sink, table, columns, run_.session.types);
-    const bool read = run_.g.attempt(122, [&] {
+    const bool read = run_.g.attempt(step::Rows, [&] {
         const long long n = countRows(run_.source, table);
         RowStream rows(run_.source, table, columns, run_.session.noBackslashEscapes);
         copyRows(rows, run_.sink, table, n, run_.ui.yield, run_.ui.progress);
@@ -54,7 +48,7 @@ std::vector<CopiedTable> ViewsAfterTables::make()
     if (views_.empty())
         return made_;
     std::string database;
-    if (!run_.g.attempt(120, [&] {
+    if (!run_.g.attempt(step::Definition, [&] {
             platform::RecordSet r = run_.source.execute("SELECT DATABASE()");
             database = r.eof() ? std::string() : std::string(r.value(0).bytes);
             r.close();
@@ -73,7 +67,7 @@ std::vector<CopiedTable> ViewsAfterTables::make()
                     lost_ = true;
                     return made_;
                 }
-                if (e.number() == NoSuchTable) {
+                if (e.number() == platform::server_error::NoSuchTable) {
                     ++view;
                     continue;
                 }

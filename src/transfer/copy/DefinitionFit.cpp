@@ -186,13 +186,13 @@ std::string DefinitionFit::adapt(std::string_view create, std::vector<std::strin
 }
 
 void DefinitionFit::makeFitted(std::string_view definition, const std::function<void(const std::string &)> &create,
-                               const std::function<void(const std::string &)> &said)
+                               const std::function<void(const std::string &)> &adapted)
 {
     std::vector<std::string> changes;
     std::string fitted = adapt(definition, changes);
     for (int left = RefusedClausesAtMost;; --left) {
         for (const std::string &change : changes)
-            said(change);
+            adapted(change);
         changes.clear();
         try {
             create(fitted);

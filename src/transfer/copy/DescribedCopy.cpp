@@ -28,8 +28,8 @@ public:
             return;
         if (!walkSelectedTables(g_, ends_.source, [&](const QString &name) { return copyTable(name); }))
             return;
-        g_(126, [&] { source_.close(); });
-        g_(126, [&] { destination_.close(); });
+        g_(step::Close, [&] { source_.close(); });
+        g_(step::Close, [&] { destination_.close(); });
     }
 
     const QStringList &leftAlone() const { return leftAlone_; }
@@ -37,13 +37,9 @@ public:
 private:
     bool connect()
     {
-        g_(104, [&] {
-            setCopyTimeouts(source_, ui_.yield);
-            setCopyTimeouts(destination_, ui_.yield);
-        });
-        return g_.attempt(106, [&] { openForCopy(source_, ends_.sourceProfile); })
-               && g_.attempt(106, [&] { openForCopy(destination_, ends_.destinationProfile); })
-               && g_.attempt(106, [&] {
+        return openRunSessions(g_, ui_.yield,
+                               {{&source_, nullptr, ends_.sourceProfile}, {&destination_, nullptr, ends_.destinationProfile}})
+               && g_.attempt(step::Login, [&] {
                       prepareSourceSession(source_);
                       session_ = prepareDestinationSession(destination_, source_);
                       sink_.setStatementLimit(session_.maxAllowedPacket);
@@ -66,9 +62,9 @@ private:
         bool created = false;
         bool read = false;
         std::vector<ColumnDefinition> columns;
-        if (g_.attempt(120, [&] { columns = describeColumns(source_, table, ui_.yield); })) {
+        if (g_.attempt(step::Definition, [&] { columns = describeColumns(source_, table, ui_.yield); })) {
             created = copySchema(sink_, table, columns, session_.types);
-            read = g_.attempt(122, [&] {
+            read = g_.attempt(step::Rows, [&] {
                 const long long n = countRows(source_, table);
                 RowStream rows(source_, table, columns, session_.noBackslashEscapes);
                 copyRows(rows, sink_, table, n, ui_.yield, ui_.progress);
@@ -78,7 +74,7 @@ private:
             settleOverwrite(name, existing, *old, created && read && sink_.sending(), created);
         // The list shows the table whenever it now exists in the destination, even half filled.
         else if (created)
-            g_(124, [&] { showListTable(ends_.destination, name, session_.names); });
+            g_(step::IntoList, [&] { showListTable(ends_.destination, name, session_.names); });
         return read;
     }
 
@@ -94,7 +90,7 @@ private:
         if (answer != platform::Yes)
             return false;
         const auto reopen = [this](platform::Connection &c) { openForCopy(c, ends_.destinationProfile); };
-        if (g_.attempt(118, [&] { old.emplace(destination_, existing.toStdString(), name.toStdString(), reopen); }))
+        if (g_.attempt(step::Overwrite, [&] { old.emplace(destination_, existing.toStdString(), name.toStdString(), reopen); }))
             removeListTable(ends_.destination, existing, session_.names);
         return true;
     }
@@ -104,13 +100,13 @@ private:
                          bool created)
     {
         if (complete) {
-            g_(124, [&] { old.dropOld(); });
-            g_(124, [&] { showListTable(ends_.destination, name, session_.names); });
+            g_(step::IntoList, [&] { old.dropOld(); });
+            g_(step::IntoList, [&] { showListTable(ends_.destination, name, session_.names); });
             return;
         }
         const QString aside = QString::fromStdString(old.asideName());
-        const bool restored = g_.attempt(124, [&] { old.putBack(created); });
-        g_(124, [&] { ends_.destination.append(restored ? existing : aside); });
+        const bool restored = g_.attempt(step::IntoList, [&] { old.putBack(created); });
+        g_(step::IntoList, [&] { ends_.destination.append(restored ? existing : aside); });
         ui_.dialogs.message(restored ? overwriteUndoneMessage(existing) : overwriteNotUndoneMessage(existing, aside));
     }
 

@@ -22,6 +22,19 @@ bool mayHaveMariaDbClauses(const std::string &create)
 
 namespace {
 
+// Takes the version comment at..end+2 out of text with the blanks before it, says so, and returns
+// where the text goes on.
+size_t eraseComment(std::string &text, size_t at, size_t end, const std::string &clause, const char *make,
+                    std::vector<std::string> &changes)
+{
+    size_t from = at;
+    while (from > 0 && text[from - 1] == ' ')
+        --from;
+    text.erase(from, end + 2 - from);
+    changes.push_back("clause " + clause + " left out: " + make + " does not know it");
+    return from;
+}
+
 // MariaDB's types of addresses and UUIDs as the text they are read as, which MySQL keeps exactly;
 // byte for byte, as MariaDB compares them.
 struct TextType {
@@ -115,12 +128,7 @@ std::string withoutMySqlClauses(const std::string &create, std::vector<std::stri
                 at += clause.size();
                 continue;
             }
-            size_t from = at;
-            while (from > 0 && line[from - 1] == ' ')
-                --from;
-            line.erase(from, end + 2 - from);
-            changes.push_back("clause " + clause + " left out: MariaDB does not know it");
-            at = from;
+            at = eraseComment(line, at, end, clause, "MariaDB", changes);
         }
         kept.push_back(std::move(line));
     }
@@ -144,12 +152,7 @@ std::string withoutMariaDbClauses(const std::string &create, std::vector<std::st
         std::string clause = out.substr(body, end - body);
         clause.erase(0, clause.find_first_not_of(' '));
         clause.erase(clause.find_last_not_of(' ') + 1);
-        size_t from = at;
-        while (from > 0 && out[from - 1] == ' ')
-            --from;
-        out.erase(from, end + 2 - from);
-        changes.push_back("clause " + clause + " left out: MySQL does not know it");
-        at = from;
+        at = eraseComment(out, at, end, clause, "MySQL", changes);
     }
     // Table options after the closing parenthesis of the columns.
     const auto dropOption = [&](const std::string &option, const std::string &change) {

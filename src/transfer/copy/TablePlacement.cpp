@@ -11,7 +11,6 @@ namespace transfer {
 
 namespace {
 
-constexpr int TableExists = 1050;
 constexpr int FreeNameAttempts = 100;
 
 } // namespace
@@ -25,7 +24,7 @@ std::string TablePlacement::createBuilding(const std::string &create, const std:
             send_(renamedCreate(create, table, candidate));
             return candidate;
         } catch (const platform::DbError &e) {
-            if (e.number() != TableExists || attempt == FreeNameAttempts)
+            if (e.number() != platform::server_error::TableExists || attempt == FreeNameAttempts)
                 throw;
         }
     }
@@ -50,7 +49,7 @@ void TablePlacement::swapIn(const std::string &table, const std::string &replace
         try {
             send_(swap);
         } catch (const platform::DbError &e) {
-            if (e.number() != TableExists || replaced.empty() || attempt == FreeNameAttempts)
+            if (e.number() != platform::server_error::TableExists || replaced.empty() || attempt == FreeNameAttempts)
                 throw;
             continue;
         }

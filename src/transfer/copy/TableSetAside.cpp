@@ -11,7 +11,6 @@ namespace transfer {
 
 namespace {
 
-constexpr int TableExists = 1050;
 constexpr int Attempts = 100;
 
 } // namespace
@@ -31,7 +30,7 @@ TableSetAside::TableSetAside(platform::Connection &destination, std::string tabl
             aside_ = candidate;
             return;
         } catch (const platform::DbError &e) {
-            if (e.number() != TableExists || n == Attempts)
+            if (e.number() != platform::server_error::TableExists || n == Attempts)
                 throw;
         }
     }

@@ -6,7 +6,8 @@
 #include "transfer/shared/DefinitionCheck.h"
 #include "transfer/shared/ServerText.h"
 
-#include <regex>
+#include <QRegularExpression>
+
 
 namespace transfer {
 
@@ -89,8 +90,9 @@ std::string viewDefinitionFor(platform::Connection &source, const std::string &v
         const size_t end = options.find(" SQL SECURITY", definer);
         options.erase(definer, end == std::string::npos ? std::string::npos : end + 1 - definer);
     }
-    static const std::regex allowed("^(ALGORITHM=(UNDEFINED|MERGE|TEMPTABLE) ?)?(SQL SECURITY (DEFINER|INVOKER))? ?$");
-    if (!std::regex_match(options, allowed))
+    static const QRegularExpression allowed(QRegularExpression::anchoredPattern(
+        QStringLiteral("(ALGORITHM=(UNDEFINED|MERGE|TEMPTABLE) ?)?(SQL SECURITY (DEFINER|INVOKER))? ?")));
+    if (!allowed.match(QString::fromStdString(options)).hasMatch())
         throw notOne();
     checkViewBody(source, view, std::string_view(definition).substr(viewWord + named.size()));
     std::string made = head + options + definition.substr(viewWord);

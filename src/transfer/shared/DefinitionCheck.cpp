@@ -22,7 +22,7 @@ namespace {
                                    + ". It was not passed on: nothing was sent for it.");
 }
 
-bool isWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$'; }
+bool isIdentifierChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$'; }
 
 std::string upper(std::string_view word)
 {
@@ -48,9 +48,9 @@ std::vector<std::string> tokens(std::string_view text)
                 ++i;
         } else if (text.substr(i, 2) == "*/") {
             i += 2;
-        } else if (isWordChar(c)) {
+        } else if (isIdentifierChar(c)) {
             size_t end = i;
-            while (end < text.size() && isWordChar(text[end]))
+            while (end < text.size() && isIdentifierChar(text[end]))
                 ++end;
             out.push_back(upper(text.substr(i, end - i)));
             i = end;
@@ -161,7 +161,7 @@ void checkTail(const platform::Connection &source, std::string_view table, std::
 bool startsWithWord(std::string_view line, std::string_view words)
 {
     return line.size() > words.size() && upper(line.substr(0, words.size())) == words
-           && !isWordChar(line[words.size()]);
+           && !isIdentifierChar(line[words.size()]);
 }
 
 } // namespace

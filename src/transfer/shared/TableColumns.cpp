@@ -51,7 +51,7 @@ std::vector<StoredColumn> storedColumns(platform::Connection &source, std::strin
     }
     r.close();
     if (columns.empty())
-        throw platform::DbError(1146, "The table has no columns to copy, or is gone.");
+        throw platform::DbError(platform::server_error::NoSuchTable, "The table has no columns to copy, or is gone.");
     return columns;
 }
 

@@ -78,7 +78,7 @@ std::string showCreateTable(platform::Connection &server, std::string_view table
     platform::appendBackquoted(query, table);
     platform::RecordSet r = server.execute(query);
     if (r.eof() || r.fieldCount() < 2)
-        throw platform::DbError(1146, "No answer to: " + query.substr(0, 80));
+        throw platform::DbError(platform::server_error::NoSuchTable, "No answer to: " + query.substr(0, 80));
     std::string create(r.value(1).bytes);
     r.close();
     return create;

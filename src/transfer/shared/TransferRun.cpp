@@ -113,13 +113,37 @@ private:
 
 } // namespace
 
-bool walkSelectedTables(app::Guard &g, const sides::TableList &source, const std::function<bool(const QString &)> &copy)
+bool openRunSessions(app::Guard &g, platform::EventYield &yield, std::initializer_list<RunSessions> sides)
 {
-    for (int position = source.count() - 1; position >= 0; --position) {
-        if (g.when(114, [&] { return !source.isSelected(position); }))
+    g(step::Timeouts, [&] {
+        for (const RunSessions &side : sides)
+            for (platform::Connection *c : {side.first, side.second})
+                if (c)
+                    setCopyTimeouts(*c, yield);
+    });
+    for (const RunSessions &side : sides) {
+        const bool open = g.attempt(step::Login, [&] {
+            if (side.second)
+                openForCopy(*side.first, *side.second, side.profile);
+            else
+                openForCopy(*side.first, side.profile);
+        });
+        if (!open)
+            return false;
+    }
+    return true;
+}
+
+bool walkSelectedTables(app::Guard &g, const sides::TableList &source, const std::function<bool(const QString &)> &copy,
+                        WalkOrder order)
+{
+    const int count = source.count();
+    for (int i = 0; i < count; ++i) {
+        const int position = order == WalkOrder::LastFirst ? count - 1 - i : i;
+        if (g.when(step::SkipUnselected, [&] { return !source.isSelected(position); }))
             continue;
         QString name;
-        g(116, [&] { name = source.text(position); });
+        g(step::TakeName, [&] { name = source.text(position); });
         if (!copy(name))
             return false;
     }
@@ -137,9 +161,9 @@ void runSelectedTables(const TransferEnds &ends, const TransferUi &ui,
     {
         app::Guard g(ui.dialogs, ends.location);
         RunEnding ending(ui.pointer, ui.progress);
-        g(102, [&] { ending.start(); });
+        g(step::Hourglass, [&] { ending.start(); });
         leftAlone = run(g);
-        g(128, [&] { ending.end(); });
+        g(step::RunEnd, [&] { ending.end(); });
     }
     if (!leftAlone.isEmpty())
         ui.dialogs.message(sameDatabaseMessage(leftAlone));

@@ -7,12 +7,14 @@
 #include <QStringList>
 
 #include <functional>
+#include <initializer_list>
 
 namespace app {
 class Guard;
 class PointerControl;
 } // namespace app
 namespace platform {
+class Connection;
 class Dialogs;
 class EventYield;
 } // namespace platform
@@ -28,6 +30,22 @@ class ProgressIndicator;
 inline const QString PleaseSelectATableDot = QStringLiteral("Please select a table.");
 
 // One direction of a copy: the selected tables of source go to destination.
+// The steps of a run, as its error report numbers them (the described copy's numbering, which the
+// complete copy and Compare share).
+namespace step {
+inline constexpr int Hourglass = 102;
+inline constexpr int Timeouts = 104;
+inline constexpr int Login = 106;
+inline constexpr int SkipUnselected = 114;
+inline constexpr int TakeName = 116;
+inline constexpr int Overwrite = 118;
+inline constexpr int Definition = 120;
+inline constexpr int Rows = 122;
+inline constexpr int IntoList = 124;
+inline constexpr int Close = 126;
+inline constexpr int RunEnd = 128;
+} // namespace step
+
 struct TransferEnds {
     sides::TableList &source;
     sides::TableList &destination;
@@ -75,8 +93,20 @@ QString overwriteNotUndoneMessage(const QString &table, const QString &aside);
 void runSelectedTables(const TransferEnds &ends, const TransferUi &ui,
                        const std::function<QStringList(app::Guard &)> &run);
 
+// The sessions a run opens to one side: one, or two logged in at once.
+struct RunSessions {
+    platform::Connection *first;
+    platform::Connection *second; // nullptr: one session
+    const sides::ConnectionProfile &profile;
+};
+// Steps 104 and 106 of every run: each session gets a copy's time-outs, then each side logs in,
+// in the order given. False, the failure told, when one cannot.
+bool openRunSessions(app::Guard &g, platform::EventYield &yield, std::initializer_list<RunSessions> sides);
+
 // Hands each selected entry's name to copy, last list entry first, until copy says to stop
 // (false); false when it did.
-bool walkSelectedTables(app::Guard &g, const sides::TableList &source, const std::function<bool(const QString &)> &copy);
+enum class WalkOrder { LastFirst, FirstLast };
+bool walkSelectedTables(app::Guard &g, const sides::TableList &source, const std::function<bool(const QString &)> &copy,
+                        WalkOrder order = WalkOrder::LastFirst);
 
 } // namespace transfer

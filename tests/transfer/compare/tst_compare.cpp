@@ -166,8 +166,8 @@ void CompareTest::definitionsDifferOnlyWhereItMatters()
     QFETCH(QString, lineTwo);
     const transfer::DefinitionDifference d = transfer::compareDefinitions(one.toStdString(), two.toStdString());
     QCOMPARE(d.same, lineOne.isEmpty());
-    QCOMPARE(QString::fromStdString(d.one), lineOne);
-    QCOMPARE(QString::fromStdString(d.two), lineTwo);
+    QCOMPARE(QString::fromStdString(d.first), lineOne);
+    QCOMPARE(QString::fromStdString(d.second), lineTwo);
 }
 
 void CompareTest::identicalTablesAreSame()

@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <map>
-#include <regex>
 
 using namespace app;
 using namespace sides;
@@ -171,9 +170,9 @@ std::vector<std::string> comparableRows(const ScratchDatabase &db, const std::st
 // MariaDB's JSON is a LONGTEXT.
 std::string spelledByBoth(std::string type)
 {
-    static const std::regex width("^(tinyint|smallint|mediumint|int|bigint|year)\\(\\d+\\)");
+    static const QRegularExpression width(QStringLiteral("^(tinyint|smallint|mediumint|int|bigint|year)\\(\\d+\\)"));
     if (type.find("zerofill") == std::string::npos)
-        type = std::regex_replace(type, width, "$1");
+        type = QString::fromStdString(type).replace(width, QStringLiteral("\\1")).toStdString();
     return type == "json" ? "longtext" : type;
 }
 
