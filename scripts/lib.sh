@@ -2,6 +2,13 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TABULINK_BUILD:-$root/build}
 
+# What to undo when the calling script ends, however it ends: each step once, in order.
+exit_steps=()
+at_exit() {
+  exit_steps+=("$1")
+  trap 'for step in "${exit_steps[@]}"; do eval "$step"; done' EXIT
+}
+
 # Installs what is missing, builds, and starts the sandbox servers unless they already run;
 # servers started here are stopped again when the calling script ends.
 prepare() {
@@ -12,7 +19,7 @@ prepare() {
   "$root/scripts/build.sh"
   wait "$trees" || true
   if ! "$root/scripts/sandbox.sh" running; then
-    trap '"$root/scripts/sandbox.sh" stop' EXIT
+    at_exit '"$root/scripts/sandbox.sh" stop' 
     "$root/scripts/sandbox.sh" start --no-demo
   fi
   set -a

@@ -237,7 +237,7 @@ void BulkLoad::makeLastPartSmall()
         return;
     if (!counted_ && parts_.lookForCount && bytes_ >= lookForCountAt_) {
         lookForCountAt_ = bytes_ + (1 << 20); // a look costs a system call
-        parts_.lookForCount();
+        lookForCount();
     }
     if (!counted_)
         return;
@@ -256,6 +256,15 @@ void BulkLoad::partLoaded(const std::string &lastKey, bool last)
 {
     if (parts_.loaded)
         parts_.loaded(lastKey, last);
+    lookForCount(); // a part's check takes the count, if it had not come before
+}
+
+void BulkLoad::lookForCount()
+{
+    if (counted_ || !parts_.lookForCount)
+        return;
+    if (const std::optional<long long> rows = parts_.lookForCount())
+        setExpectedRows(*rows);
 }
 
 void BulkLoad::checkWarnings(unsigned int warnings, unsigned int errorValues)

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,12 +28,12 @@ std::string loadDataStatement(std::string_view table, const std::vector<StoredCo
 
 // A bulk load in parts of about bytes each, the rows read in the order of a key column: after
 // each part, loaded is told the key of its last row, and whether no row comes after it. Until
-// the load is told the source's row count, lookForCount is called now and then as rows are sent.
+// lookForCount gives the source's row count, it is asked now and then as rows are sent.
 struct BulkParts {
     int keyColumn = -1; // none: statements of BulkLoad::StatementBytes, rows in the server's order
     size_t bytes = 0;
     std::function<void(std::string_view lastKey, bool last)> loaded;
-    std::function<void()> lookForCount;
+    std::function<std::optional<long long>()> lookForCount;
 };
 
 // Streams a source table's stored columns into a destination table in bulk: LOAD DATA LOCAL fed
@@ -65,12 +66,6 @@ public:
 
     // Sends every row. Throws platform::DbError (a warning of the load counts as an error).
     void run();
-    // The bar's full length, once the count has come (the load may start on an estimate).
-    void setExpectedRows(long long rows)
-    {
-        expected_ = static_cast<double>(std::max(rows, 1LL));
-        counted_ = true;
-    }
     long long rows() const { return rows_; }
     size_t bytes() const { return bytes_; }
     bool usedInserts() const { return usedInserts_; }
@@ -84,6 +79,13 @@ private:
     void checkWarnings(unsigned int warnings, unsigned int errorValues);
     size_t produce(char *buffer, size_t size);
     void countRowSent();
+    // The bar's full length, once the count has come (the load may start on an estimate).
+    void lookForCount();
+    void setExpectedRows(long long rows)
+    {
+        expected_ = static_cast<double>(std::max(rows, 1LL));
+        counted_ = true;
+    }
     // Nothing overlaps the last part's check: once the rows still to come would fit an eighth of
     // a part, the part being sent ends, so that the last is small. Once only, so a count that was
     // wrong (rows added meanwhile) costs one small part, never a run of them.

@@ -51,9 +51,9 @@ ChunkKey chunkKey(platform::Connection &source, const SourceTable &table, const 
 
 ChunkedCheck::ChunkedCheck(platform::Connection &source, platform::Connection &destination,
                            std::string_view sourceTable, std::string_view copy, const std::vector<StoredColumn> &columns,
-                           int keyColumn, std::function<void(long long rows)> counted)
+                           int keyColumn)
     : source_(source), destination_(destination), sourceDigest_(digestStatement(sourceTable, columns)),
-      copyDigest_(digestStatement(copy, columns)), counted_(std::move(counted))
+      copyDigest_(digestStatement(copy, columns))
 {
     platform::appendBackquoted(key_, columns.at(static_cast<size_t>(keyColumn)).name);
     std::string count = "SELECT COUNT(*) FROM ";
@@ -62,10 +62,11 @@ ChunkedCheck::ChunkedCheck(platform::Connection &source, platform::Connection &d
     countPending_ = true;
 }
 
-void ChunkedCheck::countIfCome()
+std::optional<long long> ChunkedCheck::countIfCome()
 {
     if (countPending_ && source_.answerArriving())
         takeCount();
+    return sourceRows_;
 }
 
 void ChunkedCheck::takeCount()
@@ -78,7 +79,7 @@ void ChunkedCheck::takeCount()
     r.close();
     if (!wholeNumberText(rows) || rows[0] == '-' || rows.size() >= 19)
         throw platform::DbError(0, "The source gave no row count for the table.");
-    counted_(std::stoll(rows));
+    sourceRows_ = std::stoll(rows);
 }
 
 void ChunkedCheck::loaded(std::string_view lastKey, bool last)

@@ -4,6 +4,7 @@
 #include "transfer/shared/Catalog.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,11 +30,10 @@ ChunkKey chunkKey(platform::Connection &source, const SourceTable &table, const 
 // the first part's and above the last's too, so a row that was missed or added anywhere shows.
 class ChunkedCheck {
 public:
-    // Asks the source for the table's row count at once, told to counted when it has come, so the
-    // count costs the load no time of its own.
+    // Asks the source for the table's row count at once, taken when it has come, so the count
+    // costs the load no time of its own.
     ChunkedCheck(platform::Connection &source, platform::Connection &destination, std::string_view sourceTable,
-                 std::string_view copy, const std::vector<StoredColumn> &columns, int keyColumn,
-                 std::function<void(long long rows)> counted);
+                 std::string_view copy, const std::vector<StoredColumn> &columns, int keyColumn);
     ChunkedCheck(const ChunkedCheck &) = delete;
     ChunkedCheck &operator=(const ChunkedCheck &) = delete;
 
@@ -42,8 +42,8 @@ public:
     void loaded(std::string_view lastKey, bool last);
     // Every row is in: the rest of the keys, then the last answers. Throws platform::DbError.
     void finish();
-    // While a part is sent: the row count is taken if it has come, without waiting for it.
-    void countIfCome();
+    // The source's row count once it has come: taken while a part is sent, without waiting for it.
+    std::optional<long long> countIfCome();
     // After a failure: answers still on their way are read, so both sessions can be used again.
     void settle();
     long long parts() const { return parts_; }
@@ -65,7 +65,7 @@ private:
     bool pending_ = false;
     bool coveredToEnd_ = false; // the last range asked has no upper end
     bool countPending_ = false;
-    std::function<void(long long)> counted_;
+    std::optional<long long> sourceRows_;
     long long parts_ = 0;
 };
 

@@ -212,18 +212,15 @@ private:
         // next one loads; otherwise the whole table once it is in.
         const ChunkKey key = history ? ChunkKey{} : chunkKey(source_, source, columns);
         BulkParts parts;
-        BulkLoad *loading = nullptr;
         if (key.column >= 0) {
-            check_.emplace(source_, checker_, table, building, columns, key.column,
-                           [&loading](long long rows) { loading->setExpectedRows(rows); });
+            check_.emplace(source_, checker_, table, building, columns, key.column);
             parts = {key.column, partBytes_, [this](std::string_view lastKey, bool last) { check_->loaded(lastKey, last); },
-                     [this] { check_->countIfCome(); }};
+                     [this] { return check_->countIfCome(); }};
         }
         const long long expected = key.column >= 0 ? key.estimatedRows : countRows(source_, table);
         BulkLoad load({rows_, destination_, session_.noBackslashEscapes, session_.maxAllowedPacket,
                        partBytes_ == PartBytes ? BulkLoad::NearInsertBytes : 0},
                       {ui_.yield, ui_.progress, ui_.log}, table, building, columns, expected, history, std::move(parts));
-        loading = &load;
         long long checkedParts = 0;
         if (check_) {
             load.run();
