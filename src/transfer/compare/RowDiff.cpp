@@ -15,8 +15,8 @@ namespace {
 
 class Narrowing {
 public:
-    Narrowing(const ComparedTable &here, const ComparedTable &there, bool wholeNumberKey)
-        : here_(here), there_(there), wholeNumberKey_(wholeNumberKey),
+    Narrowing(const ComparedTable &here, const ComparedTable &there, bool wholeNumberKey, size_t mostKeys)
+        : here_(here), there_(there), wholeNumberKey_(wholeNumberKey), mostKeys_(mostKeys),
           questionBytes_(std::min(here.questionBytes, there.questionBytes))
     {
     }
@@ -113,6 +113,7 @@ private:
     struct Found {
         Position position = 0;
         std::string shown;
+        Cells key;
         int onHere = 0;
         int onThere = 0;
         std::string checksumHere;
@@ -167,7 +168,7 @@ private:
         std::sort(known.begin(), known.end());
         for (size_t i = 0; i < level.size(); ++i) {
             const auto below = std::lower_bound(known.begin(), known.end(), level[i].low) - known.begin();
-            if (static_cast<size_t>(below) + i >= static_cast<size_t>(MostDifferingKeys)) {
+            if (mostKeys_ > 0 && static_cast<size_t>(below) + i >= mostKeys_) {
                 level.resize(i);
                 result_.more = true;
                 return;
@@ -316,13 +317,14 @@ private:
         if (f.shown.empty()) {
             f.shown = std::move(shown);
             f.position = position;
+            f.key.assign(cells.begin() + 1, cells.end() - 1);
         } else if (f.position != position) {
             f.onHere = f.onThere = 2; // the same key in two places: it differs, whatever else
         }
         return f;
     }
 
-    // The first MostDifferingKeys differing rows in the order of their positions, listed in key
+    // The first mostKeys differing rows in the order of their positions, listed in key
     // order.
     void report()
     {
@@ -332,8 +334,8 @@ private:
                 differing.emplace_back(entry.second.position, &entry);
         std::stable_sort(differing.begin(), differing.end(),
                          [](const auto &a, const auto &b) { return a.first < b.first; });
-        if (differing.size() > static_cast<size_t>(MostDifferingKeys)) {
-            differing.resize(MostDifferingKeys);
+        if (mostKeys_ > 0 && differing.size() > mostKeys_) {
+            differing.resize(mostKeys_);
             result_.more = true;
         }
         if (!wholeNumberKey_)
@@ -343,13 +345,15 @@ private:
             const Found &f = entry->second;
             result_.rows.push_back({f.shown, f.onThere == 0   ? DifferingRow::Kind::OnlyHere
                                              : f.onHere == 0 ? DifferingRow::Kind::OnlyThere
-                                                            : DifferingRow::Kind::Differs});
+                                                            : DifferingRow::Kind::Differs,
+                                   f.key});
         }
     }
 
     const ComparedTable &here_;
     const ComparedTable &there_;
     bool wholeNumberKey_;
+    size_t mostKeys_;
     size_t questionBytes_;
     RowComparison result_;
     std::map<std::string, Found> found_;
@@ -359,9 +363,9 @@ private:
 
 } // namespace
 
-RowComparison compareRows(const ComparedTable &here, const ComparedTable &there, bool wholeNumberKey)
+RowComparison compareRows(const ComparedTable &here, const ComparedTable &there, bool wholeNumberKey, size_t mostKeys)
 {
-    return Narrowing(here, there, wholeNumberKey).run();
+    return Narrowing(here, there, wholeNumberKey, mostKeys).run();
 }
 
 } // namespace transfer

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transfer/compare/CompareAnswers.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -27,13 +29,15 @@ struct DifferingRow {
     enum class Kind { OnlyHere, OnlyThere, Differs };
     std::string key; // as shown: 17, 'abc', (3, 'x')
     Kind kind = Kind::Differs;
+    Cells keyValues; // the key's values as the server sent them, to find the row by
+
 };
 
 struct RowComparison {
     long long rowsHere = 0;
     long long rowsThere = 0;
     bool same = false;
-    std::vector<DifferingRow> rows; // of a keyed table, at most MostDifferingKeys, in key order
+    std::vector<DifferingRow> rows; // of a keyed table, at most the keys asked for, in key order
     bool more = false;              // more rows differ than are listed
     long long queries = 0;          // asked of each server
 };
@@ -48,9 +52,11 @@ inline constexpr long long FewRows = 64;
 // whole table, then of RangeParts parts of each differing key range, level by level, until a range
 // holds a few rows, whose keys and own checksums are read. A level's ranges go in as few questions
 // as fit, so the questions grow like the logarithm of the table's size, their clauses like the
-// differing rows times it; ranges after the first MostDifferingKeys differing rows are left.
+// differing rows times it; ranges after the first mostKeys differing rows are left (0: none is,
+// for a change of every differing row).
 // Both servers work on each question at once. Throws platform::DbError, also when an answer is
 // not what was asked for.
-RowComparison compareRows(const ComparedTable &here, const ComparedTable &there, bool wholeNumberKey);
+RowComparison compareRows(const ComparedTable &here, const ComparedTable &there, bool wholeNumberKey,
+                          size_t mostKeys = MostDifferingKeys);
 
 } // namespace transfer

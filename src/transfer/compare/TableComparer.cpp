@@ -73,7 +73,7 @@ ComparedTable compared(const CompareSide &side, const std::string &table, const 
 } // namespace
 
 TableComparison compareTables(const CompareSide &here, const ListedTable &hereTable, const CompareSide &there,
-                              const ListedTable &thereTable)
+                              const ListedTable &thereTable, size_t mostKeys)
 {
     TableComparison c;
     c.table = hereTable.name;
@@ -105,7 +105,7 @@ TableComparison compareTables(const CompareSide &here, const ListedTable &hereTa
     const bool wholeNumbers =
         key.size() == 1 && wholeNumberType(hereKey[0].dataType) && wholeNumberType(thereKey[0].dataType);
     c.rows = compareRows(compared(here, hereName, hereCompared, hereKey, wholeNumbers),
-                         compared(there, thereName, thereCompared, thereKey, wholeNumbers), wholeNumbers);
+                         compared(there, thereName, thereCompared, thereKey, wholeNumbers), wholeNumbers, mostKeys);
     c.keyed = !key.empty();
     c.columnsCompared = hereCompared.size();
     c.someColumnsOnOneSide = hereCompared.size() != hereColumns.size() || thereCompared.size() != thereColumns.size();

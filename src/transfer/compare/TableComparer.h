@@ -18,9 +18,10 @@ struct CompareSide {
 };
 
 // here's table against there's: definitions, then rows on the columns both have, by key where
-// the table has a usable one. Result is Same or Differs; throws platform::DbError where a server
-// cannot answer, or the tables share no column.
+// the table has a usable one, listing the first mostKeys differing keys (0: every one, with the
+// key's values, for a change of them). Result is Same or Differs; throws platform::DbError where
+// a server cannot answer, or the tables share no column.
 TableComparison compareTables(const CompareSide &here, const ListedTable &hereTable, const CompareSide &there,
-                              const ListedTable &thereTable);
+                              const ListedTable &thereTable, size_t mostKeys = MostDifferingKeys);
 
 } // namespace transfer

@@ -9,6 +9,8 @@
 #include "tables/Form2.h"
 #include "transfer/compare/DefinitionDiff.h"
 #include "transfer/compare/TableCompare.h"
+#include "transfer/compare/TableComparer.h"
+#include "transfer/shared/Sessions.h"
 #include "ui_Form2.h"
 
 #include <QMenu>
@@ -68,6 +70,7 @@ private slots:
     void exactlyTheDifferingKeysOfABigTable_data();
     void exactlyTheDifferingKeysOfABigTable();
     void textAndCompositeKeysAreNamedToo();
+    void everyDifferingKeyComesWithItsValues();
     void aTableWithoutAKeyDiffersByItsDigest();
     void nullIsNotEmpty();
     void theWidestKeysAreFound();
@@ -321,6 +324,57 @@ void CompareTest::textAndCompositeKeysAreNamedToo()
              QStringLiteral("-- pairs: rows differ: 2 of 5,000 on #1 and 5,001 on #2 (keys ('it''s', 1) only on #2, "
                             "('k42', 42) differs)"));
     QCOMPARE(h.line(QStringLiteral("tags")), QStringLiteral("-- tags: rows differ: 1 of 3,000 (keys 'tag 2999' differs)"));
+}
+
+// What a change of the differing rows starts from: not the first hundred keys but every one, each
+// with the values to find its row by, bytes as stored (a zero byte, a quote) included.
+void CompareTest::everyDifferingKeyComesWithItsValues()
+{
+    ScratchDatabase one(1, QStringLiteral("cmpall1"));
+    ScratchDatabase two(2, QStringLiteral("cmpall2"));
+    for (const ScratchDatabase *db : {&one, &two}) {
+        db->exec("CREATE TABLE pairs (code VARBINARY(20) NOT NULL, n INT NOT NULL, v INT, PRIMARY KEY (code, n))");
+        db->exec("INSERT INTO pairs SELECT CONCAT('k', seq % 7), seq, seq FROM seq_1_to_6000");
+    }
+    two.exec("UPDATE pairs SET v = -v WHERE n % 40 = 0"); // 150 rows
+    two.exec("DELETE FROM pairs WHERE n = 7");
+    one.exec("INSERT INTO pairs VALUES (x'7A0027', 1, 1)"); // z, a zero byte, a quote: only on #1
+
+    platform::Connection a;
+    platform::Connection b;
+    a.open(one.connectionString().toStdString());
+    b.open(two.connectionString().toStdString());
+    for (platform::Connection *c : {&a, &b})
+        transfer::prepareSourceSession(*c);
+    const transfer::CompareSide here{a, transfer::serverRules(a), 1};
+    const transfer::CompareSide there{b, transfer::serverRules(b), 2};
+    const transfer::ListedTable table{QStringLiteral("pairs"), "BASE TABLE"};
+
+    const transfer::TableComparison listed = transfer::compareTables(here, table, there, table);
+    QCOMPARE(listed.rows.rows.size(), size_t(transfer::MostDifferingKeys));
+    QVERIFY(listed.rows.more);
+
+    const transfer::TableComparison all = transfer::compareTables(here, table, there, table, 0);
+    QVERIFY(!all.rows.more);
+    QCOMPARE(all.rows.rows.size(), size_t(152));
+    int changed = 0;
+    for (const transfer::DifferingRow &r : all.rows.rows) {
+        QCOMPARE(r.keyValues.size(), size_t(2));
+        QVERIFY(r.keyValues[0] && r.keyValues[1]);
+        const int n = std::stoi(*r.keyValues[1]);
+        if (r.kind == transfer::DifferingRow::Kind::Differs) {
+            QCOMPARE(n % 40, 0);
+            QCOMPARE(*r.keyValues[0], "k" + std::to_string(n % 7));
+            ++changed;
+        } else if (r.kind == transfer::DifferingRow::Kind::OnlyHere && n == 7) {
+            QCOMPARE(*r.keyValues[0], std::string("k0"));
+        } else {
+            QCOMPARE(int(r.kind), int(transfer::DifferingRow::Kind::OnlyHere));
+            QCOMPARE(*r.keyValues[0], std::string("z\0'", 3));
+            QCOMPARE(n, 1);
+        }
+    }
+    QCOMPARE(changed, 150);
 }
 
 void CompareTest::aTableWithoutAKeyDiffersByItsDigest()
