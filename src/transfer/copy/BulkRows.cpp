@@ -276,6 +276,47 @@ void BulkLoad::checkWarnings(unsigned int warnings, unsigned int errorValues)
     throw warningRefusal(ends_.destination, errorValues > 0);
 }
 
+namespace {
+
+// The INSERT sent last, whose answer is read once the next is made: the server works on one
+// while the rows of the next are read and written. Read and dropped when the load fails, so the
+// session can be used again.
+class PendingInsert {
+public:
+    explicit PendingInsert(platform::Connection &destination) : destination_(destination) {}
+    ~PendingInsert()
+    {
+        if (!sent_)
+            return;
+        try {
+            destination_.discardResult();
+        } catch (const std::exception &) {
+            // The failure that ended the load is the one to report.
+        }
+    }
+    PendingInsert(const PendingInsert &) = delete;
+    PendingInsert &operator=(const PendingInsert &) = delete;
+
+    void send(const std::string &statement)
+    {
+        destination_.sendQuery(statement);
+        sent_ = true;
+    }
+    bool sent() const { return sent_; }
+    // Its answer; throws platform::DbError when the server refused it.
+    void answer()
+    {
+        sent_ = false;
+        destination_.readResult().close();
+    }
+
+private:
+    platform::Connection &destination_;
+    bool sent_ = false;
+};
+
+} // namespace
+
 void BulkLoad::insertInBatches()
 {
     usedInserts_ = true;
@@ -296,7 +337,13 @@ void BulkLoad::insertInBatches()
     std::string statementLastKey;
     // The ENUM error values of the row read ahead belong to the next statement.
     unsigned int rowErrorValues = 0;
-    while (!record_.eof() || !row.empty()) {
+    // What the statement on its way needs once its answer is in.
+    PendingInsert pending(ends_.destination);
+    unsigned int pendingErrorValues = 0;
+    bool pendingEndsPart = false;
+    bool pendingLast = false;
+    std::string pendingLastKey;
+    for (;;) {
         statement = plainHead;
         long long inStatement = 0;
         unsigned int errorValues = 0;
@@ -318,6 +365,18 @@ void BulkLoad::insertInBatches()
             row.clear();
             ++inStatement;
         }
+        if (pending.sent()) {
+            pending.answer();
+            if (pendingErrorValues > 0) // a strict INSERT refuses what does not fit; IGNORE only warns
+                checkWarnings(ends_.destination.warningCount(), pendingErrorValues);
+            if (pendingEndsPart) {
+                if (transactions) {
+                    ui_.log.appendEntry("COMMIT");
+                    ends_.destination.execute("COMMIT");
+                }
+                partLoaded(pendingLastKey, pendingLast);
+            }
+        }
         if (inStatement == 0)
             break;
         const std::string &head = errorValues > 0 ? ignoringHead : plainHead;
@@ -328,19 +387,14 @@ void BulkLoad::insertInBatches()
             ends_.destination.execute("START TRANSACTION");
         }
         ui_.log.appendEntry(head + "… (" + std::to_string(inStatement) + " rows)");
-        ends_.destination.execute(statement);
-        if (errorValues > 0) // a strict INSERT refuses what does not fit; IGNORE only warns
-            checkWarnings(ends_.destination.warningCount(), errorValues);
+        pending.send(statement);
         inPart += statement.size();
-        const bool last = row.empty() && record_.eof();
-        if (!transactions || inPart >= partBytes_ || last) {
-            if (transactions) {
-                ui_.log.appendEntry("COMMIT");
-                ends_.destination.execute("COMMIT");
-            }
+        pendingErrorValues = errorValues;
+        pendingLast = row.empty() && record_.eof();
+        pendingEndsPart = !transactions || inPart >= partBytes_ || pendingLast;
+        pendingLastKey = statementLastKey;
+        if (pendingEndsPart)
             inPart = 0;
-            partLoaded(statementLastKey, last);
-        }
     }
 }
 

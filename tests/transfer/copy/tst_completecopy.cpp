@@ -72,6 +72,7 @@ private slots:
     void foreignKeysInEitherOrder();
     void lostSourceHalfwayKeepsTheOldTable();
     void closingDuringTheLoadEndsItCleanly();
+    void closingWhileAnInsertIsOnItsWayEndsItCleanly();
     void mutationBeforeVerificationIsCaught();
     void aPartThatDiffersIsNamed();
     void aFarServerTakesFewerParts();
@@ -177,6 +178,27 @@ void CompleteCopyTest::closingDuringTheLoadEndsItCleanly()
     QVERIFY_THROWS_EXCEPTION(platform::ProgramEnding, h.copy(one, two, {QStringLiteral("keyed")}));
     QVERIFY(h.pane.contents.contains(QStringLiteral("LOAD DATA LOCAL INFILE")));
     verifyOldTableIntact(two);
+}
+
+// Where the destination refuses LOAD DATA LOCAL, an INSERT is on its way while the next is made:
+// a close then still leaves the old table as it was and no half-built copy behind.
+void CompleteCopyTest::closingWhileAnInsertIsOnItsWayEndsItCleanly()
+{
+    GlobalSetting local(2, "local_infile", "0");
+    ScratchDatabase one(1, QStringLiteral("ccclosei1"));
+    ScratchDatabase two(2, QStringLiteral("ccclosei2"));
+    one.exec("CREATE TABLE keyed (id INT PRIMARY KEY, v VARCHAR(100))");
+    one.exec("INSERT INTO keyed SELECT seq, REPEAT('v', 100) FROM seq_1_to_40000");
+    createOldTable(two);
+    Harness h;
+    h.yield.hook = [&](int) {
+        if (h.progress.current >= 50)
+            throw platform::ProgramEnding();
+    };
+    QVERIFY_THROWS_EXCEPTION(platform::ProgramEnding, h.copy(one, two, {QStringLiteral("keyed")}));
+    QVERIFY(h.pane.contents.contains(QStringLiteral("INSERT INTO `tabulink_new")));
+    verifyOldTableIntact(two);
+    QCOMPARE(copyLeftovers(two), Rows{});
 }
 
 // Without a key to range over, the whole copy is checked once every row is in.
