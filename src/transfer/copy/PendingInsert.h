@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/DbConnection.h"
+
+#include <exception>
+#include <string>
+
+namespace transfer {
+
+// The INSERT sent last, whose answer is read once the next is made: the server works on one
+// while the rows of the next are read and written. Read and dropped when the load fails, so the
+// session can be used again.
+class PendingInsert {
+public:
+    explicit PendingInsert(platform::Connection &destination) : destination_(destination) {}
+    ~PendingInsert()
+    {
+        if (!sent_)
+            return;
+        try {
+            destination_.discardResult();
+        } catch (const std::exception &) {
+            // The failure that ended the load is the one to report.
+        }
+    }
+    PendingInsert(const PendingInsert &) = delete;
+    PendingInsert &operator=(const PendingInsert &) = delete;
+
+    void send(const std::string &statement)
+    {
+        destination_.sendQuery(statement);
+        sent_ = true;
+    }
+    bool sent() const { return sent_; }
+    // Its answer; throws platform::DbError when the server refused it.
+    void answer()
+    {
+        sent_ = false;
+        destination_.readResult().close();
+    }
+
+private:
+    platform::Connection &destination_;
+    bool sent_ = false;
+};
+
+} // namespace transfer
