@@ -103,7 +103,7 @@ std::string MatchStatements::insert(const Cells &row) const
     return s + ')';
 }
 
-std::string MatchStatements::update(const Cells &row, const std::vector<bool> &changed) const
+std::string MatchStatements::update(const Cells &row, const std::vector<bool> &changed, const Cells &keyValues) const
 {
     if (row.size() != columns_.size() || changed.size() != columns_.size())
         throw platform::DbError(0, "a row of the source has not the table's columns");
@@ -120,7 +120,7 @@ std::string MatchStatements::update(const Cells &row, const std::vector<bool> &c
         return {};
     std::string s = "UPDATE ";
     platform::appendBackquoted(s, table_);
-    return s + set + " WHERE " + keyCondition(keyOf(row)) + " LIMIT 1";
+    return s + set + " WHERE " + keyCondition(keyValues) + " LIMIT 1";
 }
 
 std::string MatchStatements::remove(const Cells &keyValues) const

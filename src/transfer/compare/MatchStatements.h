@@ -35,7 +35,7 @@ public:
     // INSERT INTO `t` (`a`, …) VALUES (…): the source's row, a cell a column.
     std::string insert(const Cells &row) const;
     // UPDATE `t` SET `c` = … WHERE <key> LIMIT 1: the columns marked changed only; empty when none is.
-    std::string update(const Cells &row, const std::vector<bool> &changed) const;
+    std::string update(const Cells &row, const std::vector<bool> &changed, const Cells &keyValues) const;
     // DELETE FROM `t` WHERE <key> LIMIT 1: keyValues in the key's order.
     std::string remove(const Cells &keyValues) const;
     // `k` = … AND …; throws platform::DbError when a value is not what its column holds.

@@ -346,7 +346,7 @@ private:
             result_.rows.push_back({f.shown, f.onThere == 0   ? DifferingRow::Kind::OnlyHere
                                              : f.onHere == 0 ? DifferingRow::Kind::OnlyThere
                                                             : DifferingRow::Kind::Differs,
-                                   f.key});
+                                   f.key, f.onThere == 1 ? f.checksumThere : std::string()});
         }
     }
 

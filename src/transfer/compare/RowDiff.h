@@ -30,6 +30,7 @@ struct DifferingRow {
     std::string key; // as shown: 17, 'abc', (3, 'x')
     Kind kind = Kind::Differs;
     Cells keyValues; // the key's values as the server sent them, to find the row by
+    std::string checksumThere; // the row's checksum on the second table when compared; empty if not there
 
 };
 

@@ -4,6 +4,10 @@
 #include "platform/DbError.h"
 #include "support/Sandbox.h"
 #include "transfer/compare/MatchStatements.h"
+#include "transfer/compare/RowsMatch.h"
+#include "transfer/compare/TableComparer.h"
+#include "transfer/shared/Catalog.h"
+#include "transfer/shared/Sessions.h"
 
 #include <QtTest>
 
@@ -18,6 +22,7 @@ private slots:
     void eachStatementTouchesExactlyItsRow_data();
     void eachStatementTouchesExactlyItsRow();
     void keyValuesNeverBecomeSql();
+    void onlyTheDifferingRowsChange();
 };
 
 namespace {
@@ -84,9 +89,9 @@ void MatchStatementsTest::eachStatementTouchesExactlyItsRow()
 
     row[3] = std::string("q'\\\0z", 5); // a quote, a backslash, a zero byte
     row[4] = std::nullopt;
-    const std::string update = statements.update(row, {false, false, false, true, true});
+    const std::string update = statements.update(row, {false, false, false, true, true}, statements.keyOf(row));
     QVERIFY(update.starts_with("UPDATE `pairs` SET `b` = "));
-    QVERIFY(statements.update(row, {false, false, false, false, false}).empty());
+    QVERIFY(statements.update(row, {false, false, false, false, false}, statements.keyOf(row)).empty());
     c.execute(update);
     QCOMPARE(rowsChanged(c), std::string("1"));
     QCOMPARE(db.query("SELECT HEX(b), v IS NULL FROM pairs WHERE n = 9007199254740993"),
@@ -126,6 +131,83 @@ void MatchStatementsTest::keyValuesNeverBecomeSql()
     QVERIFY_THROWS_EXCEPTION(platform::DbError, MatchStatements("t", floats, {{0, KeyColumn::Form::Number, {}}}, false));
     QVERIFY_THROWS_EXCEPTION(platform::DbError,
                              MatchStatements("t", Columns, {{0, KeyColumn::Form::Text, "latin1) OR (1"}}, false));
+}
+
+// A whole change of a table's differing rows, in small transactions: additions, changes of the
+// differing columns (the changed parent's children on the target stay: no delete and insert),
+// removals, and a row the target changed after the compare, left and named.
+void MatchStatementsTest::onlyTheDifferingRowsChange()
+{
+    ScratchDatabase one(1, QStringLiteral("matchrows1"));
+    ScratchDatabase two(2, QStringLiteral("matchrows2"));
+    for (const ScratchDatabase *db : {&one, &two}) {
+        db->exec("CREATE TABLE parent (code VARCHAR(10) CHARACTER SET latin1 NOT NULL, n INT NOT NULL, v VARCHAR(20), "
+                 "PRIMARY KEY (code, n))");
+        db->exec("INSERT INTO parent SELECT CONCAT('k', seq % 9), seq, CONCAT('v', seq) FROM seq_1_to_2000");
+    }
+    one.exec("UPDATE parent SET code = X'4DFC' WHERE n = 500"); // latin1 ü in the key
+    two.exec("UPDATE parent SET code = X'4DFC' WHERE n = 500");
+    two.exec("CREATE TABLE child (id INT PRIMARY KEY, code VARCHAR(10) CHARACTER SET latin1 NOT NULL, n INT NOT NULL, "
+             "FOREIGN KEY (code, n) REFERENCES parent (code, n) ON DELETE CASCADE)");
+    two.exec("INSERT INTO child VALUES (1, 'k1', 1), (2, 'k1', 1), (3, X'4DFC', 500)");
+    two.exec("UPDATE parent SET v = 'changed' WHERE n % 60 = 0 OR n IN (1, 500)"); // 35 rows
+    two.exec("DELETE FROM parent WHERE n BETWEEN 1001 AND 1010");                  // 10 to add back
+    two.exec("INSERT INTO parent VALUES ('extra', 1, NULL), ('extra', 2, NULL)");    // 2 to remove
+
+    platform::Connection a;
+    platform::Connection b;
+    a.open(one.connectionString().toStdString());
+    b.open(two.connectionString().toStdString());
+    for (platform::Connection *c : {&a, &b}) {
+        prepareSourceSession(*c);
+        readInSnapshot(*c);
+    }
+    const CompareSide here{a, serverRules(a), 1};
+    const CompareSide there{b, serverRules(b), 2};
+    const ListedTable table{QStringLiteral("parent"), "BASE TABLE"};
+    const TableComparison found = compareTables(here, table, there, table, 0);
+    QCOMPARE(found.rows.rows.size(), size_t(47));
+    two.exec("UPDATE parent SET v = 'after the compare' WHERE n = 120"); // the target moves on
+
+    platform::Connection target;
+    target.open(two.connectionString().toStdString());
+    prepareSourceSession(target);
+    for (platform::Connection *c : {&a, &target})
+        c->execute("SET character_set_results = binary");
+    const std::vector<StoredColumn> columns = storedColumns(a, "parent");
+    const MatchStatements statements(
+        "parent", columns, {{0, KeyColumn::Form::Text, "utf8mb4"}, {1, KeyColumn::Form::Number, {}}},
+        target.noBackslashEscapes());
+    const MatchEnds ends{a, target, statements, "parent", "`code`, `n`, `v`", rowChecksum(storedColumns(target, "parent"))};
+    QStringList sent;
+    RowsMatched done;
+    matchRows(ends, found.rows.rows, 7,
+              [&](const std::string &statement) {
+                  sent << QString::fromStdString(statement);
+                  target.execute(statement);
+              },
+              done);
+    QCOMPARE(done.added, 10LL);
+    QCOMPARE(done.removed, 2LL);
+    QCOMPARE(done.changed, 34LL);
+    QCOMPARE(done.leftAlone, std::vector<std::string>{"('k3', 120)"});
+    QCOMPARE(sent.filter(QStringLiteral("START TRANSACTION")).size(), 7);
+    QVERIFY(sent.filter(QStringLiteral("REPLACE")).isEmpty());
+    QVERIFY(sent.contains(QStringLiteral("UPDATE `parent` SET `v` = _binary'v1' WHERE `code` = CONVERT(X'6B31' USING "
+                                         "utf8mb4) AND `n` = 1 LIMIT 1")));
+
+    // Only the row left alone still differs, and the changed parents kept their children.
+    platform::Connection c1;
+    platform::Connection c2;
+    c1.open(one.connectionString().toStdString());
+    c2.open(two.connectionString().toStdString());
+    for (platform::Connection *c : {&c1, &c2})
+        prepareSourceSession(*c);
+    const TableComparison after =
+        compareTables({c1, serverRules(c1), 1}, table, {c2, serverRules(c2), 2}, table, 0);
+    QCOMPARE(after.rows.rows.size(), size_t(1));
+    QCOMPARE(after.rows.rows[0].key, std::string("('k3', 120)"));
+    QCOMPARE(two.query("SELECT COUNT(*) FROM child"), (Rows{{Cell("3")}}));
 }
 
 QTEST_GUILESS_MAIN(MatchStatementsTest)

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "transfer/compare/MatchStatements.h"
+#include "transfer/compare/RowDiff.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace platform {
+class Connection;
+}
+
+namespace transfer {
+
+// The two sessions and the statements of a change of one table's differing rows.
+struct MatchEnds {
+    // Reads the source's rows in the snapshot the compare used, as stored bytes.
+    platform::Connection &source;
+    // Changes the target; its results as stored bytes too, so values compare byte for byte.
+    platform::Connection &target;
+    const MatchStatements &statements;
+    std::string table;          // its name on both
+    std::string selectColumns;  // `a`, `b`, …: the statements' columns, in their order
+    std::string targetChecksum; // of a row on the target, as the compare computed it
+};
+
+struct RowsMatched {
+    long long added = 0;
+    long long changed = 0;
+    long long removed = 0;
+    // Rows the target changed after the compare: left as they are, by their shown keys.
+    std::vector<std::string> leftAlone;
+};
+
+// Makes the target's differing rows the source's: in transactions of at most chunkRows rows, each
+// row checked again inside its transaction (left and said when it changed since the compare),
+// removals first, then changes of the differing columns only, then additions. send logs and runs
+// a statement on the target. Throws platform::DbError; the chunk that failed is rolled back, the
+// ones before it stay, and done says what they did.
+void matchRows(const MatchEnds &ends, const std::vector<DifferingRow> &rows, size_t chunkRows,
+               const std::function<void(const std::string &statement)> &send, RowsMatched &done);
+
+} // namespace transfer
