@@ -61,6 +61,8 @@ MatchStatements::MatchStatements(std::string table, std::vector<StoredColumn> co
     : table_(std::move(table)), columns_(std::move(columns)), key_(std::move(key)),
       noBackslashEscapes_(noBackslashEscapes)
 {
+    for (const StoredColumn &c : columns_)
+        sentAs_.push_back(sentAs(c));
     if (key_.empty())
         throw platform::DbError(0, "the table has no key to find its rows by");
     for (const KeyColumn &k : key_) {
@@ -74,12 +76,10 @@ MatchStatements::MatchStatements(std::string table, std::vector<StoredColumn> co
     }
 }
 
-void MatchStatements::appendValue(std::string &out, const std::optional<std::string> &value) const
+void MatchStatements::appendValue(std::string &out, size_t column, const std::optional<std::string> &value) const
 {
-    if (value)
-        platform::appendBinaryLiteral(out, *value, noBackslashEscapes_);
-    else
-        out += "NULL";
+    appendSentValue(out, sentAs_[column], columns_[column], !value, value ? std::string_view(*value) : std::string_view(),
+                    noBackslashEscapes_);
 }
 
 std::string MatchStatements::insert(const Cells &row) const
@@ -88,17 +88,11 @@ std::string MatchStatements::insert(const Cells &row) const
         throw platform::DbError(0, "a row of the source has not the table's columns");
     std::string s = "INSERT INTO ";
     platform::appendBackquoted(s, table_);
-    s += " (";
-    for (size_t c = 0; c < columns_.size(); ++c) {
-        if (c > 0)
-            s += ", ";
-        platform::appendBackquoted(s, columns_[c].name);
-    }
-    s += ") VALUES (";
+    s += ' ' + namesList(columns_) + " VALUES (";
     for (size_t c = 0; c < row.size(); ++c) {
         if (c > 0)
             s += ", ";
-        appendValue(s, row[c]);
+        appendValue(s, c, row[c]);
     }
     return s + ')';
 }
@@ -114,7 +108,7 @@ std::string MatchStatements::update(const Cells &row, const std::vector<bool> &c
         set += set.empty() ? " SET " : ", ";
         platform::appendBackquoted(set, columns_[c].name);
         set += " = ";
-        appendValue(set, row[c]);
+        appendValue(set, c, row[c]);
     }
     if (set.empty())
         return {};

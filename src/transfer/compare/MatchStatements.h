@@ -23,7 +23,7 @@ struct KeyColumn {
 KeyColumn::Form keyFormOf(const StoredColumn &c);
 
 // The statements that make one target table's rows those of the source, one key at a time.
-// Values go as the copies send them (stored bytes); the key is matched exactly. Never REPLACE,
+// Values go as the copies send them (appendSentValue); the key is matched exactly. Never REPLACE,
 // which deletes and inserts again, firing cascades and triggers no one asked for.
 class MatchStatements {
 public:
@@ -44,11 +44,12 @@ public:
     Cells keyOf(const Cells &row) const;
 
 private:
-    void appendValue(std::string &out, const std::optional<std::string> &value) const;
+    void appendValue(std::string &out, size_t column, const std::optional<std::string> &value) const;
 
     std::string table_;
     std::vector<StoredColumn> columns_;
     std::vector<KeyColumn> key_;
+    std::vector<SentAs> sentAs_;
     bool noBackslashEscapes_;
 };
 

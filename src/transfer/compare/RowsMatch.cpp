@@ -31,13 +31,19 @@ std::optional<Cells> rowOf(platform::Connection &c, const MatchEnds &ends, const
     return row;
 }
 
-// The row as the compare saw it on the target: there with that checksum, or not there at all.
-bool unchangedSinceCompare(const MatchEnds &ends, const DifferingRow &row, const std::string &condition)
+// The target's row now, locked for the change: its checksum as the compare computed it, then its
+// values; none when it is not there.
+std::optional<Cells> targetRow(const MatchEnds &ends, const std::string &condition)
 {
-    const std::optional<Cells> now = rowOf(ends.target, ends, ends.targetChecksum, condition, true);
+    return rowOf(ends.target, ends, ends.targetChecksum + ", " + ends.selectColumns, condition, true);
+}
+
+// The row as the compare saw it on the target: there with that checksum, or not there at all.
+bool unchangedSinceCompare(const DifferingRow &row, const std::optional<Cells> &now)
+{
     if (row.kind == DifferingRow::Kind::OnlyHere)
         return !now;
-    return now && now->size() == 1 && (*now)[0] && *(*now)[0] == row.checksumThere;
+    return now && !now->empty() && (*now)[0] && *(*now)[0] == row.checksumThere;
 }
 
 void matchChunk(const MatchEnds &ends, const std::vector<const DifferingRow *> &chunk,
@@ -50,7 +56,8 @@ void matchChunk(const MatchEnds &ends, const std::vector<const DifferingRow *> &
             if (row->kind != kind)
                 continue;
             const std::string condition = ends.statements.keyCondition(row->keyValues);
-            if (!unchangedSinceCompare(ends, *row, condition)) {
+            const std::optional<Cells> target = targetRow(ends, condition);
+            if (!unchangedSinceCompare(*row, target)) {
                 chunkDone.leftAlone.push_back(row->key);
                 continue;
             }
@@ -67,11 +74,11 @@ void matchChunk(const MatchEnds &ends, const std::vector<const DifferingRow *> &
                 ++chunkDone.added;
                 continue;
             }
-            const std::optional<Cells> target = rowOf(ends.target, ends, ends.selectColumns, condition, true);
+            // Only the columns whose bytes differ; the target's values follow its checksum.
             std::vector<bool> changed(source->size(), true);
-            if (target && target->size() == source->size())
+            if (target->size() == source->size() + 1)
                 for (size_t c = 0; c < source->size(); ++c)
-                    changed[c] = (*source)[c] != (*target)[c];
+                    changed[c] = (*source)[c] != (*target)[c + 1];
             const std::string update = ends.statements.update(*source, changed, row->keyValues);
             if (!update.empty()) {
                 send(update);

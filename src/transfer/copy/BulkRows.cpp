@@ -20,21 +20,6 @@ constexpr int NotAllowed = 1148;         // LOAD DATA LOCAL switched off on the 
 constexpr int LocalDisabledMySql = 3948; // the same, as MySQL 8 says it
 constexpr int LocalDisabledMariaDb = 4166;
 
-// MySQL makes a JSON value only of text, never of the binary bytes a load sends.
-bool isJson(const StoredColumn &c) { return c.dataType == "json"; }
-
-// (`a`, `b`, …) of an INSERT.
-std::string namesList(const std::vector<StoredColumn> &columns)
-{
-    std::string s = "(";
-    for (const StoredColumn &c : columns) {
-        platform::appendBackquoted(s, c.name);
-        s += ',';
-    }
-    s.back() = ')';
-    return s;
-}
-
 // (`a`, @v, …) SET … of a LOAD DATA: the values that need a word from the destination first.
 std::string columnList(const std::vector<StoredColumn> &columns)
 {
@@ -46,7 +31,7 @@ std::string columnList(const std::vector<StoredColumn> &columns)
         if (!c.currentEnd.empty()) {
             s += "@tabulink_current_end";
             value = "IFNULL(@tabulink_current_end, '" + c.currentEnd + "')";
-        } else if (isJson(c)) {
+        } else if (sentAs(c) == SentAs::Json) {
             const std::string variable = "@tabulink_json" + std::to_string(i);
             s += variable;
             value = "CONVERT(" + variable + " USING utf8mb4)";
@@ -119,9 +104,7 @@ BulkLoad::BulkLoad(const Ends &ends, const Ui &ui, std::string_view sourceTable,
     for (size_t c = 0; c < columns.size(); ++c) {
         if (columns[c].enumErrorValue)
             errorValueColumns_.push_back(static_cast<int>(c));
-        sentAs_.push_back(!columns[c].currentEnd.empty() ? SentAs::CurrentEnd
-                          : isJson(columns[c])            ? SentAs::Json
-                                                          : SentAs::Bytes);
+        sentAs_.push_back(sentAs(columns[c]));
     }
 }
 
@@ -162,16 +145,8 @@ bool BulkLoad::nextRow(std::string &out, bool asInsertValues)
         if (asInsertValues) {
             if (c > 0)
                 out += ',';
-            const SentAs as = sentAs_[static_cast<size_t>(c)];
-            if (v.isNull) {
-                out += as == SentAs::CurrentEnd ? "'" + columns_[static_cast<size_t>(c)].currentEnd + "'" : "NULL";
-            } else if (as == SentAs::Json) {
-                out += "CONVERT(";
-                platform::appendBinaryLiteral(out, v.bytes, ends_.destinationNoBackslashEscapes);
-                out += " USING utf8mb4)";
-            } else {
-                platform::appendBinaryLiteral(out, v.bytes, ends_.destinationNoBackslashEscapes);
-            }
+            appendSentValue(out, sentAs_[static_cast<size_t>(c)], columns_[static_cast<size_t>(c)], v.isNull, v.bytes,
+                            ends_.destinationNoBackslashEscapes);
         } else {
             if (c > 0)
                 out += '\t';

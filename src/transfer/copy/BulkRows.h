@@ -103,7 +103,6 @@ private:
     std::vector<int> errorValueColumns_;
     // How each column's values go into an INSERT: as bytes; as text (MySQL's JSON is made of
     // nothing else); the destination's own end of time for a current row's NULL.
-    enum class SentAs : char { Bytes, Json, CurrentEnd };
     std::vector<SentAs> sentAs_;
     BulkParts parts_;
     size_t partBytes_;

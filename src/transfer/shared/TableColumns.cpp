@@ -106,4 +106,20 @@ std::string digestStatement(std::string_view table, const std::vector<StoredColu
     return s;
 }
 
+std::string namesList(const std::vector<StoredColumn> &columns)
+{
+    std::string s = "(";
+    for (const StoredColumn &c : columns) {
+        platform::appendBackquoted(s, c.name);
+        s += ',';
+    }
+    s.back() = ')';
+    return s;
+}
+
+SentAs sentAs(const StoredColumn &c)
+{
+    return !c.currentEnd.empty() ? SentAs::CurrentEnd : c.dataType == "json" ? SentAs::Json : SentAs::Bytes;
+}
+
 } // namespace transfer

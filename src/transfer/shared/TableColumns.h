@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SqlQuoting.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,5 +39,31 @@ std::string digestStatement(std::string_view table, const std::vector<StoredColu
 
 // DATA_TYPE of the integer types, whose values every server writes the same way.
 bool wholeNumberType(const std::string &type);
+
+// (`a`, `b`, …): the columns an INSERT names.
+std::string namesList(const std::vector<StoredColumn> &columns);
+
+// How a stored value goes into an INSERT or UPDATE, as the copies send it: its bytes; JSON made
+// text on arrival (MySQL makes a JSON value only of text); a current row's end, read as NULL, as
+// the destination's own end of time.
+enum class SentAs : char { Bytes, Json, CurrentEnd };
+SentAs sentAs(const StoredColumn &c);
+// On the per-row path: inline.
+inline void appendSentValue(std::string &out, SentAs as, const StoredColumn &c, bool isNull, std::string_view bytes,
+                            bool noBackslashEscapes)
+{
+    if (isNull) {
+        if (as == SentAs::CurrentEnd)
+            out += "'" + c.currentEnd + "'";
+        else
+            out += "NULL";
+    } else if (as == SentAs::Json) {
+        out += "CONVERT(";
+        platform::appendBinaryLiteral(out, bytes, noBackslashEscapes);
+        out += " USING utf8mb4)";
+    } else {
+        platform::appendBinaryLiteral(out, bytes, noBackslashEscapes);
+    }
+}
 
 } // namespace transfer
