@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace platform {
 
@@ -15,6 +16,11 @@ public:
     virtual int message(const QString &text, int style = OkOnly, const QString &title = {}) = 0;
     // Returns the typed text on OK and the empty text on Cancel.
     virtual QString input(const QString &prompt, const QString &defaultAnswer) = 0;
+    // A box with buttons of the caller's words, the first the default: the index of the one
+    // pressed; the last one's (the way out) when the box is closed another way.
+    virtual int choose(const QString &text, const QStringList &buttons) = 0;
+    // Where to save a file: the path chosen, or empty when the user cancelled.
+    virtual QString saveFileName(const QString &caption, const QString &suggested, const QString &filter) = 0;
 };
 
 } // namespace platform

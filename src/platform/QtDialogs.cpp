@@ -3,6 +3,10 @@
 #include "platform/ApplicationTitle.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QPushButton>
+
+#include <vector>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -47,6 +51,34 @@ QString QtDialogs::input(const QString &prompt, const QString &defaultAnswer)
     const QString answer =
         QInputDialog::getText(activeParent(), applicationTitle(), prompt, QLineEdit::Normal, defaultAnswer, &ok);
     return ok ? answer : QString();
+}
+
+int QtDialogs::choose(const QString &text, const QStringList &buttons)
+{
+    QMessageBox box(activeParent());
+    box.setWindowTitle(applicationTitle());
+    box.setText(displayText(text));
+    box.setTextFormat(Qt::PlainText);
+    std::vector<QAbstractButton *> made;
+    for (int i = 0; i < buttons.size(); ++i) {
+        QPushButton *b = box.addButton(buttons[i], i + 1 == buttons.size() ? QMessageBox::RejectRole
+                                                                            : QMessageBox::AcceptRole);
+        if (i == 0)
+            box.setDefaultButton(b);
+        made.push_back(b);
+    }
+    if (!made.empty())
+        box.setEscapeButton(made.back());
+    box.exec();
+    for (size_t i = 0; i < made.size(); ++i)
+        if (box.clickedButton() == made[i])
+            return static_cast<int>(i);
+    return static_cast<int>(buttons.size()) - 1;
+}
+
+QString QtDialogs::saveFileName(const QString &caption, const QString &suggested, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(activeParent(), caption, suggested, filter);
 }
 
 } // namespace platform

@@ -14,6 +14,7 @@
 #include "tables/LogView.h"
 #include "transfer/copy/CompleteCopy.h"
 #include "transfer/copy/DescribedCopy.h"
+#include "transfer/compare/MakeMatch.h"
 #include "transfer/compare/TableCompare.h"
 #include "transfer/shared/TransferRun.h"
 #include "ui_Form2.h"
@@ -152,6 +153,8 @@ QMenu *Form2::sendMenu(int fromSide)
                     [this, complete] { startLater(complete); });
     const auto compare = fromSide == 1 ? &Form2::compareFromOne : &Form2::compareFromTwo;
     menu->addAction(QStringLiteral("Compare Table(s) with ") + to, this, [this, compare] { startLater(compare); });
+    const auto match = fromSide == 1 ? &Form2::makeMatchFromOne : &Form2::makeMatchFromTwo;
+    menu->addAction(QStringLiteral("Make ") + to + QStringLiteral(" Match"), this, [this, match] { startLater(match); });
     return menu;
 }
 
@@ -169,10 +172,10 @@ void Form2::offerSendMenus()
     }
     ui_->PushButton3->setToolTip(
         QStringLiteral("Right-click for Send Complete Table(s) to MySQL #2 (keys, indexes, triggers and all) "
-                       "and Compare Table(s) with MySQL #2"));
+                       ", Compare Table(s) with MySQL #2 and Make MySQL #2 Match"));
     ui_->PushButton8->setToolTip(
         QStringLiteral("Right-click for Send Complete Table(s) to MySQL #1 (keys, indexes, triggers and all) "
-                       "and Compare Table(s) with MySQL #1"));
+                       ", Compare Table(s) with MySQL #1 and Make MySQL #1 Match"));
 }
 
 void Form2::sendCompleteTables(int fromSide)
@@ -196,6 +199,17 @@ void Form2::compareTables(int fromSide)
 
 void Form2::compareFromOne() { compareTables(1); }
 void Form2::compareFromTwo() { compareTables(2); }
+
+void Form2::makeOtherSideMatch(int fromSide)
+{
+    sendTables(fromSide, fromSide == 1 ? QStringLiteral("PushButton3_Match") : QStringLiteral("PushButton8_Match"),
+               [fromSide](const transfer::TransferEnds &ends, const transfer::TransferUi &ui) {
+                   transfer::runMakeMatch(ends, ui, fromSide);
+               });
+}
+
+void Form2::makeMatchFromOne() { makeOtherSideMatch(1); }
+void Form2::makeMatchFromTwo() { makeOtherSideMatch(2); }
 
 void Form2::PushButton1_Click() { selectAll(list1_, true, QStringLiteral("PushButton1_Click")); }
 void Form2::PushButton2_Click() { selectAll(list1_, false, QStringLiteral("PushButton2_Click")); }

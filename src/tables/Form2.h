@@ -46,12 +46,15 @@ public:
     transfer::LogPane &logPane();
 
     // The menu of List1 and PushButton3 (side 1) or List2 and PushButton8 (side 2): the plain
-    // send, as the button does, the complete one, and the comparison with the other side. The
+    // send, as the button does, the complete one, the comparison with the other side, and making
+    // the other side match. The
     // caller owns it. An entry starts its operation once the menu's own handling of the click or
     // key is over.
     QMenu *sendMenu(int fromSide);
     void sendCompleteTables(int fromSide);
     void compareTables(int fromSide);
+    // The other side's tables made to match this side's, only their differing rows changed.
+    void makeOtherSideMatch(int fromSide);
 
     sides::TableList &tableList(int side) override { return side == 1 ? list1() : list2(); }
     void showManager() override;
@@ -90,6 +93,8 @@ private:
     void sendCompleteFromTwo();
     void compareFromOne();
     void compareFromTwo();
+    void makeMatchFromOne();
+    void makeMatchFromTwo();
     void watchHover();
     void operation(const QString &handler, const std::function<void(app::Guard &)> &body);
     void selectAll(sides::TableList &list, bool selected, const QString &handler);

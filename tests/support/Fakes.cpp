@@ -28,6 +28,29 @@ QString FakeDialogs::input(const QString &prompt, const QString &defaultAnswer)
     return a;
 }
 
+int FakeDialogs::choose(const QString &text, const QStringList &offered)
+{
+    messages.push_back({text, -1, {}});
+    buttons.push_back(offered);
+    if (onMessage)
+        onMessage();
+    if (choices.empty())
+        return static_cast<int>(offered.size()) - 1;
+    const int a = choices.front();
+    choices.pop_front();
+    return a;
+}
+
+QString FakeDialogs::saveFileName(const QString &caption, const QString &, const QString &)
+{
+    prompts << caption;
+    if (savePaths.empty())
+        return {};
+    QString a = savePaths.front();
+    savePaths.pop_front();
+    return a;
+}
+
 QStringList FakeDialogs::texts() const
 {
     QStringList out;

@@ -29,8 +29,13 @@ class FakeDialogs : public platform::Dialogs {
 public:
     int message(const QString &text, int style, const QString &title) override;
     QString input(const QString &prompt, const QString &defaultAnswer) override;
+    int choose(const QString &text, const QStringList &buttons) override;
+    QString saveFileName(const QString &caption, const QString &suggested, const QString &filter) override;
 
     std::vector<ShownMessage> messages;
+    std::deque<int> choices;       // buttons pressed in choice boxes; the last (the way out) when none is queued
+    std::vector<QStringList> buttons; // of each choice box, in order
+    std::deque<QString> savePaths; // answers of save boxes; cancelled when none is queued
     std::deque<int> answers;       // results for Yes/No boxes; Yes when none is queued
     std::deque<QString> inputs;    // answers for input boxes; the preset answer when none is queued
     QStringList prompts;

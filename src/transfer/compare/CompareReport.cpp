@@ -28,7 +28,7 @@ std::string definitionText(const TableComparison &c)
     return "definition differs: #1 " + quotedLine(c.definitionOne) + ", #2 " + quotedLine(c.definitionTwo);
 }
 
-std::string rowsText(const TableComparison &c, int hereSide)
+std::string rowsText(const TableComparison &c, int hereSide, size_t keysShown)
 {
     const RowComparison &rows = c.rows;
     const int thereSide = 3 - hereSide;
@@ -47,6 +47,10 @@ std::string rowsText(const TableComparison &c, int hereSide)
     const std::string here = "only on #" + std::to_string(hereSide);
     const std::string there = "only on #" + std::to_string(thereSide);
     for (size_t i = 0; i < rows.rows.size(); ++i) {
+        if (i == keysShown) {
+            text += ", …";
+            break;
+        }
         const DifferingRow &r = rows.rows[i];
         text += (i > 0 ? ", " : "") + r.key + ' '
                 + (r.kind == DifferingRow::Kind::OnlyHere   ? here
@@ -58,7 +62,7 @@ std::string rowsText(const TableComparison &c, int hereSide)
 
 } // namespace
 
-std::string comparisonLine(const TableComparison &c, int hereSide)
+std::string comparisonLine(const TableComparison &c, int hereSide, size_t keysShown)
 {
     const std::string table = c.table.toStdString();
     switch (c.result) {
@@ -74,7 +78,7 @@ std::string comparisonLine(const TableComparison &c, int hereSide)
     std::string line = "-- " + table + ": ";
     if (c.definition != TableComparison::Definition::Same)
         line += definitionText(c) + "; ";
-    line += rowsText(c, hereSide);
+    line += rowsText(c, hereSide, keysShown);
     if (c.someColumnsOnOneSide)
         line += " (on the " + std::to_string(c.columnsCompared) + " columns both have)";
     return line;

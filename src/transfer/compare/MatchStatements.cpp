@@ -82,19 +82,26 @@ void MatchStatements::appendValue(std::string &out, size_t column, const std::op
                     noBackslashEscapes_);
 }
 
-std::string MatchStatements::insert(const Cells &row) const
+std::string MatchStatements::insert(const Cells &row) const { return insert(std::vector<const Cells *>{&row}); }
+
+std::string MatchStatements::insert(const std::vector<const Cells *> &rows) const
 {
-    if (row.size() != columns_.size())
-        throw platform::DbError(0, "a row of the source has not the table's columns");
     std::string s = "INSERT INTO ";
     platform::appendBackquoted(s, table_);
-    s += ' ' + namesList(columns_) + " VALUES (";
-    for (size_t c = 0; c < row.size(); ++c) {
-        if (c > 0)
-            s += ", ";
-        appendValue(s, c, row[c]);
+    s += ' ' + namesList(columns_) + " VALUES ";
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const Cells &row = *rows[r];
+        if (row.size() != columns_.size())
+            throw platform::DbError(0, "a row of the source has not the table's columns");
+        s += r > 0 ? ", (" : "(";
+        for (size_t c = 0; c < row.size(); ++c) {
+            if (c > 0)
+                s += ", ";
+            appendValue(s, c, row[c]);
+        }
+        s += ')';
     }
-    return s + ')';
+    return s;
 }
 
 std::string MatchStatements::update(const Cells &row, const std::vector<bool> &changed, const Cells &keyValues) const
@@ -124,6 +131,50 @@ std::string MatchStatements::remove(const Cells &keyValues) const
     return s + " WHERE " + keyCondition(keyValues) + " LIMIT 1";
 }
 
+std::string MatchStatements::remove(const std::vector<const Cells *> &keys) const
+{
+    std::string s = "DELETE FROM ";
+    platform::appendBackquoted(s, table_);
+    return s + " WHERE " + keysCondition(keys);
+}
+
+std::string MatchStatements::keysCondition(const std::vector<const Cells *> &keys) const
+{
+    if (keys.empty())
+        throw platform::DbError(0, "no key to find rows by");
+    std::string s;
+    if (key_.size() == 1) {
+        platform::appendBackquoted(s, columns_[key_[0].column].name);
+        s += " IN (";
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i]->size() != 1)
+                throw platform::DbError(0, "a key came without all of its values");
+            if (i > 0)
+                s += ", ";
+            appendKeyValue(s, key_[0], (*keys[i])[0]);
+        }
+        return s + ')';
+    }
+    for (size_t i = 0; i < keys.size(); ++i)
+        s += (i > 0 ? ") OR (" : "(") + keyCondition(*keys[i]);
+    return s + ')';
+}
+
+std::string MatchStatements::keySelect() const
+{
+    std::string s;
+    for (const KeyColumn &k : key_) {
+        if (!s.empty())
+            s += ", ";
+        if (k.form == KeyColumn::Form::Text)
+            s += "CONVERT(";
+        platform::appendBackquoted(s, columns_[k.column].name);
+        if (k.form == KeyColumn::Form::Text)
+            s += " USING " + k.charset + ')';
+    }
+    return s;
+}
+
 Cells MatchStatements::keyOf(const Cells &row) const
 {
     Cells key;
@@ -138,38 +189,42 @@ std::string MatchStatements::keyCondition(const Cells &keyValues) const
         throw platform::DbError(0, "a key came without all of its values");
     std::string s;
     for (size_t i = 0; i < key_.size(); ++i) {
-        const KeyColumn &k = key_[i];
         if (i > 0)
             s += " AND ";
-        platform::appendBackquoted(s, columns_[k.column].name);
-        // A key holds no NULL: the compare took only keys whose columns cannot.
-        if (!keyValues[i])
-            throw platform::DbError(0, "a key value is NULL");
-        const std::string &v = *keyValues[i];
+        platform::appendBackquoted(s, columns_[key_[i].column].name);
         s += " = ";
-        switch (k.form) {
-        case KeyColumn::Form::Number:
-            if (!wholeNumberText(v) && !decimalText(v))
-                throw platform::DbError(0, "a key value of " + columns_[k.column].name + " is not a number");
-            s += v;
-            break;
-        case KeyColumn::Form::Temporal:
-            if (!temporalText(v))
-                throw platform::DbError(0, "a key value of " + columns_[k.column].name + " is not a date or time");
-            s += '\'' + v + '\'';
-            break;
-        case KeyColumn::Form::Bytes:
-            platform::appendHexLiteral(s, v);
-            break;
-        case KeyColumn::Form::Text:
-            // In the column's own terms, so its index finds the row.
-            s += "CONVERT(";
-            platform::appendHexLiteral(s, v);
-            s += " USING " + k.charset + ')';
-            break;
-        }
+        appendKeyValue(s, key_[i], keyValues[i]);
     }
     return s;
+}
+
+void MatchStatements::appendKeyValue(std::string &s, const KeyColumn &k, const std::optional<std::string> &value) const
+{
+    // A key holds no NULL: the compare took only keys whose columns cannot.
+    if (!value)
+        throw platform::DbError(0, "a key value is NULL");
+    const std::string &v = *value;
+    switch (k.form) {
+    case KeyColumn::Form::Number:
+        if (!wholeNumberText(v) && !decimalText(v))
+            throw platform::DbError(0, "a key value of " + columns_[k.column].name + " is not a number");
+        s += v;
+        break;
+    case KeyColumn::Form::Temporal:
+        if (!temporalText(v))
+            throw platform::DbError(0, "a key value of " + columns_[k.column].name + " is not a date or time");
+        s += '\'' + v + '\'';
+        break;
+    case KeyColumn::Form::Bytes:
+        platform::appendHexLiteral(s, v);
+        break;
+    case KeyColumn::Form::Text:
+        // A literal that yields to the column's own collation (as CONVERT(… USING) would not on
+        // MySQL, whose default collation is another than the column's), so its index finds the row.
+        s += '_' + k.charset + ' ';
+        platform::appendHexLiteral(s, v);
+        break;
+    }
 }
 
 } // namespace transfer

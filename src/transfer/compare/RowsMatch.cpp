@@ -5,104 +5,178 @@
 #include "platform/SqlQuoting.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 
 namespace transfer {
 
 namespace {
 
-// The row of key on c, every selected column as stored; none when it is not there.
-std::optional<Cells> rowOf(platform::Connection &c, const MatchEnds &ends, const std::string &what,
-                           const std::string &condition, bool forUpdate)
+struct FoundRow {
+    Cells values;
+    std::optional<std::string> checksum; // the target's only
+};
+
+// The rows of keys on c, by their key values as the compare gave them: the key selected first, then
+// what, then the selected columns. A key found twice is not a key.
+std::map<Cells, FoundRow> rowsOf(platform::Connection &c, const MatchEnds &ends, const std::vector<const Cells *> &keys,
+                                 bool withChecksum)
 {
-    std::string q = "SELECT " + what + " FROM ";
+    std::map<Cells, FoundRow> found;
+    if (keys.empty())
+        return found;
+    const size_t keyWidth = keys.front()->size();
+    std::string q = "SELECT " + ends.statements.keySelect() + ", " + (withChecksum ? ends.targetChecksum + ", " : "")
+                    + ends.selectColumns + " FROM ";
     platform::appendBackquoted(q, ends.table);
-    platform::RecordSet r = c.execute(q + " WHERE " + condition + (forUpdate ? " FOR UPDATE" : ""));
-    std::optional<Cells> row;
-    if (!r.eof()) {
-        row.emplace();
-        for (int i = 0; i < r.fieldCount(); ++i)
-            row->push_back(r.value(i).isNull ? std::optional<std::string>() : std::string(r.value(i).bytes));
-        r.moveNext();
-        if (!r.eof())
+    q += " WHERE " + ends.statements.keysCondition(keys) + (withChecksum ? " FOR UPDATE" : "");
+    platform::RecordSet r = c.execute(q);
+    const auto cell = [&](int i) {
+        return r.value(i).isNull ? std::optional<std::string>() : std::optional<std::string>(std::string(r.value(i).bytes));
+    };
+    while (!r.eof()) {
+        Cells key;
+        for (size_t i = 0; i < keyWidth; ++i)
+            key.push_back(cell(static_cast<int>(i)));
+        FoundRow row;
+        int at = static_cast<int>(keyWidth);
+        if (withChecksum)
+            row.checksum = cell(at++);
+        for (; at < r.fieldCount(); ++at)
+            row.values.push_back(cell(at));
+        if (!found.emplace(std::move(key), std::move(row)).second)
             throw platform::DbError(0, "the key of a row found more than one row on " + c.serverName());
+        r.moveNext();
     }
     r.close();
-    return row;
+    return found;
 }
 
-// The target's row now, locked for the change: its checksum as the compare computed it, then its
-// values; none when it is not there.
-std::optional<Cells> targetRow(const MatchEnds &ends, const std::string &condition)
+const FoundRow *lookUp(const std::map<Cells, FoundRow> &rows, const Cells &key)
 {
-    return rowOf(ends.target, ends, ends.targetChecksum + ", " + ends.selectColumns, condition, true);
+    const auto it = rows.find(key);
+    return it == rows.end() ? nullptr : &it->second;
 }
 
 // The row as the compare saw it on the target: there with that checksum, or not there at all.
-bool unchangedSinceCompare(const DifferingRow &row, const std::optional<Cells> &now)
+bool unchangedSinceCompare(const DifferingRow &row, const FoundRow *now)
 {
     if (row.kind == DifferingRow::Kind::OnlyHere)
         return !now;
-    return now && !now->empty() && (*now)[0] && *(*now)[0] == row.checksumThere;
+    return now && now->checksum && *now->checksum == row.checksumThere;
 }
 
-void matchChunk(const MatchEnds &ends, const std::vector<const DifferingRow *> &chunk,
+bool inPass(DifferingRow::Kind kind, MatchPass pass)
+{
+    if (pass == MatchPass::Everything)
+        return true;
+    return (kind == DifferingRow::Kind::OnlyThere) == (pass == MatchPass::Removals);
+}
+
+void matchChunk(const MatchEnds &ends, const MatchChunks &chunks, const std::vector<const DifferingRow *> &chunk,
                 const std::function<void(const std::string &)> &send, RowsMatched &chunkDone)
 {
+    std::vector<const Cells *> all;
+    std::vector<const Cells *> fromSource;
+    for (const DifferingRow *row : chunk) {
+        all.push_back(&row->keyValues);
+        if (row->kind != DifferingRow::Kind::OnlyThere)
+            fromSource.push_back(&row->keyValues);
+    }
+    // The target's rows locked first, so none changes between their check and their change.
+    const std::map<Cells, FoundRow> target = rowsOf(ends.target, ends, all, true);
+    const std::map<Cells, FoundRow> source = rowsOf(ends.source, ends, fromSource, false);
+
+    std::vector<const Cells *> removals;
+    std::vector<const DifferingRow *> changes;
+    std::vector<const Cells *> additions;
+    for (const DifferingRow *row : chunk) {
+        if (!unchangedSinceCompare(*row, lookUp(target, row->keyValues))) {
+            chunkDone.leftAlone.push_back(row->key);
+            continue;
+        }
+        if (row->kind == DifferingRow::Kind::OnlyThere) {
+            removals.push_back(&row->keyValues);
+            continue;
+        }
+        const FoundRow *there = lookUp(source, row->keyValues);
+        if (!there)
+            throw platform::DbError(0, "the source no longer has the row " + row->key);
+        if (row->kind == DifferingRow::Kind::OnlyHere)
+            additions.push_back(&there->values);
+        else
+            changes.push_back(row);
+    }
+
     // Removals first: an addition may take a removed row's place in a unique key.
-    for (const DifferingRow::Kind kind : {DifferingRow::Kind::OnlyThere, DifferingRow::Kind::Differs,
-                                          DifferingRow::Kind::OnlyHere}) {
-        for (const DifferingRow *row : chunk) {
-            if (row->kind != kind)
-                continue;
-            const std::string condition = ends.statements.keyCondition(row->keyValues);
-            const std::optional<Cells> target = targetRow(ends, condition);
-            if (!unchangedSinceCompare(*row, target)) {
-                chunkDone.leftAlone.push_back(row->key);
-                continue;
-            }
-            if (kind == DifferingRow::Kind::OnlyThere) {
-                send(ends.statements.remove(row->keyValues));
-                ++chunkDone.removed;
-                continue;
-            }
-            const std::optional<Cells> source = rowOf(ends.source, ends, ends.selectColumns, condition, false);
-            if (!source)
-                throw platform::DbError(0, "the source no longer has the row " + row->key);
-            if (kind == DifferingRow::Kind::OnlyHere) {
-                send(ends.statements.insert(*source));
-                ++chunkDone.added;
-                continue;
-            }
-            // Only the columns whose bytes differ; the target's values follow its checksum.
-            std::vector<bool> changed(source->size(), true);
-            if (target->size() == source->size() + 1)
-                for (size_t c = 0; c < source->size(); ++c)
-                    changed[c] = (*source)[c] != (*target)[c + 1];
-            const std::string update = ends.statements.update(*source, changed, row->keyValues);
-            if (!update.empty()) {
-                send(update);
-                ++chunkDone.changed;
-            }
+    if (!removals.empty()) {
+        send(ends.statements.remove(removals));
+        chunkDone.removed += static_cast<long long>(removals.size());
+    }
+    for (const DifferingRow *row : changes) {
+        const Cells &now = lookUp(source, row->keyValues)->values;
+        const Cells &was = lookUp(target, row->keyValues)->values;
+        // Only the columns whose bytes differ.
+        std::vector<bool> changed(now.size(), true);
+        if (was.size() == now.size())
+            for (size_t c = 0; c < now.size(); ++c)
+                changed[c] = now[c] != was[c];
+        const std::string update = ends.statements.update(now, changed, row->keyValues);
+        if (!update.empty()) {
+            send(update);
+            ++chunkDone.changed;
         }
     }
+    std::vector<const Cells *> batch;
+    size_t batchBytes = 0;
+    const auto flush = [&] {
+        if (batch.empty())
+            return;
+        send(ends.statements.insert(batch));
+        chunkDone.added += static_cast<long long>(batch.size());
+        batch.clear();
+        batchBytes = 0;
+    };
+    for (const Cells *row : additions) {
+        size_t bytes = 0;
+        for (const std::optional<std::string> &cell : *row)
+            bytes += cell ? cell->size() * 2 + 8 : 4;
+        if (!batch.empty() && batchBytes + bytes > chunks.insertBytes)
+            flush();
+        batch.push_back(row);
+        batchBytes += bytes;
+    }
+    flush();
 }
 
 } // namespace
 
-void matchRows(const MatchEnds &ends, const std::vector<DifferingRow> &rows, size_t chunkRows,
-               const std::function<void(const std::string &statement)> &send, RowsMatched &done)
+RowsMatched &RowsMatched::operator+=(const RowsMatched &other)
 {
-    done = {};
-    chunkRows = std::max<size_t>(chunkRows, 1);
-    for (size_t at = 0; at < rows.size(); at += chunkRows) {
+    added += other.added;
+    changed += other.changed;
+    removed += other.removed;
+    leftAlone.insert(leftAlone.end(), other.leftAlone.begin(), other.leftAlone.end());
+    return *this;
+}
+
+void matchRows(const MatchEnds &ends, const std::vector<DifferingRow> &rows, MatchPass pass,
+               const MatchChunks &chunks, const std::function<void(const std::string &statement)> &send,
+               RowsMatched &done)
+{
+    const size_t most = std::max<size_t>(chunks.rows, 1);
+    size_t at = 0;
+    while (at < rows.size()) {
         std::vector<const DifferingRow *> chunk;
-        for (size_t i = at; i < std::min(rows.size(), at + chunkRows); ++i)
-            chunk.push_back(&rows[i]);
+        for (; at < rows.size() && chunk.size() < most; ++at)
+            if (inPass(rows[at].kind, pass))
+                chunk.push_back(&rows[at]);
+        if (chunk.empty())
+            break;
         RowsMatched chunkDone;
         send("START TRANSACTION");
         try {
-            matchChunk(ends, chunk, send, chunkDone);
+            matchChunk(ends, chunks, chunk, send, chunkDone);
             send("COMMIT");
         } catch (const platform::DbError &e) {
             if (!e.isConnectionLost()) {
@@ -114,10 +188,7 @@ void matchRows(const MatchEnds &ends, const std::vector<DifferingRow> &rows, siz
             }
             throw;
         }
-        done.added += chunkDone.added;
-        done.changed += chunkDone.changed;
-        done.removed += chunkDone.removed;
-        done.leftAlone.insert(done.leftAlone.end(), chunkDone.leftAlone.begin(), chunkDone.leftAlone.end());
+        done += chunkDone;
     }
 }
 

@@ -31,14 +31,28 @@ struct RowsMatched {
     long long removed = 0;
     // Rows the target changed after the compare: left as they are, by their shown keys.
     std::vector<std::string> leftAlone;
+
+    RowsMatched &operator+=(const RowsMatched &other);
 };
 
-// Makes the target's differing rows the source's: in transactions of at most chunkRows rows, each
-// row checked again inside its transaction (left and said when it changed since the compare),
-// removals first, then changes of the differing columns only, then additions. send logs and runs
-// a statement on the target. Throws platform::DbError; the chunk that failed is rolled back, the
-// ones before it stay, and done says what they did.
-void matchRows(const MatchEnds &ends, const std::vector<DifferingRow> &rows, size_t chunkRows,
-               const std::function<void(const std::string &statement)> &send, RowsMatched &done);
+// Which of the differing rows a pass changes: foreign keys between tables want every removal
+// (children first) before the changes and additions (parents first).
+enum class MatchPass { Everything, Removals, ChangesAndAdditions };
+
+// How big a transaction of a change grows: its rows, and the bytes of one INSERT.
+struct MatchChunks {
+    size_t rows = 500;
+    size_t insertBytes = 1 << 20;
+};
+
+// Makes the target's differing rows the source's: in transactions of at most chunks.rows rows,
+// each row read on both sides in one question per chunk and checked again inside its transaction
+// (left and said when it changed since the compare), removals first, then changes of the
+// differing columns only, then additions. send logs and runs a statement on the target (or writes
+// it down). Throws platform::DbError; the chunk that failed is rolled back, the ones before it
+// stay, and done says what they did.
+void matchRows(const MatchEnds &ends, const std::vector<DifferingRow> &rows, MatchPass pass,
+               const MatchChunks &chunks, const std::function<void(const std::string &statement)> &send,
+               RowsMatched &done);
 
 } // namespace transfer

@@ -107,6 +107,7 @@ TableComparison compareTables(const CompareSide &here, const ListedTable &hereTa
     c.rows = compareRows(compared(here, hereName, hereCompared, hereKey, wholeNumbers),
                          compared(there, thereName, thereCompared, thereKey, wholeNumbers), wholeNumbers, mostKeys);
     c.keyed = !key.empty();
+    c.keyColumns = key;
     c.columnsCompared = hereCompared.size();
     c.someColumnsOnOneSide = hereCompared.size() != hereColumns.size() || thereCompared.size() != thereColumns.size();
     const bool differs = c.definition != TableComparison::Definition::Same || !c.rows.same || c.someColumnsOnOneSide;

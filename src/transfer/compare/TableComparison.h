@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <string>
+#include <vector>
 
 namespace transfer {
 
@@ -22,6 +23,7 @@ struct TableComparison {
     std::string definitionTwo;
     RowComparison rows;
     bool keyed = false;
+    std::vector<std::string> keyColumns; // the key the rows were compared by, in its order
     size_t columnsCompared = 0;
     bool someColumnsOnOneSide = false; // only the columns both tables have were compared
     int errorNumber = 0;               // NotCompared: the server's number (0 for the program's own), and text

@@ -55,9 +55,9 @@ std::vector<StoredColumn> storedColumns(platform::Connection &source, std::strin
     return columns;
 }
 
-std::string selectStoredStatement(std::string_view table, const std::vector<StoredColumn> &columns, bool allVersions)
+std::string selectedColumns(const std::vector<StoredColumn> &columns)
 {
-    std::string s = "SELECT ";
+    std::string s;
     for (const StoredColumn &c : columns) {
         if (c.currentEnd.empty()) {
             appendSelectedColumn(s, c.name, c.dataType == "float");
@@ -68,8 +68,14 @@ std::string selectStoredStatement(std::string_view table, const std::vector<Stor
         }
         s += ", ";
     }
-    s.resize(s.size() - 2);
-    s += " FROM ";
+    if (!s.empty())
+        s.resize(s.size() - 2);
+    return s;
+}
+
+std::string selectStoredStatement(std::string_view table, const std::vector<StoredColumn> &columns, bool allVersions)
+{
+    std::string s = "SELECT " + selectedColumns(columns) + " FROM ";
     platform::appendBackquoted(s, table);
     if (allVersions)
         s += " FOR SYSTEM_TIME ALL";

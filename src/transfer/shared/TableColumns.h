@@ -24,6 +24,9 @@ struct StoredColumn {
 
 std::vector<StoredColumn> storedColumns(platform::Connection &source, std::string_view table);
 
+// `a`, …: the columns as the copies read them (selectStoredStatement's list).
+std::string selectedColumns(const std::vector<StoredColumn> &columns);
+
 // SELECT `a`, … FROM `t`, FLOAT read widened so no digit is lost; with allVersions, every row a
 // system-versioned table has held (FOR SYSTEM_TIME ALL).
 std::string selectStoredStatement(std::string_view table, const std::vector<StoredColumn> &columns,

@@ -484,7 +484,7 @@ void CompareTest::theMenusCompareFromEitherSide()
                 input::pressMenuKey(widget);
             QMenu *menu = input::openMenu();
             QVERIFY(menu);
-            QCOMPARE(menu->actions().size(), 3);
+            QCOMPARE(menu->actions().size(), 4);
             QCOMPARE(menu->actions()[2]->text(), QStringLiteral("Compare Table(s) with ") + other);
             if (byKeys)
                 input::chooseByKeys(menu, 2);

@@ -24,8 +24,8 @@ TableComparison differing(const QString &table)
     c.keyed = true;
     c.rows.rowsHere = 3; // on the side whose tables were selected
     c.rows.rowsThere = 5;
-    c.rows.rows = {{"1", DifferingRow::Kind::OnlyHere, {}}, {"'b'", DifferingRow::Kind::OnlyThere, {}},
-                   {"(3, 'x')", DifferingRow::Kind::Differs, {}}};
+    c.rows.rows = {{"1", DifferingRow::Kind::OnlyHere, {}, {}}, {"'b'", DifferingRow::Kind::OnlyThere, {}, {}},
+                   {"(3, 'x')", DifferingRow::Kind::Differs, {}, {}}};
     return c;
 }
 

@@ -407,7 +407,7 @@ void CompleteCopyTest::menusOfferBothSends()
     for (int side : {1, 2}) {
         const QString to = side == 1 ? QStringLiteral("MySQL #2") : QStringLiteral("MySQL #1");
         std::unique_ptr<QMenu> menu(form.sendMenu(side));
-        QCOMPARE(menu->actions().size(), 3);
+        QCOMPARE(menu->actions().size(), 4);
         QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Send Table(s) to ") + to);
         QCOMPARE(menu->actions()[1]->text(), QStringLiteral("Send Complete Table(s) to ") + to);
     }

@@ -1,0 +1,365 @@
+#include "transfer/compare/MakeMatch.h"
+
+#include "app/Guard.h"
+#include "platform/DbConnection.h"
+#include "platform/DbError.h"
+#include "platform/Dialogs.h"
+#include "platform/ProgramEnding.h"
+#include "platform/SqlQuoting.h"
+#include "sides/TableList.h"
+#include "transfer/compare/MatchOrder.h"
+#include "transfer/compare/MatchReport.h"
+#include "transfer/compare/MatchScript.h"
+#include "transfer/compare/TableComparer.h"
+#include "transfer/shared/LogPane.h"
+#include "transfer/shared/Progress.h"
+#include "transfer/shared/Sessions.h"
+#include "transfer/shared/TableColumns.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+
+namespace transfer {
+
+namespace {
+
+std::string lowered(const std::string &name) { return QString::fromStdString(name).toLower().toStdString(); }
+
+// What a table's change needs besides its differing rows.
+struct TableChange {
+    std::vector<StoredColumn> columns;
+    std::vector<KeyColumn> key;
+    std::unique_ptr<MatchStatements> statements;
+    std::string select;
+    std::string targetChecksum;
+};
+
+// The key's columns among the table's: text keys as the compare read them (utf8mb4).
+std::vector<KeyColumn> keyColumns(const std::vector<StoredColumn> &columns, const std::vector<std::string> &names)
+{
+    std::vector<KeyColumn> key;
+    for (const std::string &name : names) {
+        const auto at = std::find_if(columns.begin(), columns.end(),
+                                     [&](const StoredColumn &c) { return lowered(c.name) == lowered(name); });
+        if (at == columns.end())
+            throw platform::DbError(0, "the key names a column the table has not");
+        const KeyColumn::Form form = keyFormOf(*at);
+        key.push_back({static_cast<size_t>(at - columns.begin()), form,
+                       form == KeyColumn::Form::Text ? "utf8mb4" : std::string()});
+    }
+    return key;
+}
+
+class MatchRunner {
+public:
+    MatchRunner(const TransferEnds &ends, const TransferUi &ui, app::Guard &g, int fromSide)
+        : ends_(ends), ui_(ui), g_(g), here_{hereServer_, {}, fromSide},
+          there_{thereServer_, {}, fromSide == 1 ? 2 : 1}
+    {
+    }
+
+    void run()
+    {
+        if (!connect())
+            return;
+        if (!planTables())
+            return;
+        if (!g_.attempt(step::Login, [&] { thereServer_.execute("COMMIT"); }))
+            return;
+        const int target = there_.number;
+        if (!anythingToChange(tables_)) {
+            ui_.dialogs.message(matchPlanBox(tables_, target));
+            return;
+        }
+        const auto choice = static_cast<MatchChoice>(ui_.dialogs.choose(matchPlanBox(tables_, target), matchButtons(target)));
+        if (choice == MatchChoice::Change)
+            changeTarget();
+        else if (choice == MatchChoice::SaveScript)
+            saveScript();
+        else
+            ui_.log.appendEntry(nothingChangedLine(target));
+    }
+
+private:
+    bool connect()
+    {
+        return openRunSessions(g_, ui_.yield,
+                               {{&hereServer_, nullptr, ends_.sourceProfile}, {&thereServer_, nullptr, ends_.destinationProfile}})
+               && g_.attempt(step::Login, [&] {
+                      for (platform::Connection *c : {&hereServer_, &thereServer_})
+                          prepareSourceSession(*c);
+                      here_.rules = serverRules(hereServer_);
+                      there_.rules = serverRules(thereServer_);
+                      hereTables_ = listTables(hereServer_);
+                      thereTables_ = listTables(thereServer_);
+                      for (platform::Connection *c : {&hereServer_, &thereServer_})
+                          readInSnapshot(*c);
+                  });
+    }
+
+    // The compare, and what it makes of each table: the first half of the bar.
+    bool planTables()
+    {
+        int selected = 0;
+        for (int i = 0; i < ends_.source.count(); ++i)
+            selected += ends_.source.isSelected(i) ? 1 : 0;
+        int done = 0;
+        walkSelectedTables(
+            g_, ends_.source,
+            [&](const QString &name) {
+                tables_.push_back(planTable(name));
+                ui_.log.appendEntry("-- " + matchPlanLine(tables_.back(), there_.number));
+                ui_.progress.setValue(50.0 * ++done / std::max(selected, 1));
+                return !lost_;
+            },
+            WalkOrder::FirstLast);
+        return !lost_ && !tables_.empty();
+    }
+
+    TableMatch planTable(const QString &name)
+    {
+        TableMatch t;
+        t.table = name;
+        const ListedTable *there = findTable(thereTables_, name, there_.rules.names);
+        const ListedTable *here = findTable(hereTables_, name, here_.rules.names);
+        if (!there) {
+            t.plan = TableMatch::Plan::Missing;
+            return t;
+        }
+        try {
+            if (!here)
+                throw platform::DbError(platform::server_error::NoSuchTable,
+                                        "MySQL #" + std::to_string(here_.number) + " no longer has it");
+            t.compared = compareTables(here_, *here, there_, *there, 0);
+            classify(t, here->name.toStdString());
+        } catch (const platform::ProgramEnding &) {
+            throw;
+        } catch (const platform::DbError &e) {
+            lost_ = e.isConnectionLost();
+            t.plan = TableMatch::Plan::NotCompared;
+            t.errorNumber = e.number();
+            t.error = e.what();
+        } catch (const std::exception &e) {
+            t.plan = TableMatch::Plan::NotCompared;
+            t.error = e.what();
+        }
+        return t;
+    }
+
+    void classify(TableMatch &t, const std::string &table)
+    {
+        const TableComparison &c = t.compared;
+        if (c.definition != TableComparison::Definition::Same || c.someColumnsOnOneSide) {
+            t.plan = TableMatch::Plan::Definition;
+            return;
+        }
+        if (c.rows.same) {
+            t.plan = TableMatch::Plan::Same;
+            return;
+        }
+        if (!c.keyed) {
+            t.plan = TableMatch::Plan::NoKey;
+            return;
+        }
+        auto change = std::make_unique<TableChange>();
+        change->columns = storedColumns(hereServer_, table);
+        try {
+            change->key = keyColumns(change->columns, c.keyColumns);
+            MatchStatements trial(table, change->columns, change->key, false);
+        } catch (const platform::DbError &e) {
+            t.plan = TableMatch::Plan::NoKey;
+            t.why = e.what();
+            return;
+        }
+        change->select = selectedColumns(change->columns);
+        change->targetChecksum = rowChecksum(storedColumns(thereServer_, table));
+        for (const DifferingRow &r : c.rows.rows)
+            ++(r.kind == DifferingRow::Kind::OnlyHere    ? t.toAdd
+               : r.kind == DifferingRow::Kind::OnlyThere ? t.toRemove
+                                                         : t.toChange);
+        t.triggers = triggerNames(thereServer_, table);
+        t.plan = TableMatch::Plan::Change;
+        changes_[t.table] = std::move(change);
+    }
+
+    // The target as a copy's destination (strict, UTC), both sides' values as their stored bytes.
+    bool readyToChange(std::string *settings)
+    {
+        return g_.attempt(step::Definition, [&] {
+            const DestinationSession session = prepareDestinationSession(thereServer_, hereServer_);
+            noBackslashEscapes_ = session.noBackslashEscapes;
+            if (settings) {
+                *settings = "time_zone = '+00:00', SESSION sql_mode = ";
+                platform::appendStringLiteral(*settings, singleValue(thereServer_, "SELECT @@SESSION.sql_mode"),
+                                              noBackslashEscapes_);
+            }
+            for (platform::Connection *c : {&hereServer_, &thereServer_})
+                c->execute("SET character_set_results = binary");
+            for (auto &[name, change] : changes_)
+                change->statements = std::make_unique<MatchStatements>(name.toStdString(), change->columns, change->key,
+                                                                       noBackslashEscapes_);
+        });
+    }
+
+    // Removals of every table first, children before parents; then changes and additions, parents
+    // first. The first refusal stops it all.
+    void matchAll(const std::function<void(const std::string &)> &send)
+    {
+        std::vector<QString> names;
+        for (const TableMatch &t : tables_)
+            if (t.plan == TableMatch::Plan::Change)
+                names.push_back(t.table);
+        std::vector<QString> order;
+        if (!g_.attempt(step::Rows, [&] { order = parentsFirst(thereServer_, names, there_.rules.names); }))
+            return;
+        std::vector<std::pair<QString, MatchPass>> passes;
+        for (auto it = order.rbegin(); it != order.rend(); ++it)
+            passes.emplace_back(*it, MatchPass::Removals);
+        for (const QString &name : order)
+            passes.emplace_back(name, MatchPass::ChangesAndAdditions);
+        bool stopped = false;
+        size_t done = 0;
+        for (const auto &[name, pass] : passes) {
+            TableMatch &t = tableNamed(name);
+            if (stopped) {
+                if (t.done == TableMatch::Done::NotStarted
+                    || (t.done == TableMatch::Done::Removed && t.matched.removed == 0 && t.matched.leftAlone.empty()))
+                    t.done = TableMatch::Done::NotReached;
+                continue;
+            }
+            stopped = !matchTable(t, pass, send);
+            ui_.progress.setValue(50.0 + 40.0 * ++done / static_cast<double>(passes.size()));
+        }
+    }
+
+    bool matchTable(TableMatch &t, MatchPass pass, const std::function<void(const std::string &)> &send)
+    {
+        const TableChange &change = *changes_.at(t.table);
+        const std::string table = t.table.toStdString();
+        const MatchEnds ends{hereServer_, thereServer_, *change.statements, table, change.select, change.targetChecksum};
+        try {
+            matchRows(ends, t.compared.rows.rows, pass, {}, send, t.matched);
+            t.done = pass == MatchPass::Removals ? TableMatch::Done::Removed : TableMatch::Done::Changed;
+            return true;
+        } catch (const platform::ProgramEnding &) {
+            throw;
+        } catch (const platform::DbError &e) {
+            t.done = TableMatch::Done::Failed;
+            t.errorNumber = e.number();
+            t.error = e.what();
+        } catch (const std::exception &e) {
+            t.done = TableMatch::Done::Failed;
+            t.error = e.what();
+        }
+        return false;
+    }
+
+    void changeTarget()
+    {
+        if (!readyToChange(nullptr))
+            return;
+        matchAll([&](const std::string &statement) {
+            ui_.log.appendEntry(statement);
+            thereServer_.execute(statement).close();
+        });
+        compareAgain();
+        for (const TableMatch &t : tables_)
+            if (t.done != TableMatch::Done::NotStarted)
+                ui_.log.appendEntry("-- " + matchDoneLine(t, there_.number));
+        ui_.progress.setValue(100);
+        ui_.dialogs.message(matchSummary(tables_, there_.number));
+    }
+
+    // A fresh snapshot on both sides, the changed tables compared as Compare does.
+    void compareAgain()
+    {
+        const bool ready = g_.attempt(step::Close, [&] {
+            for (platform::Connection *c : {&hereServer_, &thereServer_}) {
+                c->execute("COMMIT");
+                c->execute("SET character_set_results = utf8mb4");
+                readInSnapshot(*c);
+            }
+        });
+        if (!ready)
+            return;
+        for (TableMatch &t : tables_) {
+            if (t.done == TableMatch::Done::NotStarted || t.done == TableMatch::Done::NotReached)
+                continue;
+            const ListedTable listed{t.table, "BASE TABLE"};
+            try {
+                t.after = compareTables(here_, listed, there_, listed);
+            } catch (const platform::ProgramEnding &) {
+                throw;
+            } catch (const std::exception &) {
+                // The change stands; the box says what it did without the second look.
+            }
+        }
+    }
+
+    void saveScript()
+    {
+        const QString suggested = QDir::home().filePath(ends_.destinationProfile.database + QStringLiteral("-match.sql"));
+        const QString path = ui_.dialogs.saveFileName(scriptCaption(), suggested, QStringLiteral("SQL scripts (*.sql)"));
+        if (path.isEmpty()) {
+            ui_.log.appendEntry(nothingChangedLine(there_.number));
+            return;
+        }
+        std::string settings;
+        if (!readyToChange(&settings))
+            return;
+        const std::string heading = "Made by Tabulink: the changes that make " + ends_.destinationProfile.database.toStdString()
+                                    + " on MySQL #" + std::to_string(there_.number) + " match MySQL #"
+                                    + std::to_string(here_.number) + ".\nRun with: mariadb --binary-mode <database> < file";
+        MatchScript script(path, heading, settings);
+        matchAll([&](const std::string &statement) { script.write(statement); });
+        QString why;
+        for (const TableMatch &t : tables_)
+            if (t.done == TableMatch::Done::Failed) {
+                script.finish(why); // nothing half written is left
+                ui_.dialogs.message(scriptNotSavedBox(path, QString::fromStdString(t.error)));
+                return;
+            }
+        ui_.progress.setValue(100);
+        if (!script.finish(why)) {
+            ui_.dialogs.message(scriptNotSavedBox(path, why));
+            return;
+        }
+        ui_.log.appendEntry(scriptSavedLine(path));
+        ui_.dialogs.message(scriptSavedBox(path, ends_.destinationProfile.database, there_.number));
+    }
+
+    TableMatch &tableNamed(const QString &name)
+    {
+        return *std::find_if(tables_.begin(), tables_.end(), [&](const TableMatch &t) { return t.table == name; });
+    }
+
+    const TransferEnds &ends_;
+    const TransferUi &ui_;
+    app::Guard &g_;
+    platform::Connection hereServer_;
+    platform::Connection thereServer_;
+    CompareSide here_;
+    CompareSide there_;
+    std::vector<ListedTable> hereTables_;
+    std::vector<ListedTable> thereTables_;
+    bool lost_ = false;
+    bool noBackslashEscapes_ = false;
+    std::vector<TableMatch> tables_;
+    std::map<QString, std::unique_ptr<TableChange>> changes_;
+};
+
+} // namespace
+
+void runMakeMatch(const TransferEnds &ends, const TransferUi &ui, int fromSide)
+{
+    runSelectedTables(ends, ui, [&](app::Guard &g) {
+        MatchRunner runner(ends, ui, g, fromSide);
+        runner.run();
+        return QStringList();
+    });
+}
+
+} // namespace transfer
