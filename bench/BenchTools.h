@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -91,6 +92,33 @@ inline ServerCounters serverCounters(const sandbox::ScratchDatabase &db)
     const sandbox::Rows r = db.query("SELECT VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS WHERE VARIABLE_NAME "
                                      "IN ('QUESTIONS', 'BYTES_SENT') ORDER BY VARIABLE_NAME");
     return {std::stoll(*r.at(1).at(0)), std::stoll(*r.at(0).at(0))};
+}
+
+// What a run cost: its time, the questions each server was asked and the bytes each sent.
+struct Cost {
+    double seconds = 0;
+    long long questionsOne = 0;
+    long long questionsTwo = 0;
+    double kbOne = 0;
+    double kbTwo = 0;
+    QString said;
+};
+
+// Reading the status costs one question and its own answer; that is taken off.
+inline Cost measure(const sandbox::ScratchDatabase &one, const sandbox::ScratchDatabase &two, const std::function<double()> &run)
+{
+    const ServerCounters idleOne = serverCounters(one), beforeOne = serverCounters(one);
+    const ServerCounters idleTwo = serverCounters(two), beforeTwo = serverCounters(two);
+    const long long statusBytesOne = beforeOne.bytesSent - idleOne.bytesSent;
+    const long long statusBytesTwo = beforeTwo.bytesSent - idleTwo.bytesSent;
+    Cost c;
+    c.seconds = run();
+    const ServerCounters afterOne = serverCounters(one), afterTwo = serverCounters(two);
+    c.questionsOne = afterOne.questions - beforeOne.questions - 1;
+    c.questionsTwo = afterTwo.questions - beforeTwo.questions - 1;
+    c.kbOne = static_cast<double>(afterOne.bytesSent - beforeOne.bytesSent - statusBytesOne) / 1e3;
+    c.kbTwo = static_cast<double>(afterTwo.bytesSent - beforeTwo.bytesSent - statusBytesTwo) / 1e3;
+    return c;
 }
 
 // A hosted server far away, as the slow-link benchmarks put it behind SlowLink.

@@ -24,7 +24,7 @@ struct WindowRun {
     QString log; // the log pane's text
 };
 
-enum class Start { SendButton, CompleteEntry, CompareEntry };
+enum class Start { SendButton, CompleteEntry, CompareEntry, MatchEntry };
 
 inline WindowRun runThroughWindow(const ProfilesFrom &profiles, const QStringList &tables, Start start)
 {
@@ -51,7 +51,9 @@ inline WindowRun runThroughWindow(const ProfilesFrom &profiles, const QStringLis
         }
         gaps.skip(); // the benchmark's own wait for the menu
         timer.restart();
-        input::chooseByMouse(menu, start == Start::CompleteEntry ? 1 : 2);
+        if (start == Start::MatchEntry)
+            served.t.dialogs.choices.push_back(0); // the box's first button: change MySQL #2
+        input::chooseByMouse(menu, start == Start::CompleteEntry ? 1 : start == Start::CompareEntry ? 2 : 3);
     } else {
         input::click(form.ui().PushButton3);
     }
@@ -62,7 +64,7 @@ inline WindowRun runThroughWindow(const ProfilesFrom &profiles, const QStringLis
     r.longestGap = gaps.longest();
     r.boxes = served.t.dialogs.texts();
     r.log = form.logPane().text();
-    if (!r.boxes.isEmpty() && start != Start::CompareEntry)
+    if (!r.boxes.isEmpty() && start != Start::CompareEntry && start != Start::MatchEntry)
         std::printf("  the copy showed: %s\n", qPrintable(r.boxes.join(QStringLiteral(" | "))));
     return r;
 }

@@ -4,9 +4,9 @@
 // the baseline of reading every row of the table from both servers with the mariadb client, which
 // is what a comparison that moves the data costs at least. Each runs twice; both are printed.
 //   TABULINK_BENCH_ROWS=200000 bench_compare   (a quicker run)
+#include "BenchPair.h"
 #include "BenchTools.h"
 #include "BenchWindow.h"
-#include "support/SlowLink.h"
 
 #include <QApplication>
 #include <QRegularExpression>
@@ -16,34 +16,6 @@
 
 namespace {
 
-constexpr double OneWayMs = FarOneWayMs;
-constexpr double BitsPerSecond = FarBitsPerSecond;
-
-struct Cost {
-    double seconds = 0;
-    long long questionsOne = 0;
-    long long questionsTwo = 0;
-    double kbOne = 0;
-    double kbTwo = 0;
-    QString said;
-};
-
-// Reading the status costs one question and its own answer; that is taken off.
-Cost measure(const sandbox::ScratchDatabase &one, const sandbox::ScratchDatabase &two, const std::function<double()> &run)
-{
-    const ServerCounters idleOne = serverCounters(one), beforeOne = serverCounters(one);
-    const ServerCounters idleTwo = serverCounters(two), beforeTwo = serverCounters(two);
-    const long long statusBytesOne = beforeOne.bytesSent - idleOne.bytesSent;
-    const long long statusBytesTwo = beforeTwo.bytesSent - idleTwo.bytesSent;
-    Cost c;
-    c.seconds = run();
-    const ServerCounters afterOne = serverCounters(one), afterTwo = serverCounters(two);
-    c.questionsOne = afterOne.questions - beforeOne.questions - 1;
-    c.questionsTwo = afterTwo.questions - beforeTwo.questions - 1;
-    c.kbOne = static_cast<double>(afterOne.bytesSent - beforeOne.bytesSent - statusBytesOne) / 1e3;
-    c.kbTwo = static_cast<double>(afterTwo.bytesSent - beforeTwo.bytesSent - statusBytesTwo) / 1e3;
-    return c;
-}
 
 // Every row of t, read by the mariadb client and thrown away: seconds.
 double readAll(const sides::ConnectionProfile &p)
@@ -64,18 +36,13 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const long long n = benchRowsAndUser(1000000);
-    sandbox::ScratchDatabase one(1, QStringLiteral("cb_one"));
-    sandbox::ScratchDatabase two(2, QStringLiteral("cb_two"));
-    fillBenchTable(one, n);
-    fillBenchTable(two, n);
-    SlowLink link(two.profile().server, two.profile().port.toInt(),
-                  std::chrono::microseconds(static_cast<long long>(OneWayMs * 1000)), BitsPerSecond);
-    std::printf("%lld rows on both servers; far: #2 behind a link of %.0f ms each way and %.0f Mbit/s\n", n, OneWayMs,
-                BitsPerSecond / 1e6);
+    FarPair pair(QStringLiteral("cb"), n);
+    const sandbox::ScratchDatabase &one = pair.one;
+    const sandbox::ScratchDatabase &two = pair.two;
 
     const auto compare = [&](bool far) {
         const WindowRun r = runThroughWindow(
-            ProfilesFrom([&](int side) { return side == 1 ? benchProfile(one) : benchProfile(two, far ? link.port() : 0); }),
+            ProfilesFrom([&](int side) { return side == 1 ? benchProfile(one) : pair.second(far); }),
             {QStringLiteral("t")}, Start::CompareEntry);
         static const QRegularExpression line(QStringLiteral("-- t: [^\\r\\n]*"));
         QString said = line.match(r.log).captured(0);
@@ -88,7 +55,7 @@ int main(int argc, char *argv[])
             QElapsedTimer timer;
             timer.start();
             readAll(benchProfile(one));
-            readAll(benchProfile(two, far ? link.port() : 0));
+            readAll(pair.second(far));
             return timer.elapsed() / 1000.0;
         });
     };

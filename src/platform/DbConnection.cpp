@@ -101,6 +101,42 @@ unsigned int Connection::loadLocal(std::string_view statement, std::string_view 
     return mysql_warning_count(m);
 }
 
+void Connection::setMultiStatements(bool on)
+{
+    MYSQL *m = requireOpen();
+    int failed = 0;
+    const auto option = on ? MYSQL_OPTION_MULTI_STATEMENTS_ON : MYSQL_OPTION_MULTI_STATEMENTS_OFF;
+    wait_.run(
+        m, [&] { return mysql_set_server_option_start(&failed, m, option); },
+        [&](int events) { return mysql_set_server_option_cont(&failed, m, events); });
+    if (failed != 0)
+        throwFrom(m);
+}
+
+void Connection::executeTogether(const std::vector<std::string> &statements)
+{
+    if (statements.empty())
+        return;
+    MYSQL *m = requireOpen();
+    std::string together;
+    for (const std::string &s : statements)
+        together += (together.empty() ? "" : ";\n") + s;
+    runQuery(m, together);
+    for (;;) {
+        result(m, RecordSet::Reading::Whole).close();
+        if (!mysql_more_results(m))
+            return;
+        int status = 0;
+        wait_.run(
+            m, [&] { return mysql_next_result_start(&status, m); },
+            [&](int events) { return mysql_next_result_cont(&status, m, events); });
+        if (status > 0)
+            throwFrom(m);
+        if (status < 0)
+            return;
+    }
+}
+
 void Connection::sendQuery(std::string_view sql)
 {
     MYSQL *m = requireOpen();

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct st_mysql;
 
@@ -74,6 +75,12 @@ public:
     RecordSet execute(std::string_view sql);
     // The same for a copy's rows: a stream of any size.
     RecordSet executeRows(std::string_view sql);
+
+    // Statements that give no rows, sent in one round trip and run in order; the first one refused
+    // is thrown and none after it runs. Needs setMultiStatements(true), for this session alone.
+    void executeTogether(const std::vector<std::string> &statements);
+    // Whether the server takes several statements in one question. Off as every session starts.
+    void setMultiStatements(bool on);
 
     // A statement sent now whose result is read later (whole, bounded), so the server works on it
     // meanwhile. Only readResult() may follow on this connection.

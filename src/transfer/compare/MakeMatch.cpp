@@ -189,15 +189,15 @@ private:
     bool readyToChange(std::string *settings)
     {
         return g_.attempt(step::Definition, [&] {
-            const DestinationSession session = prepareDestinationSession(thereServer_, hereServer_);
+            const DestinationSession session =
+                prepareDestinationSession(thereServer_, hereServer_, "character_set_results = binary");
             noBackslashEscapes_ = session.noBackslashEscapes;
             if (settings) {
                 *settings = "time_zone = '+00:00', SESSION sql_mode = ";
                 platform::appendStringLiteral(*settings, singleValue(thereServer_, "SELECT @@SESSION.sql_mode"),
                                               noBackslashEscapes_);
             }
-            for (platform::Connection *c : {&hereServer_, &thereServer_})
-                c->execute("SET character_set_results = binary");
+            hereServer_.execute("SET character_set_results = binary");
             for (auto &[name, change] : changes_)
                 change->statements = std::make_unique<MatchStatements>(name.toStdString(), change->columns, change->key,
                                                                        noBackslashEscapes_);
@@ -206,14 +206,15 @@ private:
 
     // Removals of every table first, children before parents; then changes and additions, parents
     // first. The first refusal stops it all.
-    void matchAll(const std::function<void(const std::string &)> &send)
+    void matchAll(const MatchSend &send)
     {
         std::vector<QString> names;
         for (const TableMatch &t : tables_)
             if (t.plan == TableMatch::Plan::Change)
                 names.push_back(t.table);
-        std::vector<QString> order;
-        if (!g_.attempt(step::Rows, [&] { order = parentsFirst(thereServer_, names, there_.rules.names); }))
+        std::vector<QString> order = names;
+        if (names.size() > 1
+            && !g_.attempt(step::Rows, [&] { order = parentsFirst(thereServer_, names, there_.rules.names); }))
             return;
         std::vector<std::pair<QString, MatchPass>> passes;
         for (auto it = order.rbegin(); it != order.rend(); ++it)
@@ -235,7 +236,7 @@ private:
         }
     }
 
-    bool matchTable(TableMatch &t, MatchPass pass, const std::function<void(const std::string &)> &send)
+    bool matchTable(TableMatch &t, MatchPass pass, const MatchSend &send)
     {
         const TableChange &change = *changes_.at(t.table);
         const std::string table = t.table.toStdString();
@@ -261,9 +262,18 @@ private:
     {
         if (!readyToChange(nullptr))
             return;
-        matchAll([&](const std::string &statement) {
-            ui_.log.appendEntry(statement);
-            thereServer_.execute(statement).close();
+        // Several statements in one question on this session alone, only once a change needs it.
+        bool together = false;
+        matchAll([&](const std::vector<std::string> &statements) {
+            for (const std::string &s : statements)
+                ui_.log.appendEntry(s);
+            if (statements.size() == 1) {
+                thereServer_.execute(statements[0]).close();
+                return;
+            }
+            if (!together)
+                thereServer_.setMultiStatements(together = true);
+            thereServer_.executeTogether(statements);
         });
         compareAgain();
         for (const TableMatch &t : tables_)
@@ -314,7 +324,10 @@ private:
                                     + " on MySQL #" + std::to_string(there_.number) + " match MySQL #"
                                     + std::to_string(here_.number) + ".\nRun with: mariadb --binary-mode <database> < file";
         MatchScript script(path, heading, settings);
-        matchAll([&](const std::string &statement) { script.write(statement); });
+        matchAll([&](const std::vector<std::string> &statements) {
+            for (const std::string &s : statements)
+                script.write(s);
+        });
         QString why;
         for (const TableMatch &t : tables_)
             if (t.done == TableMatch::Done::Failed) {

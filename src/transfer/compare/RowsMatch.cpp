@@ -52,6 +52,35 @@ std::map<Cells, FoundRow> rowsOf(platform::Connection &c, const MatchEnds &ends,
     return found;
 }
 
+// A chunk's writes, in groups of at most so many bytes, each group one round trip.
+class Writes {
+public:
+    explicit Writes(size_t groupBytes) : groupBytes_(groupBytes) {}
+    void add(std::string statement)
+    {
+        if (groups_.empty() || (!groups_.back().empty() && bytes_ + statement.size() > groupBytes_)) {
+            groups_.emplace_back();
+            bytes_ = 0;
+        }
+        bytes_ += statement.size();
+        groups_.back().push_back(std::move(statement));
+    }
+    // With the transaction's end in the last group: no round trip of its own.
+    void sendEndingWith(const std::string &last, const MatchSend &send)
+    {
+        if (groups_.empty())
+            groups_.emplace_back();
+        groups_.back().push_back(last);
+        for (const std::vector<std::string> &group : groups_)
+            send(group);
+    }
+
+private:
+    size_t groupBytes_;
+    size_t bytes_ = 0;
+    std::vector<std::vector<std::string>> groups_;
+};
+
 const FoundRow *lookUp(const std::map<Cells, FoundRow> &rows, const Cells &key)
 {
     const auto it = rows.find(key);
@@ -74,7 +103,7 @@ bool inPass(DifferingRow::Kind kind, MatchPass pass)
 }
 
 void matchChunk(const MatchEnds &ends, const MatchChunks &chunks, const std::vector<const DifferingRow *> &chunk,
-                const std::function<void(const std::string &)> &send, RowsMatched &chunkDone)
+                Writes &writes, RowsMatched &chunkDone)
 {
     std::vector<const Cells *> all;
     std::vector<const Cells *> fromSource;
@@ -110,9 +139,10 @@ void matchChunk(const MatchEnds &ends, const MatchChunks &chunks, const std::vec
 
     // Removals first: an addition may take a removed row's place in a unique key.
     if (!removals.empty()) {
-        send(ends.statements.remove(removals));
+        writes.add(ends.statements.remove(removals));
         chunkDone.removed += static_cast<long long>(removals.size());
     }
+    // Each change its own UPDATE of its differing columns.
     for (const DifferingRow *row : changes) {
         const Cells &now = lookUp(source, row->keyValues)->values;
         const Cells &was = lookUp(target, row->keyValues)->values;
@@ -122,17 +152,17 @@ void matchChunk(const MatchEnds &ends, const MatchChunks &chunks, const std::vec
             for (size_t c = 0; c < now.size(); ++c)
                 changed[c] = now[c] != was[c];
         const std::string update = ends.statements.update(now, changed, row->keyValues);
-        if (!update.empty()) {
-            send(update);
-            ++chunkDone.changed;
-        }
+        if (update.empty())
+            continue;
+        writes.add(update);
+        ++chunkDone.changed;
     }
     std::vector<const Cells *> batch;
     size_t batchBytes = 0;
     const auto flush = [&] {
         if (batch.empty())
             return;
-        send(ends.statements.insert(batch));
+        writes.add(ends.statements.insert(batch));
         chunkDone.added += static_cast<long long>(batch.size());
         batch.clear();
         batchBytes = 0;
@@ -141,7 +171,7 @@ void matchChunk(const MatchEnds &ends, const MatchChunks &chunks, const std::vec
         size_t bytes = 0;
         for (const std::optional<std::string> &cell : *row)
             bytes += cell ? cell->size() * 2 + 8 : 4;
-        if (!batch.empty() && batchBytes + bytes > chunks.insertBytes)
+        if (!batch.empty() && batchBytes + bytes > chunks.statementBytes)
             flush();
         batch.push_back(row);
         batchBytes += bytes;
@@ -161,8 +191,7 @@ RowsMatched &RowsMatched::operator+=(const RowsMatched &other)
 }
 
 void matchRows(const MatchEnds &ends, const std::vector<DifferingRow> &rows, MatchPass pass,
-               const MatchChunks &chunks, const std::function<void(const std::string &statement)> &send,
-               RowsMatched &done)
+               const MatchChunks &chunks, const MatchSend &send, RowsMatched &done)
 {
     const size_t most = std::max<size_t>(chunks.rows, 1);
     size_t at = 0;
@@ -174,14 +203,15 @@ void matchRows(const MatchEnds &ends, const std::vector<DifferingRow> &rows, Mat
         if (chunk.empty())
             break;
         RowsMatched chunkDone;
-        send("START TRANSACTION");
+        send({"START TRANSACTION"});
         try {
-            matchChunk(ends, chunks, chunk, send, chunkDone);
-            send("COMMIT");
+            Writes writes(chunks.statementBytes);
+            matchChunk(ends, chunks, chunk, writes, chunkDone);
+            writes.sendEndingWith("COMMIT", send);
         } catch (const platform::DbError &e) {
             if (!e.isConnectionLost()) {
                 try {
-                    send("ROLLBACK");
+                    send({"ROLLBACK"});
                 } catch (const platform::DbError &) {
                     // The failure being thrown is the one to tell.
                 }

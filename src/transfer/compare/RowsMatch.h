@@ -39,20 +39,23 @@ struct RowsMatched {
 // (children first) before the changes and additions (parents first).
 enum class MatchPass { Everything, Removals, ChangesAndAdditions };
 
-// How big a transaction of a change grows: its rows, and the bytes of one INSERT.
+// How big a transaction of a change grows: its rows, and the bytes of one INSERT or of the
+// statements sent together (the chunk's writes and its COMMIT go in as few round trips as fit).
 struct MatchChunks {
-    size_t rows = 500;
-    size_t insertBytes = 1 << 20;
+    size_t rows = 2000;
+    size_t statementBytes = 1 << 20;
 };
+
+// Logs and runs statements on the target, in order, as one round trip where it can (or writes
+// them down); throws platform::DbError for the first refused.
+using MatchSend = std::function<void(const std::vector<std::string> &statements)>;
 
 // Makes the target's differing rows the source's: in transactions of at most chunks.rows rows,
 // each row read on both sides in one question per chunk and checked again inside its transaction
 // (left and said when it changed since the compare), removals first, then changes of the
-// differing columns only, then additions. send logs and runs a statement on the target (or writes
-// it down). Throws platform::DbError; the chunk that failed is rolled back, the ones before it
+// differing columns only, then additions. Throws platform::DbError; the chunk that failed is rolled back, the ones before it
 // stay, and done says what they did.
 void matchRows(const MatchEnds &ends, const std::vector<DifferingRow> &rows, MatchPass pass,
-               const MatchChunks &chunks, const std::function<void(const std::string &statement)> &send,
-               RowsMatched &done);
+               const MatchChunks &chunks, const MatchSend &send, RowsMatched &done);
 
 } // namespace transfer

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 using sandbox::Cell;
@@ -100,8 +101,10 @@ private slots:
     void everyKindOfValueAndACompositeTextKey();
     void parentsAndChildrenInTheirOrder();
     void aRowChangedAfterTheCompareIsLeftAndSaid();
+    void aRefusalStopsWithTheEarlierTransactionsKept_data();
     void aRefusalStopsWithTheEarlierTransactionsKept();
     void tablesRowsCannotMendAreSaidAndLeft();
+    void closingWhileARowIsLockedEndsItAtOnce();
     void betweenMariaDbAndMySql_data();
     void betweenMariaDbAndMySql();
 };
@@ -306,32 +309,48 @@ void MakeMatchTest::aRowChangedAfterTheCompareIsLeftAndSaid()
     QCOMPARE(two.query("SELECT v FROM orders WHERE id IN (17, 18) ORDER BY id"), (Rows{{Cell("theirs")}, {Cell("v18")}}));
 }
 
+void MakeMatchTest::aRefusalStopsWithTheEarlierTransactionsKept_data()
+{
+    QTest::addColumn<bool>("changes");
+    QTest::newRow("an addition refused") << false;
+    QTest::newRow("a change refused among those sent together") << true;
+}
+
 void MakeMatchTest::aRefusalStopsWithTheEarlierTransactionsKept()
 {
+    QFETCH(bool, changes);
     ScratchDatabase one(1, QStringLiteral("mmrefuse1"));
     ScratchDatabase two(2, QStringLiteral("mmrefuse2"));
-    createOrders(one, 3000);
-    createOrders(two, 3000);
+    createOrders(one, 6000);
+    createOrders(two, 6000);
     one.exec("CREATE TABLE other (id INT PRIMARY KEY)");
     two.exec("CREATE TABLE other (id INT PRIMARY KEY)");
     one.exec("INSERT INTO other VALUES (1)");
-    two.exec("DELETE FROM orders WHERE id BETWEEN 1001 AND 2200"); // 1,200 to add: three transactions
-    two.exec("CREATE TRIGGER no_1100 BEFORE INSERT ON orders FOR EACH ROW IF NEW.id = 2100 THEN "
-             "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'not this one'; END IF");
+    // 4,500 rows to add or change: three transactions, the third refused at 5100.
+    if (changes)
+        two.exec("UPDATE orders SET v = 'x' WHERE id BETWEEN 1001 AND 5500");
+    else
+        two.exec("DELETE FROM orders WHERE id BETWEEN 1001 AND 5500");
+    two.exec(std::string("CREATE TRIGGER no_5100 BEFORE ") + (changes ? "UPDATE" : "INSERT")
+             + " ON orders FOR EACH ROW IF NEW.id = 5100 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'not this "
+               "one'; END IF");
     Harness h;
     h.dialogs.choices.push_back(Change);
     h.match(one, two, {QStringLiteral("orders"), QStringLiteral("other")});
     QVERIFY2(h.box().contains(QStringLiteral("orders: stopped, #2 refused a change (1644 not this one); that "
-                                             "transaction was undone; kept from the ones before it: 1000 added, 0 "
-                                             "changed, 0 removed on #2")),
+                                             "transaction was undone; kept from the ones before it: ")
+                              + (changes ? QStringLiteral("0 added, 4000 changed") : QStringLiteral("4000 added, 0 changed"))
+                              + QStringLiteral(", 0 removed on #2")),
              qPrintable(h.box()));
     QVERIFY2(h.box().contains(QStringLiteral("other: not changed (the change stopped before it)")), qPrintable(h.box()));
     // What still differs is said in short: the compare's log line lists the keys.
-    QVERIFY2(h.box().endsWith(QStringLiteral("orders: rows differ: more than 100 of 3,000 on #1 and 2,800 on #2 (the "
-                                             "first keys 2001 only on #1, 2002 only on #1, 2003 only on #1, …)")),
-             qPrintable(h.box()));
-    QCOMPARE(two.query("SELECT COUNT(*), MAX(id) FROM orders WHERE id BETWEEN 1001 AND 2200"),
-             (Rows{{Cell("1000"), Cell("2000")}}));
+    const QString still = changes ? QStringLiteral("orders: rows differ: more than 100 of 6,000 (the first keys 5001 "
+                                                   "differs, 5002 differs, 5003 differs, …)")
+                                  : QStringLiteral("orders: rows differ: more than 100 of 6,000 on #1 and 5,500 on #2 (the "
+                                                   "first keys 5001 only on #1, 5002 only on #1, 5003 only on #1, …)");
+    QVERIFY2(h.box().endsWith(still), qPrintable(h.box()));
+    QCOMPARE(two.query("SELECT COUNT(*), MAX(id) FROM orders WHERE id BETWEEN 1001 AND 5500 AND v LIKE 'v%'"),
+             (Rows{{Cell("4000"), Cell("5000")}}));
     QCOMPARE(two.query("SELECT COUNT(*) FROM other"), (Rows{{Cell("0")}}));
     QVERIFY(h.pane.contents.contains(QStringLiteral("ROLLBACK")));
 }
@@ -371,6 +390,45 @@ void MakeMatchTest::tablesRowsCannotMendAreSaidAndLeft()
              qPrintable(box));
     QVERIFY(box.endsWith(QStringLiteral("There is nothing to change.")));
     QCOMPARE(two.query("SELECT (SELECT COUNT(*) FROM nokey), (SELECT COUNT(*) FROM fkey)"), before);
+}
+
+void MakeMatchTest::closingWhileARowIsLockedEndsItAtOnce()
+{
+    Window w;
+    createOrders(w.one, 2000);
+    createOrders(w.two, 2000);
+    w.two.exec("UPDATE orders SET v = 'x' WHERE id IN (10, 1500)");
+    const Rows before = checksum(w.two, "orders");
+    // Another session holds a differing row of #2: the change waits for it, and the user closes
+    // the window meanwhile.
+    platform::Connection holder;
+    holder.open(w.two.connectionString().toStdString());
+    holder.execute("START TRANSACTION");
+    holder.execute("SELECT * FROM orders WHERE id = 1500 FOR UPDATE").close();
+    QElapsedTimer sinceClose;
+    w.t.dialogs.choices.push_back(Change);
+    w.t.dialogs.onMessage = [&] {
+        QTimer::singleShot(500, w.form.get(), [&] {
+            QVERIFY(w.t.lock.busy());
+            sinceClose.start();
+            w.form->close();
+        });
+    };
+    input::rightClick(w.form->ui().List1, QPoint(10, 10));
+    QMenu *menu = input::openMenu();
+    QVERIFY(menu);
+    input::chooseByKeys(menu, 3);
+    w.t.runStarted();
+    const qint64 afterClose = sinceClose.isValid() ? sinceClose.elapsed() : -1;
+    QVERIFY2(afterClose >= 0 && afterClose < 1000, qPrintable(QString::number(afterClose)));
+    QCOMPARE(w.t.dialogs.messages.size(), size_t(1)); // the plan; no box after the window is closed
+    QVERIFY(!w.t.lock.busy());
+    holder.execute("ROLLBACK");
+    // Its transaction never committed: #2 is as it was, and its sessions go.
+    QTRY_COMPARE_WITH_TIMEOUT(w.two.query("SELECT COUNT(*) FROM information_schema.processlist WHERE db = '"
+                                          + w.two.name().toStdString() + "'")[0][0],
+                              Cell("2"), 10000);
+    QCOMPARE(checksum(w.two, "orders"), before);
 }
 
 void MakeMatchTest::betweenMariaDbAndMySql_data()

@@ -182,9 +182,11 @@ void MatchStatementsTest::onlyTheDifferingRowsChange()
     QStringList sent;
     RowsMatched done;
     matchRows(ends, found.rows.rows, MatchPass::Everything, {7},
-              [&](const std::string &statement) {
-                  sent << QString::fromStdString(statement);
-                  target.execute(statement);
+              [&](const std::vector<std::string> &statements) {
+                  for (const std::string &statement : statements) {
+                      sent << QString::fromStdString(statement);
+                      target.execute(statement);
+                  }
               },
               done);
     QCOMPARE(done.added, 10LL);
