@@ -1,6 +1,6 @@
 # Checks that every include under src/ points down the layers:
 #   platform <- app <- sides <- tableops, transfer/shared <- transfer/copy, transfer/compare
-#     <- connect, tables <- main.cpp
+#     <- connect, tables, cli <- main.cpp
 # (the copies and the compare never include each other: Compare stands on the shared room alone)
 # and that the layers below the windows include no widget header.
 #   cmake -DSOURCE_DIR=<src> -P include_layers.cmake
@@ -16,8 +16,9 @@ set(rank_transfer_copy 4)
 set(rank_transfer_compare 4)
 set(rank_connect 5)
 set(rank_tables 5)
+set(rank_cli 5)
 set(rank_main 6)
-set(widget_free sides tableops transfer_shared transfer_copy transfer_compare)
+set(widget_free sides tableops transfer_shared transfer_copy transfer_compare cli)
 set(widget_headers "QWidget|QApplication|QMessageBox|QInputDialog|QListWidget|QProgressBar|QLineEdit|QPushButton|QAbstractScrollArea|QtWidgets")
 
 function(check_layers src out_faults)

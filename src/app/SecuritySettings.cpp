@@ -90,6 +90,13 @@ void writeSideSecurity(SettingsStore &store, int side, const SideSecurity &s)
     rememberCertificate(store, side, s.certificate);
 }
 
+void rememberFirstCertificate(SettingsStore &store, int side, const QString &server, bool verifies,
+                              const std::string &remembered, const platform::TlsState &login)
+{
+    if (!verifies && remembered.empty() && !login.certificate.empty())
+        rememberCertificate(store, side, {server, QString::fromStdString(login.certificate)});
+}
+
 void rememberCertificate(SettingsStore &store, int side, const RememberedCertificate &certificate)
 {
     store.write(key("ServerCertificate", side),

@@ -24,6 +24,10 @@ struct SideSecurity {
 };
 
 void rememberCertificate(SettingsStore &store, int side, const RememberedCertificate &certificate);
+// After a login that neither verified the server nor knew its certificate: the certificate it met
+// is kept for that server (host:port), to be required from then on.
+void rememberFirstCertificate(SettingsStore &store, int side, const QString &server, bool verifies,
+                              const std::string &remembered, const platform::TlsState &login);
 
 SideSecurity readSideSecurity(const SettingsStore &store, int side);
 void writeSideSecurity(SettingsStore &store, int side, const SideSecurity &security);

@@ -6,6 +6,7 @@
 #include "app/HoverTracker.h"
 #include "app/OperationLock.h"
 #include "app/ProductInfo.h"
+#include "app/SavedLogin.h"
 #include "app/SecuritySettings.h"
 #include "app/SettingsStore.h"
 #include "app/Services.h"
@@ -81,14 +82,14 @@ Form1::~Form1() = default;
 
 std::vector<Form1::Box> Form1::boxes() const
 {
-    const QString localhost = QStringLiteral("localhost");
-    const QString port = QStringLiteral("3306");
+    const app::LoginFields one = app::loginFields(1);
+    const app::LoginFields two = app::loginFields(2);
     return {
-        {ui_->Text1, QStringLiteral("MyServer"), localhost},   {ui_->Text2, QStringLiteral("MyUser"), {}},
-        {ui_->Text3, QStringLiteral("MyPassword"), {}},        {ui_->Text4, QStringLiteral("MyDatabase"), {}},
-        {ui_->Text9, QStringLiteral("MyPort"), port},          {ui_->Text5, QStringLiteral("MyServer2"), localhost},
-        {ui_->Text6, QStringLiteral("MyUser2"), {}},           {ui_->Text7, QStringLiteral("MyPassword2"), {}},
-        {ui_->Text8, QStringLiteral("MyDatabase2"), {}},       {ui_->Text10, QStringLiteral("MyPort2"), port},
+        {ui_->Text1, one.server.key, one.server.defaultValue},       {ui_->Text2, one.user.key, one.user.defaultValue},
+        {ui_->Text3, one.password.key, one.password.defaultValue},   {ui_->Text4, one.database.key, one.database.defaultValue},
+        {ui_->Text9, one.port.key, one.port.defaultValue},           {ui_->Text5, two.server.key, two.server.defaultValue},
+        {ui_->Text6, two.user.key, two.user.defaultValue},           {ui_->Text7, two.password.key, two.password.defaultValue},
+        {ui_->Text8, two.database.key, two.database.defaultValue},   {ui_->Text10, two.port.key, two.port.defaultValue},
     };
 }
 
@@ -113,10 +114,8 @@ sides::ConnectionProfile Form1::profile(int side) const
         (side == 1 ? ui_->Text1 : ui_->Text5)->setToolTip(QStringLiteral("Connection: ") + text);
         if (tableManager_)
             tableManager_->showLoginSecurity(side, text);
-        if (!verifies && remembered.empty() && !state.certificate.empty()) {
-            app::SettingsStore store(services_.settings);
-            app::rememberCertificate(store, side, {server, QString::fromStdString(state.certificate)});
-        }
+        app::SettingsStore store(services_.settings);
+        app::rememberFirstCertificate(store, side, server, verifies, remembered, state);
     };
     p.confirmCertificate = [this](const platform::CertificateRefusal &refusal) {
         return services_.dialogs.message(trustQuestion(refusal), platform::YesNo) == platform::Yes;

@@ -1,6 +1,7 @@
 #include "platform/DbConnection.h"
 
 #include "platform/DbError.h"
+#include "platform/LinkCut.h"
 
 #include <errmsg.h>
 #include <mysql.h>
@@ -30,7 +31,7 @@ void Connection::release()
 {
     // A call left halfway through cannot be finished: cut the link first, so closing is immediate.
     if (handle_ && wait_.abandoned())
-        mariadb_cancel(handle_.get());
+        cutLink(handle_.get());
     handle_.reset();
 }
 

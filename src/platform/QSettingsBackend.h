@@ -4,6 +4,8 @@
 
 #include <QSettings>
 
+#include <memory>
+
 namespace platform {
 
 // An INI file in the user's configuration folder ($XDG_CONFIG_HOME or ~/.config):
@@ -11,13 +13,19 @@ namespace platform {
 class QSettingsBackend : public SettingsBackend {
 public:
     QSettingsBackend(const QString &applicationKey, const QString &section);
+    // Another INI file than the user's, at path.
+    struct AtPath {
+        QString path;
+    };
+    QSettingsBackend(const AtPath &file, const QString &section);
     std::optional<QString> read(const QString &key) override;
     void write(const QString &key, const QString &value) override;
-    QString fileName() const { return settings_.fileName(); }
+    QString fileName() const { return settings_->fileName(); }
 
 private:
     void restrictToOwner();
-    QSettings settings_;
+    void createPrivate();
+    std::unique_ptr<QSettings> settings_;
     QString section_;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/RecordSet.h"
 
 #include "platform/DbError.h"
+#include "platform/LinkCut.h"
 #include "platform/ServerWait.h"
 
 #include <mysql.h>
@@ -174,7 +175,7 @@ void RecordSet::abandon() noexcept
     // Given up with rows still to come while an error or the program's end unwinds: freeing would
     // read them all first, so the connection is cut instead. Otherwise freeing reads the rest.
     if (result_ && streaming() && std::uncaught_exceptions() > 0)
-        mariadb_cancel(connection_);
+        cutLink(connection_);
     result_.reset();
     row_ = nullptr;
     lengths_ = nullptr;

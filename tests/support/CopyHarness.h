@@ -20,7 +20,7 @@ struct CopyHarness {
 
     transfer::TransferUi ui() { return {dialogs, yield, pointer, progress, pane, report}; }
 
-    using Run = void (*)(const transfer::TransferEnds &, const transfer::TransferUi &);
+    using Run = std::function<void(const transfer::TransferEnds &, const transfer::TransferUi &)>;
     // Runs a copy of the named tables, selected, top of the list first, from one scratch database
     // into another, the destination list showing what the destination already has.
     void copy(const sandbox::ScratchDatabase &from, const sandbox::ScratchDatabase &to, const QStringList &tables,

@@ -83,6 +83,8 @@ public:
             ui_.log.appendEntry(nothingChangedLine(target));
     }
 
+    std::vector<TableMatch> &tables() { return tables_; }
+
 private:
     bool connect()
     {
@@ -366,13 +368,16 @@ private:
 
 } // namespace
 
-void runMakeMatch(const TransferEnds &ends, const TransferUi &ui, int fromSide)
+std::vector<TableMatch> runMakeMatch(const TransferEnds &ends, const TransferUi &ui, int fromSide)
 {
+    std::vector<TableMatch> tables;
     runSelectedTables(ends, ui, [&](app::Guard &g) {
         MatchRunner runner(ends, ui, g, fromSide);
         runner.run();
+        tables = std::move(runner.tables());
         return QStringList();
     });
+    return tables;
 }
 
 } // namespace transfer

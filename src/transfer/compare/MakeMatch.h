@@ -1,6 +1,9 @@
 #pragma once
 
+#include "transfer/compare/TableMatch.h"
 #include "transfer/shared/TransferRun.h"
+
+#include <vector>
 
 namespace transfer {
 
@@ -8,6 +11,6 @@ namespace transfer {
 // other side's as Compare does, shows what would change there, and on the user's word changes
 // only the differing rows of the other side (or saves the statements as a script), then compares
 // the changed tables again.
-void runMakeMatch(const TransferEnds &ends, const TransferUi &ui, int fromSide);
+std::vector<TableMatch> runMakeMatch(const TransferEnds &ends, const TransferUi &ui, int fromSide);
 
 } // namespace transfer

@@ -45,6 +45,8 @@ public:
         ui_.dialogs.message(compareSummary(tables_, there_.number));
     }
 
+    std::vector<TableComparison> &tables() { return tables_; }
+
 private:
     bool connect()
     {
@@ -115,13 +117,16 @@ private:
 
 } // namespace
 
-void runCompare(const TransferEnds &ends, const TransferUi &ui, int fromSide)
+std::vector<TableComparison> runCompare(const TransferEnds &ends, const TransferUi &ui, int fromSide)
 {
+    std::vector<TableComparison> tables;
     runSelectedTables(ends, ui, [&](app::Guard &g) {
         CompareRunner runner(ends, ui, g, fromSide);
         runner.run();
+        tables = std::move(runner.tables());
         return QStringList();
     });
+    return tables;
 }
 
 } // namespace transfer

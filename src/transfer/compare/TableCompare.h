@@ -1,6 +1,9 @@
 #pragma once
 
+#include "transfer/compare/TableComparison.h"
 #include "transfer/shared/TransferRun.h"
+
+#include <vector>
 
 namespace transfer {
 
@@ -9,6 +12,6 @@ namespace transfer {
 // rows differ (with the keys of the differing rows where the table has a key), or same. Both
 // sessions read in one consistent snapshot each and change nothing. One log line per table, one
 // box at the end.
-void runCompare(const TransferEnds &ends, const TransferUi &ui, int fromSide);
+std::vector<TableComparison> runCompare(const TransferEnds &ends, const TransferUi &ui, int fromSide);
 
 } // namespace transfer

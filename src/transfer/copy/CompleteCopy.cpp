@@ -78,6 +78,7 @@ public:
     }
 
     const QStringList &leftAlone() const { return leftAlone_; }
+    CompleteCopyOutcome &outcome() { return outcome_; }
 
 private:
     bool connect()
@@ -341,13 +342,16 @@ private:
 
 } // namespace
 
-void runCompleteTransfer(const TransferEnds &ends, const TransferUi &ui)
+CompleteCopyOutcome runCompleteTransfer(const TransferEnds &ends, const TransferUi &ui)
 {
+    CompleteCopyOutcome outcome;
     runSelectedTables(ends, ui, [&](app::Guard &g) {
         CompleteRunner runner(ends, ui, g);
         runner.run();
+        outcome = std::move(runner.outcome());
         return runner.leftAlone();
     });
+    return outcome;
 }
 
 } // namespace transfer

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "transfer/copy/CopiedTable.h"
 #include "transfer/shared/TransferRun.h"
 
 namespace transfer {
@@ -10,6 +11,6 @@ namespace transfer {
 // their table's rows, on the copy before it moves into place. A view goes as the plain copy
 // sends it. A table that fails leaves the destination as it was and the run goes on with the
 // next, unless the connection is lost.
-void runCompleteTransfer(const TransferEnds &ends, const TransferUi &ui);
+CompleteCopyOutcome runCompleteTransfer(const TransferEnds &ends, const TransferUi &ui);
 
 } // namespace transfer

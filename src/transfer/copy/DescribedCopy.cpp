@@ -33,6 +33,7 @@ public:
     }
 
     const QStringList &leftAlone() const { return leftAlone_; }
+    std::vector<CopiedTable> &tables() { return tables_; }
 
 private:
     bool connect()
@@ -49,6 +50,7 @@ private:
     // False when the run must end: the source could not be read.
     bool copyTable(const QString &name)
     {
+        tables_.push_back({name, CopiedTable::Result::NotCopied, 0, {}});
         if (session_.sameDatabase) {
             leftAlone_.prepend(name);
             return true;
@@ -70,6 +72,8 @@ private:
                 copyRows(rows, sink_, table, n, ui_.yield, ui_.progress);
             });
         }
+        if (created && read && sink_.sending())
+            tables_.back().result = CopiedTable::Result::Copied;
         if (old)
             settleOverwrite(name, existing, *old, created && read && sink_.sending(), created);
         // The list shows the table whenever it now exists in the destination, even half filled.
@@ -118,17 +122,21 @@ private:
     StatementSink sink_;
     DestinationSession session_;
     QStringList leftAlone_;
+    std::vector<CopiedTable> tables_;
 };
 
 } // namespace
 
-void runTransfer(const TransferEnds &ends, const TransferUi &ui)
+std::vector<CopiedTable> runTransfer(const TransferEnds &ends, const TransferUi &ui)
 {
+    std::vector<CopiedTable> tables;
     runSelectedTables(ends, ui, [&](app::Guard &g) {
         TransferRunner runner(ends, ui, g);
         runner.run();
+        tables = std::move(runner.tables());
         return runner.leftAlone();
     });
+    return tables;
 }
 
 } // namespace transfer

@@ -197,7 +197,7 @@ QStringList tablesOf(const ScratchDatabase &db)
 
 // Copies every table of from into to, as the table manager does after Select All; what boxes it
 // showed go to boxes, or there must be none.
-using Run = void (*)(const TransferEnds &, const TransferUi &);
+using Run = std::function<void(const TransferEnds &, const TransferUi &)>;
 
 void copyAll(const ScratchDatabase &from, const ScratchDatabase &to, const ConnectionProfile &toProfile,
              Run run = runTransfer, QStringList *boxes = nullptr)
@@ -398,7 +398,7 @@ void FidelityTest::copyBetweenServers(int from, int to, bool complete)
     ScratchDatabase there(to, QStringLiteral("fidv_there"));
     there.exec("SET time_zone = '+00:00'");
     QStringList boxes;
-    copyAll(*source, there, there.profile(), complete ? runCompleteTransfer : runTransfer, &boxes);
+    copyAll(*source, there, there.profile(), complete ? Run(runCompleteTransfer) : Run(runTransfer), &boxes);
     const bool acrossMakes = (from == sandbox::MySqlServer) != (to == sandbox::MySqlServer);
     compareAll(*source, there, acrossMakes);
     // A default collation the destination lacks: the one box says what was used instead, once for

@@ -22,7 +22,7 @@ namespace {
 
 const QString Location = QStringLiteral("in test ");
 
-CopyHarness::Run runOf(const QString &kind) { return kind == QLatin1String("complete") ? runCompleteTransfer : runTransfer; }
+CopyHarness::Run runOf(const QString &kind) { return kind == QLatin1String("complete") ? CopyHarness::Run(runCompleteTransfer) : CopyHarness::Run(runTransfer); }
 
 
 void addKinds()

@@ -151,7 +151,7 @@ void MySqlCopyTest::everyCellArrivesEachWay()
         names << QString::fromLatin1(t.name);
     }
     CopyHarness h;
-    h.copy(source, destination, names, complete ? runCompleteTransfer : runTransfer);
+    h.copy(source, destination, names, complete ? CopyHarness::Run(runCompleteTransfer) : CopyHarness::Run(runTransfer));
     const QString all = h.dialogs.texts().join(u'\n');
     QVERIFY2(!all.contains(QStringLiteral("Not copied: ")) || all.contains(QStringLiteral("Not copied: none.")), qPrintable(all));
     QVERIFY2(!all.contains(QStringLiteral("does not match")), qPrintable(all));

@@ -125,7 +125,7 @@ void VersionsTest::everyCellArrivesBetweenVersions()
         names << QStringLiteral("ids");
     }
     CopyHarness h;
-    h.copy(source, destination, names, complete ? runCompleteTransfer : runTransfer);
+    h.copy(source, destination, names, complete ? CopyHarness::Run(runCompleteTransfer) : CopyHarness::Run(runTransfer));
 
     const QStringList texts = h.dialogs.texts();
     // 11.8's default collation is unknown before 10.10: the complete copy to 10.5 uses the
