@@ -74,6 +74,14 @@ TerminalProgress::~TerminalProgress()
         std::fputs("\r\033[K", stderr);
 }
 
+void TerminalProgress::setRows(long long done, long long expected)
+{
+    if (rows_ < 0 || done < rows_)
+        rowsSince_ = sinceStart_.elapsed();
+    rows_ = done;
+    expected_ = expected;
+}
+
 void TerminalProgress::setValue(double percent)
 {
     percent_ = percent;
@@ -92,8 +100,14 @@ void TerminalProgress::setValue(double percent)
     const int filled = static_cast<int>(Width * std::min(percent, 100.0) / 100.0);
     const double seconds = now / 1000.0;
     const double left = percent > 0 ? seconds * (100.0 - percent) / percent : 0;
-    std::fprintf(stderr, "\r[%s%s] %5.1f%%  %.0f s, about %.0f s left\033[K", std::string(filled, '#').c_str(),
-                 std::string(Width - filled, ' ').c_str(), percent, seconds, left);
+    std::string rows;
+    if (rows_ >= 0) {
+        const double forRows = std::max(1, static_cast<int>(now - rowsSince_)) / 1000.0;
+        rows = "  " + std::to_string(rows_) + " of " + std::to_string(expected_) + " rows, "
+               + std::to_string(static_cast<long long>(rows_ / forRows)) + " rows/s";
+    }
+    std::fprintf(stderr, "\r[%s%s] %5.1f%%%s  %.0f s, about %.0f s left\033[K", std::string(filled, '#').c_str(),
+                 std::string(Width - filled, ' ').c_str(), percent, rows.c_str(), seconds, left);
     std::fflush(stderr);
 }
 

@@ -59,16 +59,21 @@ private:
     int told_ = 0;
 };
 
-// The bar on standard error when it is a terminal: the share done, the time so far and left.
+// The bar on standard error when it is a terminal: the share done, the rows and their rate where a
+// copy tells them, the time so far and left.
 class TerminalProgress : public transfer::ProgressIndicator {
 public:
     TerminalProgress();
     ~TerminalProgress() override;
     void setValue(double percent) override;
     double value() const override { return percent_; }
+    void setRows(long long done, long long expected) override;
 
 private:
     bool terminal_;
+    long long rows_ = -1;
+    long long expected_ = 0;
+    qint64 rowsSince_ = 0; // when the table's first rows came
     double percent_ = 0;
     QElapsedTimer sinceStart_;
     qint64 lastDrawn_ = -1000;

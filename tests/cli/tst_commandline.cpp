@@ -53,6 +53,7 @@ private slots:
     void copiesEveryCellAsTheWindowDoes_data();
     void copiesEveryCellAsTheWindowDoes();
     void exitCodesAndJsonTellTheOutcome();
+    void aTerminalShowsTheBar();
     void passwordsFromTheEnvironmentOrAFile();
     void aTableIsReplacedOnlyWhenAsked();
     void matchChangesOnlyWhenToldTo();
@@ -60,7 +61,9 @@ private slots:
 
 private:
     // The installed program, run without a display, with these arguments and variables.
-    Ran run(const QStringList &arguments, const QStringList &environment = {}, int interruptAfterMs = -1);
+    // wrapper: a program that runs the installed one (arguments then go in it).
+    Ran run(const QStringList &arguments, const QStringList &environment = {}, int interruptAfterMs = -1,
+            const QStringList &wrapper = {});
     // A settings file as the connection window saves it, for #1 and #2 on these databases.
     QString settingsFor(const ScratchDatabase &one, const ScratchDatabase &two, bool withSecondPassword = true);
 
@@ -89,7 +92,8 @@ void CommandLineTest::initTestCase()
     QVERIFY2(bash.exitCode() == 0, bash.readAllStandardError().constData());
 }
 
-Ran CommandLineTest::run(const QStringList &arguments, const QStringList &environment, int interruptAfterMs)
+Ran CommandLineTest::run(const QStringList &arguments, const QStringList &environment, int interruptAfterMs,
+                         const QStringList &wrapper)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "TABULINK_PASSWORD1", "TABULINK_PASSWORD2"})
@@ -100,7 +104,10 @@ Ran CommandLineTest::run(const QStringList &arguments, const QStringList &enviro
         env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
     QProcess p;
     p.setProcessEnvironment(env);
-    p.start(program_, arguments);
+    if (wrapper.isEmpty())
+        p.start(program_, arguments);
+    else
+        p.start(wrapper.first(), wrapper.mid(1));
     if (!p.waitForStarted())
         return {};
     if (interruptAfterMs >= 0) {
@@ -155,6 +162,7 @@ void CommandLineTest::copiesEveryCellAsTheWindowDoes()
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QCOMPARE(r.lines().size(), 2);
     QVERIFY2(r.lines().contains(QStringLiteral("t: copied")), qPrintable(r.out));
+    QVERIFY2(!r.err.contains(QStringLiteral("rows/s")), qPrintable(r.err)); // no bar where no terminal reads it
     QVERIFY(r.lines().contains(QStringLiteral("u: copied")));
     // The same tables copied by the window's runner: every cell the same.
     CopyHarness h;
@@ -165,6 +173,24 @@ void CommandLineTest::copiesEveryCellAsTheWindowDoes()
     QCOMPARE(cells(two, "u"), cells(one, "u"));
     const bool keyed = !two.query("SHOW INDEX FROM t WHERE Key_name = 'PRIMARY'").empty();
     QCOMPARE(keyed, complete);
+}
+
+void CommandLineTest::aTerminalShowsTheBar()
+{
+    ScratchDatabase one(1, QStringLiteral("clibar1"));
+    ScratchDatabase two(2, QStringLiteral("clibar2"));
+    createValues(one, "t", 20000);
+    // script(1) gives the program a terminal, as a person's shell does.
+    QStringList command{program_, QStringLiteral("copy"), QStringLiteral("--settings"), settingsFor(one, two),
+                        QStringLiteral("t")};
+    for (QString &word : command)
+        word = u'\'' + word + u'\'';
+    const Ran r = run({}, {}, -1, {QStringLiteral("script"), QStringLiteral("-qec"), command.join(u' '), QStringLiteral("/dev/null")});
+    QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+    QVERIFY2(r.out.contains(QStringLiteral("20000 of 20000 rows, ")), qPrintable(r.out));
+    QVERIFY(r.out.contains(QStringLiteral(" rows/s")));
+    QVERIFY(r.out.contains(QStringLiteral("s left")));
+    QVERIFY(r.out.contains(QStringLiteral("t: copied")));
 }
 
 void CommandLineTest::exitCodesAndJsonTellTheOutcome()

@@ -117,8 +117,10 @@ void BulkLoad::run()
 void BulkLoad::countRowSent()
 {
     ++rows_;
-    if (rows_ % static_cast<long long>(YieldEveryRows) == 0 || record_.eof())
+    if (rows_ % static_cast<long long>(YieldEveryRows) == 0 || record_.eof()) {
+        ui_.progress.setRows(rows_, expected_);
         ui_.progress.setValue(std::min(100.0, static_cast<double>(rows_) / expected_ * 100.0));
+    }
 }
 
 bool BulkLoad::nextRow(std::string &out, bool asInsertValues)

@@ -91,6 +91,7 @@ void copyRows(RowStream &rows, StatementSink &sink, std::string_view table, long
                     sink.send(statement);
             }
             // A table that grew since it was counted keeps the bar at 100.
+            progress.setRows(k + 1, n);
             progress.setValue(std::min(100.0, static_cast<double>(k + 1) / n * 100.0));
         }
     }

@@ -11,6 +11,13 @@ public:
     virtual ~ProgressIndicator() = default;
     virtual void setValue(double percent) = 0;
     virtual double value() const = 0;
+    // The rows of the table being copied, done and expected, beside the share: for a front that
+    // shows them (the windows' bar shows the share alone).
+    virtual void setRows(long long done, long long expected)
+    {
+        (void)done;
+        (void)expected;
+    }
 };
 
 } // namespace transfer
