@@ -289,6 +289,10 @@ private:
                 (side == 1 ? f.onHere : f.onThere) += 1;
                 (side == 1 ? f.checksumHere : f.checksumThere) = cells.back().value_or(std::string());
             }
+        // Both sides of these ranges are in, and a key lies in one range on both (else it differs):
+        // a row the same on both is done with. Only the differing rows are kept, so memory grows
+        // with them, not with the rows read around them.
+        std::erase_if(found_, [](const auto &entry) { return !differs(entry.second); });
         return end;
     }
 
