@@ -55,8 +55,8 @@ std::vector<KeyColumn> keyColumns(const std::vector<StoredColumn> &columns, cons
 
 class MatchRunner {
 public:
-    MatchRunner(const TransferEnds &ends, const TransferUi &ui, app::Guard &g, int fromSide)
-        : ends_(ends), ui_(ui), g_(g), here_{hereServer_, {}, fromSide},
+    MatchRunner(const TransferEnds &ends, const TransferUi &ui, app::Guard &g, int fromSide, const MatchLimits &limits)
+        : ends_(ends), ui_(ui), g_(g), limits_(limits), here_{hereServer_, {}, fromSide},
           there_{thereServer_, {}, fromSide == 1 ? 2 : 1}
     {
     }
@@ -135,7 +135,7 @@ private:
             if (!here)
                 throw platform::DbError(platform::server_error::NoSuchTable,
                                         "MySQL #" + std::to_string(here_.number) + " no longer has it");
-            t.compared = compareTables(here_, *here, there_, *there, 0);
+            t.compared = compareTables(here_, *here, there_, *there, limits_.windowRows);
             classify(t, here->name.toStdString());
         } catch (const platform::ProgramEnding &) {
             throw;
@@ -183,6 +183,7 @@ private:
                : r.kind == DifferingRow::Kind::OnlyThere ? t.toRemove
                                                          : t.toChange);
         t.triggers = triggerNames(thereServer_, table);
+        t.more = c.rows.more;
         t.plan = TableMatch::Plan::Change;
         changes_[t.table] = std::move(change);
     }
@@ -244,7 +245,9 @@ private:
         const std::string table = t.table.toStdString();
         const MatchEnds ends{hereServer_, thereServer_, *change.statements, table, change.select, change.targetChecksum};
         try {
-            matchRows(ends, t.compared.rows.rows, pass, {}, send, t.matched);
+            matchRows(ends, t.compared.rows.rows, pass, limits_.chunks, send, t.matched);
+            if (pass == MatchPass::ChangesAndAdditions)
+                matchLaterWindows(t, ends, send);
             t.done = pass == MatchPass::Removals ? TableMatch::Done::Removed : TableMatch::Done::Changed;
             return true;
         } catch (const platform::ProgramEnding &) {
@@ -258,6 +261,31 @@ private:
             t.error = e.what();
         }
         return false;
+    }
+
+    // The differing rows after the first window's: compared again past the last one changed (the
+    // source still in its snapshot, the target as it now is), changed, and so on to the table's end,
+    // a window in memory at a time.
+    void matchLaterWindows(TableMatch &t, const MatchEnds &ends, const MatchSend &send)
+    {
+        const ListedTable listed{t.table, "BASE TABLE"};
+        while (t.compared.rows.more && t.compared.rows.listedUpTo) {
+            const Position after = *t.compared.rows.listedUpTo;
+            resultsAsStoredBytes(false);
+            TableComparison next = compareTables(here_, listed, there_, listed, limits_.windowRows, after);
+            resultsAsStoredBytes(true);
+            if (next.definition != TableComparison::Definition::Same || next.someColumnsOnOneSide)
+                throw platform::DbError(0, "the table's definition changed during the change");
+            t.compared.rows = std::move(next.rows);
+            matchRows(ends, t.compared.rows.rows, MatchPass::Everything, limits_.chunks, send, t.matched);
+        }
+    }
+
+    // The compare reads keys as text; the change reads and compares values as their stored bytes.
+    void resultsAsStoredBytes(bool bytes)
+    {
+        for (platform::Connection *c : {&hereServer_, &thereServer_})
+            c->execute(bytes ? "SET character_set_results = binary" : "SET character_set_results = utf8mb4");
     }
 
     void changeTarget()
@@ -354,6 +382,7 @@ private:
     const TransferEnds &ends_;
     const TransferUi &ui_;
     app::Guard &g_;
+    const MatchLimits &limits_;
     platform::Connection hereServer_;
     platform::Connection thereServer_;
     CompareSide here_;
@@ -368,11 +397,12 @@ private:
 
 } // namespace
 
-std::vector<TableMatch> runMakeMatch(const TransferEnds &ends, const TransferUi &ui, int fromSide)
+std::vector<TableMatch> runMakeMatch(const TransferEnds &ends, const TransferUi &ui, int fromSide,
+                                     const MatchLimits &limits)
 {
     std::vector<TableMatch> tables;
     runSelectedTables(ends, ui, [&](app::Guard &g) {
-        MatchRunner runner(ends, ui, g, fromSide);
+        MatchRunner runner(ends, ui, g, fromSide, limits);
         runner.run();
         tables = std::move(runner.tables());
         return QStringList();

@@ -59,6 +59,12 @@ std::string matchPlanLine(const TableMatch &t, int targetSide)
     }
     std::string line = table + ": " + rows(t.toAdd, "to add") + ", " + std::to_string(t.toChange) + " to change, "
                        + std::to_string(t.toRemove) + " to remove on " + side(targetSide);
+    if (t.more) {
+        const std::string window = std::to_string(t.toAdd + t.toChange + t.toRemove);
+        line = table + ": more than " + window + " rows differ; in the first " + window + ": "
+               + line.substr(table.size() + 2) + "; the rest are found and changed after them, " + window
+               + " at a time";
+    }
     if (!t.triggers.empty())
         line += "; its triggers on " + side(targetSide) + " (" + joined(t.triggers) + ") run for each change";
     return line;

@@ -15,8 +15,9 @@ namespace {
 
 class Narrowing {
 public:
-    Narrowing(const ComparedTable &here, const ComparedTable &there, bool wholeNumberKey, size_t mostKeys)
-        : here_(here), there_(there), wholeNumberKey_(wholeNumberKey), mostKeys_(mostKeys),
+    Narrowing(const ComparedTable &here, const ComparedTable &there, bool wholeNumberKey, size_t mostKeys,
+              std::optional<Position> after)
+        : here_(here), there_(there), wholeNumberKey_(wholeNumberKey), mostKeys_(mostKeys), after_(after),
           questionBytes_(std::min(here.questionBytes, there.questionBytes))
     {
     }
@@ -24,7 +25,7 @@ public:
     RowComparison run()
     {
         const bool keyed = !here_.position.empty() && !there_.position.empty();
-        if (keyed && wholeNumberKey_)
+        if (keyed && (wholeNumberKey_ || after_))
             return byKeyRanges();
         const auto whole = [keyed](const ComparedTable &t) {
             std::string s = "SELECT COUNT(*), IFNULL(SUM(" + t.checksum + "), 0)";
@@ -88,8 +89,11 @@ private:
     // parts of the first level, asked at once, stand for the whole table, so it is read once.
     RowComparison byKeyRanges()
     {
-        const auto ends = [](const ComparedTable &t) {
-            return "SELECT MIN(" + t.position + "), MAX(" + t.position + ") FROM " + quotedTable(t);
+        const auto ends = [this](const ComparedTable &t) {
+            std::string s = "SELECT MIN(" + t.position + "), MAX(" + t.position + ") FROM " + quotedTable(t);
+            if (after_)
+                s += " WHERE " + t.position + " > " + positionText(*after_);
+            return s;
         };
         const auto [a, b] = ask(ends(here_), ends(there_), 2, 1, 1);
         requireOneRow(a, b);
@@ -169,6 +173,7 @@ private:
         for (size_t i = 0; i < level.size(); ++i) {
             const auto below = std::lower_bound(known.begin(), known.end(), level[i].low) - known.begin();
             if (mostKeys_ > 0 && static_cast<size_t>(below) + i >= mostKeys_) {
+                cutFrom_ = cutFrom_ ? std::min(*cutFrom_, level[i].low) : level[i].low;
                 level.resize(i);
                 result_.more = true;
                 return;
@@ -338,10 +343,16 @@ private:
                 differing.emplace_back(entry.second.position, &entry);
         std::stable_sort(differing.begin(), differing.end(),
                          [](const auto &a, const auto &b) { return a.first < b.first; });
+        // Only rows before the first range left unread are known to be all there are up to them.
+        if (cutFrom_)
+            while (!differing.empty() && differing.back().first >= *cutFrom_)
+                differing.pop_back();
         if (mostKeys_ > 0 && differing.size() > mostKeys_) {
             differing.resize(mostKeys_);
             result_.more = true;
         }
+        if (result_.more)
+            result_.listedUpTo = differing.empty() ? *cutFrom_ - 1 : differing.back().first;
         if (!wholeNumberKey_)
             std::sort(differing.begin(), differing.end(),
                       [](const auto &a, const auto &b) { return a.second->first < b.second->first; });
@@ -358,6 +369,8 @@ private:
     const ComparedTable &there_;
     bool wholeNumberKey_;
     size_t mostKeys_;
+    std::optional<Position> after_;
+    std::optional<Position> cutFrom_; // the least position of a range left unread
     size_t questionBytes_;
     RowComparison result_;
     std::map<std::string, Found> found_;
@@ -367,9 +380,10 @@ private:
 
 } // namespace
 
-RowComparison compareRows(const ComparedTable &here, const ComparedTable &there, bool wholeNumberKey, size_t mostKeys)
+RowComparison compareRows(const ComparedTable &here, const ComparedTable &there, bool wholeNumberKey, size_t mostKeys,
+                          std::optional<Position> after)
 {
-    return Narrowing(here, there, wholeNumberKey, mostKeys).run();
+    return Narrowing(here, there, wholeNumberKey, mostKeys, after).run();
 }
 
 } // namespace transfer

@@ -3,6 +3,7 @@
 #include "transfer/compare/CompareAnswers.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ struct RowComparison {
     bool same = false;
     std::vector<DifferingRow> rows; // of a keyed table, at most the keys asked for, in key order
     bool more = false;              // more rows differ than are listed
+    // With more: every differing row up to this position is listed; the rest lie after it.
+    std::optional<Position> listedUpTo;
     long long queries = 0;          // asked of each server
 };
 
@@ -57,7 +60,8 @@ inline constexpr long long FewRows = 64;
 // for a change of every differing row).
 // Both servers work on each question at once. Throws platform::DbError, also when an answer is
 // not what was asked for.
+// after: only the rows past that position (a keyed table's), to go on from an earlier listedUpTo.
 RowComparison compareRows(const ComparedTable &here, const ComparedTable &there, bool wholeNumberKey,
-                          size_t mostKeys = MostDifferingKeys);
+                          size_t mostKeys = MostDifferingKeys, std::optional<Position> after = {});
 
 } // namespace transfer

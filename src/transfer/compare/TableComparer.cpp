@@ -73,7 +73,7 @@ ComparedTable compared(const CompareSide &side, const std::string &table, const 
 } // namespace
 
 TableComparison compareTables(const CompareSide &here, const ListedTable &hereTable, const CompareSide &there,
-                              const ListedTable &thereTable, size_t mostKeys)
+                              const ListedTable &thereTable, size_t mostKeys, std::optional<Position> after)
 {
     TableComparison c;
     c.table = hereTable.name;
@@ -105,7 +105,8 @@ TableComparison compareTables(const CompareSide &here, const ListedTable &hereTa
     const bool wholeNumbers =
         key.size() == 1 && wholeNumberType(hereKey[0].dataType) && wholeNumberType(thereKey[0].dataType);
     c.rows = compareRows(compared(here, hereName, hereCompared, hereKey, wholeNumbers),
-                         compared(there, thereName, thereCompared, thereKey, wholeNumbers), wholeNumbers, mostKeys);
+                         compared(there, thereName, thereCompared, thereKey, wholeNumbers), wholeNumbers, mostKeys,
+                         key.empty() ? std::optional<Position>() : after);
     c.keyed = !key.empty();
     c.keyColumns = key;
     c.columnsCompared = hereCompared.size();

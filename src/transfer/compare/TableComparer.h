@@ -19,9 +19,11 @@ struct CompareSide {
 
 // here's table against there's: definitions, then rows on the columns both have, by key where
 // the table has a usable one, listing the first mostKeys differing keys (0: every one, with the
-// key's values, for a change of them). Result is Same or Differs; throws platform::DbError where
-// a server cannot answer, or the tables share no column.
+// key's values, for a change of them), of the rows after position after when given (an earlier
+// comparison's listedUpTo). Result is Same or Differs; throws platform::DbError where a server
+// cannot answer, or the tables share no column.
 TableComparison compareTables(const CompareSide &here, const ListedTable &hereTable, const CompareSide &there,
-                              const ListedTable &thereTable, size_t mostKeys = MostDifferingKeys);
+                              const ListedTable &thereTable, size_t mostKeys = MostDifferingKeys,
+                              std::optional<Position> after = {});
 
 } // namespace transfer

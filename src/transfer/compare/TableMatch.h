@@ -30,12 +30,13 @@ struct TableMatch {
 
     QString table;
     Plan plan = Plan::Same;
-    TableComparison compared;           // with every differing key
+    TableComparison compared;           // with the differing keys of the window being changed
     std::string why;                    // NoKey: why no row can be found by the key, when it has one
     std::vector<std::string> triggers;  // the target table's, which run for each change
-    long long toAdd = 0;
+    long long toAdd = 0;    // of the first window's rows when more differ
     long long toChange = 0;
     long long toRemove = 0;
+    bool more = false;      // more rows differ than one window holds: found and changed after it
 
     Done done = Done::NotStarted;
     RowsMatched matched;                // what the kept transactions did

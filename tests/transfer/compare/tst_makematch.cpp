@@ -28,13 +28,14 @@ enum Choice { Change = 0, Save = 1, Cancel = 2 };
 
 struct Harness : CopyHarness {
     // Makes to's tables match from's, as the menu entry of side fromSide does.
-    void match(const ScratchDatabase &from, const ScratchDatabase &to, const QStringList &tables, int fromSide = 1)
+    void match(const ScratchDatabase &from, const ScratchDatabase &to, const QStringList &tables, int fromSide = 1,
+               const transfer::MatchLimits &limits = {})
     {
         PlainTableList source(tables);
         source.select(tables);
         destination = PlainTableList(to.tables());
         transfer::runMakeMatch({source, destination, from.profile(), to.profile(), QStringLiteral("in test ")}, ui(),
-                               fromSide);
+                               fromSide, limits);
     }
     QString plan() const
     {
@@ -104,6 +105,8 @@ private slots:
     void aRefusalStopsWithTheEarlierTransactionsKept_data();
     void aRefusalStopsWithTheEarlierTransactionsKept();
     void tablesRowsCannotMendAreSaidAndLeft();
+    void moreRowsThanAWindowAreWalkedToTheEnd_data();
+    void moreRowsThanAWindowAreWalkedToTheEnd();
     void closingWhileARowIsLockedEndsItAtOnce();
     void betweenMariaDbAndMySql_data();
     void betweenMariaDbAndMySql();
@@ -390,6 +393,40 @@ void MakeMatchTest::tablesRowsCannotMendAreSaidAndLeft()
              qPrintable(box));
     QVERIFY(box.endsWith(QStringLiteral("There is nothing to change.")));
     QCOMPARE(two.query("SELECT (SELECT COUNT(*) FROM nokey), (SELECT COUNT(*) FROM fkey)"), before);
+}
+
+void MakeMatchTest::moreRowsThanAWindowAreWalkedToTheEnd_data()
+{
+    QTest::addColumn<bool>("textKey");
+    QTest::newRow("a whole-number key, in its order") << false;
+    QTest::newRow("a key of text and a number, in its checksum's order") << true;
+}
+
+void MakeMatchTest::moreRowsThanAWindowAreWalkedToTheEnd()
+{
+    QFETCH(bool, textKey);
+    ScratchDatabase one(1, QStringLiteral("mmwindow1"));
+    ScratchDatabase two(2, QStringLiteral("mmwindow2"));
+    for (const ScratchDatabase *db : {&one, &two}) {
+        db->exec(std::string("CREATE TABLE w (code VARCHAR(8) NOT NULL, id INT NOT NULL, v VARCHAR(20), PRIMARY KEY ")
+                 + (textKey ? "(code, id))" : "(id))"));
+        db->exec("INSERT INTO w SELECT CONCAT('c', seq % 3), seq, CONCAT('v', seq) FROM seq_1_to_3000");
+    }
+    two.exec("UPDATE w SET v = 'x' WHERE id % 30 = 1");       // 100 to change
+    two.exec("DELETE FROM w WHERE id % 30 = 2");              // 100 to add
+    two.exec("INSERT INTO w SELECT 'z', seq, NULL FROM seq_5001_to_5100"); // 100 to remove
+    const Rows wanted = checksum(one, "w");
+    Harness h;
+    h.dialogs.choices.push_back(Change);
+    transfer::MatchLimits limits;
+    limits.windowRows = 40; // 300 differing rows: eight windows
+    limits.chunks.rows = 15;
+    h.match(one, two, {QStringLiteral("w")}, 1, limits);
+    QVERIFY2(h.plan().contains(QStringLiteral("w: more than 40 rows differ; in the first 40: ")), qPrintable(h.plan()));
+    QVERIFY2(h.plan().contains(QStringLiteral("the rest are found and changed after them, 40 at a time")), qPrintable(h.plan()));
+    QVERIFY2(h.box().contains(QStringLiteral("w: 100 added, 100 changed, 100 removed on #2")), qPrintable(h.box()));
+    QVERIFY2(h.box().endsWith(QStringLiteral("w: same (3,000 rows)")), qPrintable(h.box()));
+    QCOMPARE(checksum(two, "w"), wanted);
 }
 
 void MakeMatchTest::closingWhileARowIsLockedEndsItAtOnce()
