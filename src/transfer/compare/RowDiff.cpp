@@ -269,12 +269,18 @@ private:
     // Reads the keys and checksums of the rows of ranges [at, …) in one question.
     size_t readRows(const std::vector<Range> &ranges, size_t at)
     {
-        const size_t end = batchEnd(ranges, at, std::max(here_.position.size(), there_.position.size()) + 64);
+        const size_t fitting = batchEnd(ranges, at, std::max(here_.position.size(), there_.position.size()) + 64);
+        // As many ranges as fit the question, and as hold rows enough to be read at once, not more:
+        // the answer is held whole until its rows are counted.
         long long mostHere = 0;
         long long mostThere = 0;
-        for (size_t i = at; i < end; ++i) {
-            mostHere += ranges[i].here.rows;
-            mostThere += ranges[i].there.rows;
+        size_t end = at;
+        for (; end < fitting; ++end) {
+            const long long rows = std::max(ranges[end].here.rows, ranges[end].there.rows);
+            if (end > at && std::max(mostHere, mostThere) + rows > RowsReadAtOnce)
+                break;
+            mostHere += ranges[end].here.rows;
+            mostThere += ranges[end].there.rows;
         }
         const auto question = [&](const ComparedTable &t) {
             std::string s = "SELECT " + t.position + ", ";

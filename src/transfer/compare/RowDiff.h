@@ -51,6 +51,7 @@ struct RowComparison {
 inline constexpr int MostDifferingKeys = 100;
 inline constexpr int RangeParts = 16;
 inline constexpr long long FewRows = 64;
+inline constexpr long long RowsReadAtOnce = 32768; // of the few-row ranges, by one question
 
 // Finds the rows in which two tables differ without reading them: the count and digest of the
 // whole table, then of RangeParts parts of each differing key range, level by level, until a range
