@@ -1,5 +1,6 @@
 #include "cli/CliFront.h"
 
+#include "cli/CliReport.h"
 #include "platform/QtDialogs.h"
 
 #include <QByteArray>
@@ -47,8 +48,7 @@ void NameList::clear()
 int TerminalDialogs::message(const QString &text, int style, const QString &title)
 {
     if (style == platform::YesNo) {
-        toStandardError((title.isEmpty() ? QString() : title + QStringLiteral(" "))
-                        + text + (answers_.replace ? QStringLiteral(" Yes (--replace).") : QStringLiteral(" No (without --replace).")));
+        toStandardError((title.isEmpty() ? QString() : title + u' ') + text + u' ' + overwriteAnswerText(answers_.replace));
         return answers_.replace ? platform::Yes : platform::No;
     }
     ++told_;

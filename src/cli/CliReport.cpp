@@ -138,6 +138,36 @@ std::vector<TableLine> matchLines(const std::vector<transfer::TableMatch> &table
     return lines;
 }
 
+TableLine absentTableLine(const QString &table, int fromSide, const QString &database)
+{
+    return {table, TableLine::Outcome::Failed, QStringLiteral("not found"), -1, {},
+            QStringLiteral("%1: MySQL #%2's database %3 has no such table").arg(table).arg(fromSide).arg(database)};
+}
+
+TableLine untoldLine(const QString &table)
+{
+    return {table, TableLine::Outcome::Failed, QStringLiteral("not done"), -1, {}, table + QStringLiteral(": left as it was")};
+}
+
+QString loginFailedText(int side, const QString &address, int number, const QString &text)
+{
+    return QStringLiteral("cannot log in to MySQL #%1 (%2): %3 %4").arg(side).arg(address).arg(number).arg(text);
+}
+
+QString noTablesText(int fromSide, const QString &database)
+{
+    return QStringLiteral("MySQL #%1's database %2 has no tables.").arg(fromSide).arg(database);
+}
+
+QString interruptedText() { return QStringLiteral("interrupted; the table being worked on is left as it was."); }
+
+QString usageHintText() { return QStringLiteral("tabulink --help says how to use it."); }
+
+QString overwriteAnswerText(bool replace)
+{
+    return replace ? QStringLiteral("Yes (--replace).") : QStringLiteral("No (without --replace).");
+}
+
 QByteArray textLine(const TableLine &line) { return line.message.toUtf8() + '\n'; }
 
 QByteArray jsonLine(const TableLine &line)

@@ -28,6 +28,17 @@ std::vector<TableLine> copyLines(const transfer::CompleteCopyOutcome &outcome);
 std::vector<TableLine> compareLines(const std::vector<transfer::TableComparison> &tables, int fromSide);
 std::vector<TableLine> matchLines(const std::vector<transfer::TableMatch> &tables, int fromSide);
 
+// A table the run was given that the source does not have, and one it said nothing of.
+TableLine absentTableLine(const QString &table, int fromSide, const QString &database);
+TableLine untoldLine(const QString &table);
+
+// What goes to standard error.
+QString loginFailedText(int side, const QString &address, int number, const QString &text);
+QString noTablesText(int fromSide, const QString &database);
+QString interruptedText();
+QString usageHintText();
+QString overwriteAnswerText(bool replace);
+
 QByteArray textLine(const TableLine &line);
 QByteArray jsonLine(const TableLine &line);
 

@@ -110,8 +110,7 @@ void addUntold(std::vector<TableLine> &lines, const QStringList &asked)
     for (const QString &table : asked) {
         const bool told = std::any_of(lines.begin(), lines.end(), [&](const TableLine &l) { return l.table == table; });
         if (!told)
-            lines.push_back({table, TableLine::Outcome::Failed, QStringLiteral("not done"), -1, {},
-                             table + QStringLiteral(": left as it was")});
+            lines.push_back(untoldLine(table));
     }
 }
 
@@ -148,11 +147,7 @@ int runRequest(const Request &r)
         } catch (const platform::ProgramEnding &) {
             return Interrupted;
         } catch (const platform::DbError &e) {
-            say(QStringLiteral("cannot log in to MySQL #%1 (%2): %3 %4")
-                    .arg(side)
-                    .arg(sides::serverAddress(profiles[side - 1]))
-                    .arg(e.number())
-                    .arg(QString::fromUtf8(e.what())));
+            say(loginFailedText(side, sides::serverAddress(profiles[side - 1]), e.number(), QString::fromUtf8(e.what())));
             return BadUsage;
         }
     }
@@ -163,8 +158,7 @@ int runRequest(const Request &r)
     for (const QString &table : QStringList(asked))
         if (!sourceTables.contains(table, Qt::CaseInsensitive)) {
             asked.removeAll(table);
-            absent.push_back({table, TableLine::Outcome::Failed, QStringLiteral("not found"), -1, {},
-                              QStringLiteral("%1: MySQL #%2's database %3 has no such table").arg(table).arg(r.from).arg(source.database)});
+            absent.push_back(absentTableLine(table, r.from, source.database));
         }
     if (asked.isEmpty() && !absent.empty()) {
         for (const TableLine &l : absent)
@@ -172,7 +166,7 @@ int runRequest(const Request &r)
         return 2;
     }
     if (asked.isEmpty()) {
-        say(QStringLiteral("MySQL #%1's database %2 has no tables.").arg(r.from).arg(source.database));
+        say(noTablesText(r.from, source.database));
         return 0;
     }
     NameList sourceList(asked, true);
@@ -196,11 +190,11 @@ int runRequest(const Request &r)
     try {
         lines = run(r, ends, ui);
     } catch (const platform::ProgramEnding &) {
-        say(QStringLiteral("interrupted; the table being worked on is left as it was."));
+        say(interruptedText());
         return Interrupted;
     }
     if (interrupted) {
-        say(QStringLiteral("interrupted; the table being worked on is left as it was."));
+        say(interruptedText());
         return Interrupted;
     }
     addUntold(lines, asked);
@@ -226,7 +220,7 @@ int runCommandLine(const QStringList &arguments)
     }
     if (!parsed.request) {
         say(parsed.error);
-        say(QStringLiteral("tabulink --help says how to use it."));
+        say(usageHintText());
         return BadUsage;
     }
     return runRequest(*parsed.request);

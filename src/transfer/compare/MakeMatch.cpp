@@ -8,6 +8,7 @@
 #include "platform/SqlQuoting.h"
 #include "sides/TableList.h"
 #include "transfer/compare/MatchOrder.h"
+#include "transfer/compare/MatchPlan.h"
 #include "transfer/compare/MatchReport.h"
 #include "transfer/compare/MatchScript.h"
 #include "transfer/compare/TableComparer.h"
@@ -25,33 +26,6 @@
 namespace transfer {
 
 namespace {
-
-std::string lowered(const std::string &name) { return QString::fromStdString(name).toLower().toStdString(); }
-
-// What a table's change needs besides its differing rows.
-struct TableChange {
-    std::vector<StoredColumn> columns;
-    std::vector<KeyColumn> key;
-    std::unique_ptr<MatchStatements> statements;
-    std::string select;
-    std::string targetChecksum;
-};
-
-// The key's columns among the table's: text keys as the compare read them (utf8mb4).
-std::vector<KeyColumn> keyColumns(const std::vector<StoredColumn> &columns, const std::vector<std::string> &names)
-{
-    std::vector<KeyColumn> key;
-    for (const std::string &name : names) {
-        const auto at = std::find_if(columns.begin(), columns.end(),
-                                     [&](const StoredColumn &c) { return lowered(c.name) == lowered(name); });
-        if (at == columns.end())
-            throw platform::DbError(0, "the key names a column the table has not");
-        const KeyColumn::Form form = keyFormOf(*at);
-        key.push_back({static_cast<size_t>(at - columns.begin()), form,
-                       form == KeyColumn::Form::Text ? "utf8mb4" : std::string()});
-    }
-    return key;
-}
 
 class MatchRunner {
 public:
@@ -153,39 +127,8 @@ private:
 
     void classify(TableMatch &t, const std::string &table)
     {
-        const TableComparison &c = t.compared;
-        if (c.definition != TableComparison::Definition::Same || c.someColumnsOnOneSide) {
-            t.plan = TableMatch::Plan::Definition;
-            return;
-        }
-        if (c.rows.same) {
-            t.plan = TableMatch::Plan::Same;
-            return;
-        }
-        if (!c.keyed) {
-            t.plan = TableMatch::Plan::NoKey;
-            return;
-        }
-        auto change = std::make_unique<TableChange>();
-        change->columns = storedColumns(hereServer_, table);
-        try {
-            change->key = keyColumns(change->columns, c.keyColumns);
-            MatchStatements trial(table, change->columns, change->key, false);
-        } catch (const platform::DbError &e) {
-            t.plan = TableMatch::Plan::NoKey;
-            t.why = e.what();
-            return;
-        }
-        change->select = selectedColumns(change->columns);
-        change->targetChecksum = rowChecksum(storedColumns(thereServer_, table));
-        for (const DifferingRow &r : c.rows.rows)
-            ++(r.kind == DifferingRow::Kind::OnlyHere    ? t.toAdd
-               : r.kind == DifferingRow::Kind::OnlyThere ? t.toRemove
-                                                         : t.toChange);
-        t.triggers = triggerNames(thereServer_, table);
-        t.more = c.rows.more;
-        t.plan = TableMatch::Plan::Change;
-        changes_[t.table] = std::move(change);
+        if (std::unique_ptr<TableChange> change = planChange(t, table, hereServer_, thereServer_))
+            changes_[t.table] = std::move(change);
     }
 
     // The target as a copy's destination (strict, UTC), both sides' values as their stored bytes.
@@ -350,10 +293,7 @@ private:
         std::string settings;
         if (!readyToChange(&settings))
             return;
-        const std::string heading = "Made by Tabulink: the changes that make " + ends_.destinationProfile.database.toStdString()
-                                    + " on MySQL #" + std::to_string(there_.number) + " match MySQL #"
-                                    + std::to_string(here_.number) + ".\nRun with: mariadb --binary-mode <database> < file";
-        MatchScript script(path, heading, settings);
+        MatchScript script(path, scriptHeading(ends_.destinationProfile.database, there_.number), settings);
         matchAll([&](const std::vector<std::string> &statements) {
             for (const std::string &s : statements)
                 script.write(s);

@@ -96,6 +96,13 @@ QStringList matchButtons(int targetSide)
 
 QString scriptCaption() { return QStringLiteral("Save the statements as a script"); }
 
+std::string scriptHeading(const QString &database, int targetSide)
+{
+    return "Made by Tabulink: the changes that make " + database.toStdString() + " on MySQL #"
+           + std::to_string(targetSide) + " match MySQL #" + std::to_string(3 - targetSide)
+           + ".\nRun with: mariadb --binary-mode <database> < file";
+}
+
 std::string nothingChangedLine(int targetSide) { return "-- nothing changed on " + side(targetSide); }
 
 std::string scriptSavedLine(const QString &path)

@@ -17,6 +17,8 @@ bool anythingToChange(const std::vector<TableMatch> &tables);
 QString matchPlanBox(const std::vector<TableMatch> &tables, int targetSide);
 QStringList matchButtons(int targetSide);
 QString scriptCaption();
+// The script's first lines (each made a comment).
+std::string scriptHeading(const QString &database, int targetSide);
 std::string nothingChangedLine(int targetSide);
 std::string scriptSavedLine(const QString &path);
 QString scriptSavedBox(const QString &path, const QString &database, int targetSide);
