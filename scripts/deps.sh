@@ -10,6 +10,7 @@ packages=(
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus-daemon dbus-bin
   fonts-liberation xvfb xauth
   dpkg-dev file appstream desktop-file-utils valgrind debootstrap
+  libssh-dev openssh-server openssh-client
 )
 
 missing=()

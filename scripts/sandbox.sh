@@ -9,6 +9,7 @@
 #   sandbox.sh running exit 0 when the two servers of this machine's version are up
 #   sandbox.sh trees   build the Debian trees of the other versions now (start does when needed)
 #   sandbox.sh env     print the logins as shell variables
+# An OpenSSH server (sandbox-ssh.sh) stands in front of the database ports for the tunnels' tests.
 # The servers run in different default time zones on purpose: copies must not shift TIMESTAMPs.
 # Both serve TLS with certificates made here at the first start (tls/: a CA, a server certificate
 # for 127.0.0.1 and localhost, a client certificate, and a second CA that signed none of them).
@@ -20,6 +21,7 @@ port2=${TABULINK_PORT2:-33062}
 port3=${TABULINK_PORT3:-33063} # MariaDB 10.5 (Debian 11)
 port4=${TABULINK_PORT4:-33064} # MariaDB 11.8 (Debian 13)
 port5=${TABULINK_PORT5:-33065} # MySQL 9.7 (Debian unstable)
+port_ssh=${TABULINK_SSH_PORT:-33071} # OpenSSH, in front of the database ports
 trees=$dir/trees
 here=$(cd "$(dirname "$0")" && pwd)
 user=tabulink
@@ -250,9 +252,11 @@ case ${1:-start} in
     start_tree three "$port3" "$password3"
     start_tree four "$port4" "$password4"
     start_mysql five "$port5" "$password5"
+    "$here/sandbox-ssh.sh" start "$dir" "$port_ssh"
     [ "${2:-}" = --no-demo ] || demo_data
     ;;
   stop)
+    "$here/sandbox-ssh.sh" stop "$dir"
     for name in $instances; do
       pid=$(pid_of "$name")
       if [ -n "$pid" ]; then
@@ -264,7 +268,8 @@ case ${1:-start} in
   running)
     [ -n "$(pid_of one)" ] && [ -n "$(pid_of two)" ] ;;
   status)
-    for name in $instances; do echo "$name: pid=$(pid_of "$name")"; done ;;
+    for name in $instances; do echo "$name: pid=$(pid_of "$name")"; done
+    echo "ssh: pid=$("$here/sandbox-ssh.sh" pid "$dir")" ;;
   env)
     cat <<VARS
 TABULINK_HOST=127.0.0.1
@@ -283,6 +288,8 @@ TABULINK_MYSQL_CA=$trees/sid/var/lib/tabulink-mysql/ca.pem
 TABULINK_TREES_DIR=$trees
 TABULINK_SANDBOX_DIR=$dir
 TABULINK_TLS_DIR=$dir/tls
+TABULINK_SSH_PORT=$port_ssh
+TABULINK_SSH_DIR=$dir/ssh
 VARS
     ;;
   *) echo "usage: $0 start|stop|status|env" >&2; exit 2 ;;
