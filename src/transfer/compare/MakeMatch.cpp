@@ -11,7 +11,7 @@
 #include "transfer/compare/MatchPlan.h"
 #include "transfer/compare/MatchReport.h"
 #include "transfer/compare/MatchScript.h"
-#include "transfer/compare/TableComparer.h"
+#include "transfer/compare/ComparePair.h"
 #include "transfer/shared/LogPane.h"
 #include "transfer/shared/Progress.h"
 #include "transfer/shared/Sessions.h"
@@ -30,14 +30,14 @@ namespace {
 class MatchRunner {
 public:
     MatchRunner(const TransferEnds &ends, const TransferUi &ui, app::Guard &g, int fromSide, const MatchLimits &limits)
-        : ends_(ends), ui_(ui), g_(g), limits_(limits), here_{hereServer_, {}, fromSide},
-          there_{thereServer_, {}, fromSide == 1 ? 2 : 1}
+        : ends_(ends), ui_(ui), g_(g), limits_(limits), pair_(fromSide), hereServer_(pair_.hereServer()),
+          thereServer_(pair_.thereServer()), here_(pair_.here()), there_(pair_.there())
     {
     }
 
     void run()
     {
-        if (!connect())
+        if (!pair_.open(g_, ui_.yield, ends_))
             return;
         if (!planTables())
             return;
@@ -60,28 +60,10 @@ public:
     std::vector<TableMatch> &tables() { return tables_; }
 
 private:
-    bool connect()
-    {
-        return openRunSessions(g_, ui_.yield,
-                               {{&hereServer_, nullptr, ends_.sourceProfile}, {&thereServer_, nullptr, ends_.destinationProfile}})
-               && g_.attempt(step::Login, [&] {
-                      for (platform::Connection *c : {&hereServer_, &thereServer_})
-                          prepareSourceSession(*c);
-                      here_.rules = serverRules(hereServer_);
-                      there_.rules = serverRules(thereServer_);
-                      hereTables_ = listTables(hereServer_);
-                      thereTables_ = listTables(thereServer_);
-                      for (platform::Connection *c : {&hereServer_, &thereServer_})
-                          readInSnapshot(*c);
-                  });
-    }
-
     // The compare, and what it makes of each table: the first half of the bar.
     bool planTables()
     {
-        int selected = 0;
-        for (int i = 0; i < ends_.source.count(); ++i)
-            selected += ends_.source.isSelected(i) ? 1 : 0;
+        const int selected = selectedCount(ends_.source);
         int done = 0;
         walkSelectedTables(
             g_, ends_.source,
@@ -89,35 +71,41 @@ private:
                 tables_.push_back(planTable(name));
                 ui_.log.appendEntry("-- " + matchPlanLine(tables_.back(), there_.number));
                 ui_.progress.setValue(50.0 * ++done / std::max(selected, 1));
-                return !lost_;
+                return !lost();
             },
             WalkOrder::FirstLast);
-        return !lost_ && !tables_.empty();
+        return !lost() && !tables_.empty();
     }
+
+    bool lost() const { return pair_.lost() || lost_; }
 
     TableMatch planTable(const QString &name)
     {
         TableMatch t;
         t.table = name;
-        const ListedTable *there = findTable(thereTables_, name, there_.rules.names);
-        const ListedTable *here = findTable(hereTables_, name, here_.rules.names);
-        if (!there) {
+        t.compared = pair_.compare(name, limits_.windowRows);
+        switch (t.compared.result) {
+        case TableComparison::Result::Missing:
             t.plan = TableMatch::Plan::Missing;
             return t;
+        case TableComparison::Result::NotCompared:
+            t.plan = TableMatch::Plan::NotCompared;
+            t.errorNumber = t.compared.errorNumber;
+            t.error = t.compared.error;
+            return t;
+        case TableComparison::Result::Same:
+        case TableComparison::Result::Differs:
+            break;
         }
         try {
-            if (!here)
-                throw platform::DbError(platform::server_error::NoSuchTable,
-                                        "MySQL #" + std::to_string(here_.number) + " no longer has it");
-            t.compared = compareTables(here_, *here, there_, *there, limits_.windowRows);
-            classify(t, here->name.toStdString());
-        } catch (const platform::ProgramEnding &) {
-            throw;
+            classify(t, t.compared.table.toStdString());
         } catch (const platform::DbError &e) {
             lost_ = e.isConnectionLost();
             t.plan = TableMatch::Plan::NotCompared;
             t.errorNumber = e.number();
             t.error = e.what();
+        } catch (const platform::ProgramEnding &) {
+            throw;
         } catch (const std::exception &e) {
             t.plan = TableMatch::Plan::NotCompared;
             t.error = e.what();
@@ -323,13 +311,12 @@ private:
     const TransferUi &ui_;
     app::Guard &g_;
     const MatchLimits &limits_;
-    platform::Connection hereServer_;
-    platform::Connection thereServer_;
-    CompareSide here_;
-    CompareSide there_;
-    std::vector<ListedTable> hereTables_;
-    std::vector<ListedTable> thereTables_;
-    bool lost_ = false;
+    ComparePair pair_;
+    platform::Connection &hereServer_;
+    platform::Connection &thereServer_;
+    CompareSide &here_;
+    CompareSide &there_;
+    bool lost_ = false; // while planning a table's change
     bool noBackslashEscapes_ = false;
     std::vector<TableMatch> tables_;
     std::map<QString, std::unique_ptr<TableChange>> changes_;

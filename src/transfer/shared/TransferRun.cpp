@@ -67,6 +67,14 @@ QString overwriteNotUndoneMessage(const QString &table, const QString &aside)
            + aside + u'.';
 }
 
+int selectedCount(const sides::TableList &list)
+{
+    int selected = 0;
+    for (int i = 0; i < list.count(); ++i)
+        selected += list.isSelected(i) ? 1 : 0;
+    return selected;
+}
+
 QString tableWithReason(const QString &table, int number, const QString &reason)
 {
     return table + QStringLiteral(" (") + (number != 0 ? QString::number(number) + u' ' : QString()) + reason + u')';

@@ -103,6 +103,9 @@ struct RunSessions {
 // in the order given. False, the failure told, when one cannot.
 bool openRunSessions(app::Guard &g, platform::EventYield &yield, std::initializer_list<RunSessions> sides);
 
+// How many entries of the list are selected.
+int selectedCount(const sides::TableList &list);
+
 // Hands each selected entry's name to copy, last list entry first, until copy says to stop
 // (false); false when it did.
 enum class WalkOrder { LastFirst, FirstLast };

@@ -4,6 +4,7 @@
 #include "support/CopyHarness.h"
 #include "support/Input.h"
 #include "support/Lists.h"
+#include "support/ManagerWindow.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
 #include "tables/Form2.h"
@@ -439,29 +440,14 @@ void CompareTest::theWidestKeysAreFound()
 namespace {
 
 // The table manager as a person uses it, the operations serving the windows.
-struct Window {
-    ScratchDatabase one{1, QStringLiteral("cmpwin1")};
-    ScratchDatabase two{2, QStringLiteral("cmpwin2")};
-    ProfilesFrom profiles = sandbox::sidesOn(one, two);
-    TestServices t{{}, TestServices::Yield::ServeWindows};
-    std::unique_ptr<tableswindow::Form2> form;
-
-    Window()
+struct Window : ManagerWindow {
+    Window() : ManagerWindow(QStringLiteral("cmpwin"))
     {
         createOrders(one, 2000);
         createOrders(two, 2000);
         two.exec("UPDATE orders SET v = 'other' WHERE id = 1234");
-        form = std::make_unique<tableswindow::Form2>(t.services, profiles, [] {});
-        form->ui().List1->addItems({QStringLiteral("orders")});
-        form->ui().List2->addItems({QStringLiteral("orders")});
-        selectOnly(form->ui().List1, QStringLiteral("orders"));
-        selectOnly(form->ui().List2, QStringLiteral("orders"));
-        form->show();
-        if (!QTest::qWaitForWindowExposed(form.get()))
-            qWarning("the table manager was not shown");
+        show({QStringLiteral("orders")}, {QStringLiteral("orders")});
     }
-
-    QString log() const { return form->logPane().text(); }
 };
 
 } // namespace

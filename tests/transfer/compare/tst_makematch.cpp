@@ -5,6 +5,7 @@
 #include "support/CopyHarness.h"
 #include "support/Input.h"
 #include "support/Lists.h"
+#include "support/ManagerWindow.h"
 #include "support/Profiles.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
@@ -68,26 +69,9 @@ void createOrders(const ScratchDatabase &db, int rows)
     db.exec("INSERT INTO orders SELECT seq, CONCAT('v', seq), seq % 97 FROM seq_1_to_" + std::to_string(rows));
 }
 
-// The table manager as a person uses it; both sides hold orders, #2's changed.
-struct Window {
-    ScratchDatabase one{1, QStringLiteral("mmwin1")};
-    ScratchDatabase two{2, QStringLiteral("mmwin2")};
-    ProfilesFrom profiles = sandbox::sidesOn(one, two);
-    TestServices t{{}, TestServices::Yield::ServeWindows};
-    std::unique_ptr<tableswindow::Form2> form;
-
-    Window()
-    {
-        form = std::make_unique<tableswindow::Form2>(t.services, profiles, [] {});
-        form->ui().List1->addItems({QStringLiteral("orders")});
-        form->ui().List2->addItems({QStringLiteral("orders")});
-        selectOnly(form->ui().List1, QStringLiteral("orders"));
-        selectOnly(form->ui().List2, QStringLiteral("orders"));
-        form->show();
-        if (!QTest::qWaitForWindowExposed(form.get()))
-            qWarning("the table manager was not shown");
-    }
-    QString log() const { return form->logPane().text(); }
+// The table manager as a person uses it; both sides list orders.
+struct Window : ManagerWindow {
+    Window() : ManagerWindow(QStringLiteral("mmwin")) { show({QStringLiteral("orders")}, {QStringLiteral("orders")}); }
 };
 
 } // namespace

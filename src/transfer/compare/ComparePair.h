@@ -1,0 +1,53 @@
+#pragma once
+
+#include "transfer/compare/TableComparer.h"
+#include "transfer/shared/Catalog.h"
+#include "platform/DbConnection.h"
+
+#include <vector>
+
+namespace app {
+class Guard;
+}
+namespace platform {
+class EventYield;
+}
+
+namespace transfer {
+
+struct TransferEnds;
+
+// The two sessions a comparison reads through: one to each side, both in a consistent snapshot,
+// with each side's tables listed and how its server compares names. Compare and Make Match
+// both stand on it.
+class ComparePair {
+public:
+    // fromSide: the number of the side whose tables were selected.
+    explicit ComparePair(int fromSide);
+
+    // The run's login steps: both logged in, set up and reading in a snapshot. False, the failure
+    // told, when one cannot.
+    bool open(app::Guard &g, platform::EventYield &yield, const TransferEnds &ends);
+
+    // The selected table name against the other side's of that name: Missing there, NotCompared
+    // (the server's number and text), or what compareTables found.
+    TableComparison compare(const QString &name, size_t mostKeys = MostDifferingKeys);
+    // A session was lost: the run cannot go on.
+    bool lost() const { return lost_; }
+
+    CompareSide &here() { return here_; }
+    CompareSide &there() { return there_; }
+    platform::Connection &hereServer() { return hereServer_; }
+    platform::Connection &thereServer() { return thereServer_; }
+
+private:
+    platform::Connection hereServer_;
+    platform::Connection thereServer_;
+    CompareSide here_;
+    CompareSide there_;
+    std::vector<ListedTable> hereTables_;
+    std::vector<ListedTable> thereTables_;
+    bool lost_ = false;
+};
+
+} // namespace transfer
