@@ -4,6 +4,11 @@
 #include "app/SavedLogin.h"
 #include "app/SecuritySettings.h"
 #include "app/SettingsStore.h"
+#include "app/SshSettings.h"
+#include "platform/SettingsBackend.h"
+#include "sides/SideTunnel.h"
+
+#include <QDir>
 
 #include <QFile>
 
@@ -28,7 +33,8 @@ QString firstLineOf(const QString &path)
 } // namespace
 
 sides::ConnectionProfile sideProfile(int side, const SideOptions &options, platform::SettingsBackend &settings,
-                                     app::PasswordKeeper &passwords)
+                                     app::PasswordKeeper &passwords, platform::Keyring &keyring,
+                                     platform::EventYield *yield)
 {
     const app::SettingsStore store(settings);
     const app::LoginFields fields = app::loginFields(side);
@@ -57,6 +63,18 @@ sides::ConnectionProfile sideProfile(int side, const SideOptions &options, platf
         app::rememberFirstCertificate(writable, side, server, verifies, remembered, state);
     };
     p.confirmCertificate = [](const platform::CertificateRefusal &) { return false; };
+    const app::SideSsh ssh = app::readSideSsh(store, side);
+    if (ssh.enabled) {
+        p.tunnel = std::make_shared<sides::SideTunnel>(yield);
+        p.tunnel->confirmHostKey = [](const platform::SshHostKey &) { return false; };
+        const QString ownKnownHosts = QDir(settings.folder()).filePath(QStringLiteral("known_hosts"));
+        try {
+            p.tunnel->choose(app::sshHops(ssh, app::readSshSecret(store, keyring, side, kept.passwordInKeyring),
+                                          app::sshFiles(ownKnownHosts)));
+        } catch (const platform::SshError &e) {
+            p.tunnel->chooseBroken(e.what());
+        }
+    }
     return p;
 }
 

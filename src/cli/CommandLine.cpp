@@ -130,7 +130,7 @@ int runRequest(const Request &r)
     sides::ConnectionProfile profiles[2];
     for (int side : {1, 2}) {
         try {
-            profiles[side - 1] = sideProfile(side, r.sides[static_cast<size_t>(side - 1)], *settings, passwords);
+            profiles[side - 1] = sideProfile(side, r.sides[static_cast<size_t>(side - 1)], *settings, passwords, keyring, &yield);
         } catch (const std::exception &e) {
             say(QString::fromUtf8(e.what()));
             return BadUsage;

@@ -51,7 +51,8 @@ std::unique_ptr<Ui::Form1> setUp(QWidget *form)
 
 Form1::Form1(app::Services &services, sides::TableManagerFactory makeTableManager)
     : ui_(setUp(this)), services_(services), makeTableManager_(std::move(makeTableManager)), pointer_(this),
-      passwords_(services.settings, services.keyring, services.dialogs)
+      passwords_(services.settings, services.keyring, services.dialogs),
+      tunnels_(services, [this](int side) { showServerTooltip(side); })
 {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
@@ -111,7 +112,8 @@ sides::ConnectionProfile Form1::profile(int side) const
     p.onLogin = [this, side, server, remembered = p.security.rememberedCertificate,
                  verifies = p.security.verifies()](const platform::TlsState &state) {
         const QString text = QString::fromStdString(platform::describe(state));
-        (side == 1 ? ui_->Text1 : ui_->Text5)->setToolTip(QStringLiteral("Connection: ") + text);
+        loginText_[side - 1] = QStringLiteral("Connection: ") + text;
+        showServerTooltip(side);
         if (tableManager_)
             tableManager_->showLoginSecurity(side, text);
         app::SettingsStore store(services_.settings);
@@ -120,7 +122,17 @@ sides::ConnectionProfile Form1::profile(int side) const
     p.confirmCertificate = [this](const platform::CertificateRefusal &refusal) {
         return services_.dialogs.message(trustQuestion(refusal), platform::YesNo) == platform::Yes;
     };
+    p.tunnel = tunnels_.tunnelOf(side);
     return p;
+}
+
+// What the last login got, and the side's SSH tunnel when it has one.
+void Form1::showServerTooltip(int side) const
+{
+    const QString tunnel = tunnels_.state(side);
+    const QString &login = loginText_[side - 1];
+    (side == 1 ? ui_->Text1 : ui_->Text5)
+        ->setToolTip(login.isEmpty() ? tunnel : tunnel.isEmpty() ? login : login + QStringLiteral("\n") + tunnel);
 }
 
 void Form1::offerSecuritySettings()
@@ -131,6 +143,9 @@ void Form1::offerSecuritySettings()
             QMenu *menu = box->createStandardContextMenu();
             menu->setAttribute(Qt::WA_DeleteOnClose);
             menu->addSeparator();
+            menu->addAction(SshTunnelEntry, this, [this, side] {
+                services_.lock.startLater(this, [this, side] { editSsh(side); });
+            });
             menu->addAction(ConnectionSecurityEntry, this, [this, side] {
                 services_.lock.startLater(this, [this, side] { editSecurity(side); });
             });
@@ -151,10 +166,24 @@ void Form1::editSecurity(int side)
         try {
             app::SideSecurity chosen = dialog.security();
             const bool wantsKeyring = chosen.passwordInKeyring;
-            chosen.passwordInKeyring = passwords_.inKeyring(side);
+            const bool wasInKeyring = passwords_.inKeyring(side);
+            chosen.passwordInKeyring = wasInKeyring;
             app::writeSideSecurity(store, side, chosen);
-            if (wantsKeyring != chosen.passwordInKeyring)
-                passwords_.keepInKeyring(side, wantsKeyring, (side == 1 ? ui_->Text3 : ui_->Text7)->text());
+            if (wantsKeyring != wasInKeyring) {
+                const bool now = passwords_.keepInKeyring(side, wantsKeyring, (side == 1 ? ui_->Text3 : ui_->Text7)->text());
+                tunnels_.keyringChanged(side, wasInKeyring, now);
+            }
+        } catch (const std::exception &e) {
+            services_.dialogs.message(QString::fromUtf8(e.what()));
+        }
+    });
+}
+
+void Form1::editSsh(int side)
+{
+    services_.lock.run([&] {
+        try {
+            tunnels_.edit(side, this);
         } catch (const std::exception &e) {
             services_.dialogs.message(QString::fromUtf8(e.what()));
         }

@@ -3,6 +3,7 @@
 #include "app/PasswordKeeper.h"
 #include "app/WindowPlacement.h"
 #include "app/WindowPointer.h"
+#include "connect/SideTunnels.h"
 #include "sides/Windows.h"
 
 #include <QWidget>
@@ -22,6 +23,7 @@ namespace connectwindow {
 
 // The entry each Server box's right-click menu adds to a text box's own.
 inline const QString ConnectionSecurityEntry = QStringLiteral("Connection Security…");
+inline const QString SshTunnelEntry = QStringLiteral("SSH Tunnel…");
 
 // The connection window: the two logins, their tests, and the way on to the table manager.
 // Its boxes are the live profiles every operation reads.
@@ -63,6 +65,8 @@ private:
     void offerSecuritySettings();
     void keepPasswordLater(int side);
     void editSecurity(int side);
+    void editSsh(int side);
+    void showServerTooltip(int side) const;
     void watchHover();
     void runNext();
     void testProfile(int side, const QString &handler);
@@ -74,6 +78,8 @@ private:
     std::unique_ptr<sides::TableManager> tableManager_;
     app::PasswordKeeper passwords_;
     bool passwordPending_[2] = {false, false};
+    SideTunnels tunnels_;
+    mutable QString loginText_[2];
     app::CentredOnFirstShow centred_;
 };
 

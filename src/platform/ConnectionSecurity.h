@@ -29,6 +29,9 @@ struct ConnectionSecurity {
     // and one the user has just said to trust, for a first login that must send the password.
     std::string rememberedCertificate;
     std::string acceptedCertificate;
+    // Under VerifyIdentity, when the login connects elsewhere than the server's own name (the local
+    // end of an SSH tunnel): the name the certificate must be made out to.
+    std::string identityName;
 
     bool requiresTls() const { return mode != Mode::Prefer; }
     bool verifies() const { return mode == Mode::VerifyCa || mode == Mode::VerifyIdentity; }

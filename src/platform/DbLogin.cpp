@@ -87,7 +87,7 @@ void applySecurity(MYSQL *m, const ConnectionSecurity &security, const std::stri
     mysql_optionsv(m, MYSQL_OPT_SSL_ENFORCE, &yes);
     if (security.verifies())
         setText(m, MYSQL_OPT_SSL_CA, security.caFile);
-    if (security.mode == ConnectionSecurity::Mode::VerifyIdentity)
+    if (security.mode == ConnectionSecurity::Mode::VerifyIdentity && security.identityName.empty())
         mysql_optionsv(m, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &yes);
     setText(m, MYSQL_OPT_SSL_CERT, security.certFile);
     setText(m, MYSQL_OPT_SSL_KEY, security.keyFile);
@@ -147,6 +147,9 @@ DbError loginError(MYSQL *m, const ConnectionSecurity &security, const std::stri
         throw DbError(CR_PLUGIN_NOT_ALLOWED,
                        "The server " + server + " asked for the password itself on a connection without TLS."
                        + nothingSent + " Log in over TLS, or give the server's public key file in Connection Security.");
+    case Refusal::WrongName:
+        throw DbError(CR_SSL_CONNECTION_ERROR, "The certificate of the server " + server + " is not made out to "
+                                                    + trust.identity + "." + nothingSent);
     case Refusal::NoPublicKey:
         throw DbError(CR_PLUGIN_NOT_ALLOWED, "The server " + server + " asked for the password, and the public key file "
                                                   + trust.publicKeyFile + " holds no RSA key to encrypt it with."
@@ -262,6 +265,8 @@ Connection::Login::Login(Connection &connection, std::string_view connectionStri
     applySecurity(m, security, connection.gate_.server);
     trust_.tlsRequired = security.requiresTls();
     trust_.libraryVerifies = security.verifies();
+    if (security.mode == ConnectionSecurity::Mode::VerifyIdentity)
+        trust_.identity = security.identityName;
     if (!security.verifies()) {
         trust_.remembered = security.rememberedCertificate;
         trust_.accepted = security.acceptedCertificate;

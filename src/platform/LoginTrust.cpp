@@ -14,6 +14,7 @@
 #include <openssl/pem.h>
 #include <openssl/rsa.h>
 #include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 #include <openssl/x509.h>
 
 #include <array>
@@ -51,15 +52,30 @@ int refuse(LoginTrust &trust, LoginTrust::Refusal why)
 }
 
 // The server's certificate, as the TLS session the library set up holds it.
-std::string peerCertificate(MYSQL *m)
+struct X509Free {
+    void operator()(X509 *x) const { X509_free(x); }
+};
+using Certificate = std::unique_ptr<X509, X509Free>;
+
+Certificate peerX509(MYSQL *m)
 {
     MARIADB_PVIO *pvio = m->net.pvio;
     if (!pvio || !pvio->ctls || !pvio->ctls->ssl)
         return {};
-    struct X509Free {
-        void operator()(X509 *x) const { X509_free(x); }
-    };
-    const std::unique_ptr<X509, X509Free> cert(SSL_get1_peer_certificate(static_cast<SSL *>(pvio->ctls->ssl)));
+    return Certificate(SSL_get1_peer_certificate(static_cast<SSL *>(pvio->ctls->ssl)));
+}
+
+// As the library's own check would: a DNS name (wildcards as RFC 6125 allows) or an address.
+bool madeOutTo(MYSQL *m, const std::string &name)
+{
+    const Certificate cert = peerX509(m);
+    return cert && (X509_check_host(cert.get(), name.c_str(), name.size(), 0, nullptr) == 1
+                    || X509_check_ip_asc(cert.get(), name.c_str(), 0) == 1);
+}
+
+std::string peerCertificate(MYSQL *m)
+{
+    const Certificate cert = peerX509(m);
     if (!cert)
         return {};
     unsigned char *der = nullptr;
@@ -92,6 +108,8 @@ int gate(MYSQL_PLUGIN_VIO *vio, MYSQL *m)
         return refuse(*trust, LoginTrust::Refusal::NoTls);
     if (!trust->libraryVerifies && !trust->remembered.empty() && trust->certificate != trust->remembered)
         return refuse(*trust, LoginTrust::Refusal::ChangedCertificate);
+    if (!trust->identity.empty() && (!trust->encrypted || !madeOutTo(m, trust->identity)))
+        return refuse(*trust, LoginTrust::Refusal::WrongName);
     // The server answers with a switch to the account's own method.
     return CR_OK;
 }

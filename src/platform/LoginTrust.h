@@ -17,6 +17,7 @@ struct LoginTrust {
     std::string remembered;       // the certificate remembered for this server (SHA-256), or empty
     std::string accepted;         // a certificate the user has just said to trust, or empty
     std::string publicKeyFile;    // the server's RSA key, to send the password encrypted without TLS
+    std::string identity;         // a name the certificate must be made out to, checked here (a tunnel)
 
     // What it found.
     enum class Refusal {
@@ -26,6 +27,7 @@ struct LoginTrust {
         UntrustedCertificate, // the password would go to a certificate neither remembered, verified nor accepted
         PasswordWithoutTls,   // the server asked for the password on a plain connection
         NoPublicKey,          // ... and the key file given cannot be used
+        WrongName,            // the certificate is not made out to identity
     };
     Refusal refusal = Refusal::None;
     bool encrypted = false;

@@ -58,4 +58,6 @@ void QSettingsBackend::restrictToOwner()
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
+QString QSettingsBackend::folder() const { return QFileInfo(settings_->fileName()).absolutePath(); }
+
 } // namespace platform

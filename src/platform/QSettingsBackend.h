@@ -21,6 +21,7 @@ public:
     std::optional<QString> read(const QString &key) override;
     void write(const QString &key, const QString &value) override;
     QString fileName() const { return settings_->fileName(); }
+    QString folder() const override;
 
 private:
     void restrictToOwner();

@@ -12,6 +12,8 @@ public:
     virtual ~SettingsBackend() = default;
     virtual std::optional<QString> read(const QString &key) = 0;
     virtual void write(const QString &key, const QString &value) = 0;
+    // The folder the values are kept in, for files kept beside them; empty when none.
+    virtual QString folder() const { return {}; }
 };
 
 } // namespace platform

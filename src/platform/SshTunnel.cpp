@@ -2,14 +2,21 @@
 
 #include <libssh/libssh.h>
 
+#include <QByteArray>
+#include <QMessageAuthenticationCode>
+
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -39,7 +46,20 @@ std::string fingerprintOf(ssh_session s)
     return fingerprint;
 }
 
-// Where a known-hosts file names the server, not hashed: its line and its key's fingerprint.
+// OpenSSH's hashed names (HashKnownHosts): "|1|salt|HMAC-SHA1(salt, name)", both base64.
+bool hashedNameIs(const std::string &entry, const std::string &name)
+{
+    if (entry.rfind("|1|", 0) != 0)
+        return false;
+    const size_t bar = entry.find('|', 3);
+    if (bar == std::string::npos)
+        return false;
+    const QByteArray salt = QByteArray::fromBase64(QByteArray::fromStdString(entry.substr(3, bar - 3)));
+    const QByteArray hash = QByteArray::fromBase64(QByteArray::fromStdString(entry.substr(bar + 1)));
+    return QMessageAuthenticationCode::hash(QByteArray::fromStdString(name), salt, QCryptographicHash::Sha1) == hash;
+}
+
+// Where a known-hosts file names the server: its line and its key's fingerprint.
 struct KnownEntry {
     int line = 0;
     std::string fingerprint;
@@ -55,10 +75,10 @@ KnownEntry knownEntryOf(const std::string &file, const std::string &named)
         if (!(fields >> hosts >> type >> base64) || hosts.rfind('#', 0) == 0)
             continue;
         std::istringstream names(hosts);
-        bool named_here = false;
+        bool namedHere = false;
         for (std::string name; std::getline(names, name, ',');)
-            named_here = named_here || name == named;
-        if (!named_here)
+            namedHere = namedHere || name == named || hashedNameIs(name, named);
+        if (!namedHere)
             continue;
         KnownEntry entry{line, {}};
         ssh_key key = nullptr;
@@ -80,6 +100,49 @@ KnownEntry knownEntryOf(const std::string &file, const std::string &named)
 
 } // namespace
 
+int connectTcp(const std::string &host, int port, int cancelFd, std::chrono::seconds timeout)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    const std::string where = host + ':' + std::to_string(port);
+    if (const int failed = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found))
+        throw SshError("The SSH server " + where + " cannot be found: " + ::gai_strerror(failed) + '.');
+    std::string why = "no address";
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (addrinfo *a = found; a; a = a->ai_next) {
+        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
+        if (fd < 0)
+            continue;
+        int error = ::connect(fd, a->ai_addr, a->ai_addrlen) == 0 ? 0 : errno;
+        if (error == EINPROGRESS) {
+            pollfd fds[2] = {{fd, POLLOUT, 0}, {cancelFd, POLLIN, 0}};
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const int ready = ::poll(fds, cancelFd >= 0 ? 2 : 1, static_cast<int>(std::max<long long>(0, left.count())));
+            if (cancelFd >= 0 && fds[1].revents) {
+                ::close(fd);
+                ::freeaddrinfo(found);
+                throw SshError("The way to " + where + " was given up.");
+            }
+            socklen_t size = sizeof error;
+            if (ready <= 0)
+                error = ETIMEDOUT;
+            else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+                error = errno;
+        }
+        if (error == 0) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            ::freeaddrinfo(found);
+            return fd;
+        }
+        why = std::strerror(error);
+        ::close(fd);
+    }
+    ::freeaddrinfo(found);
+    throw SshError("The SSH server " + where + " cannot be reached: " + why + '.');
+}
+
 struct SshTunnel::Session {
     ssh_session ssh = nullptr;
     ~Session()
@@ -91,12 +154,25 @@ struct SshTunnel::Session {
     }
 };
 
-SshTunnel::SshTunnel(const SshRoute &route, const std::function<bool(const SshHostKey &)> &trust)
-    : session_(std::make_unique<Session>())
+SshTunnel::SshTunnel(const SshRoute &route, const Trust &trust) : session_(std::make_unique<Session>())
+{
+    open(route, trust, connectTcp(route.host, route.port, -1, std::chrono::seconds(30)));
+}
+
+SshTunnel::SshTunnel(const SshRoute &route, const Trust &trust, int socket) : session_(std::make_unique<Session>())
+{
+    open(route, trust, socket);
+}
+
+void SshTunnel::open(const SshRoute &route, const Trust &trust, int socket)
 {
     ssh_session s = session_->ssh = ssh_new();
-    if (!s)
+    if (!s) {
+        ::close(socket);
         throw SshError("No SSH session could be made.");
+    }
+    // From here the session owns the socket, and closes it with itself.
+    ssh_options_set(s, SSH_OPTIONS_FD, &socket);
     const bool no = false;
     long timeout = 30;
     int port = route.port;
@@ -106,7 +182,8 @@ SshTunnel::SshTunnel(const SshRoute &route, const std::function<bool(const SshHo
     ssh_options_set(s, SSH_OPTIONS_TIMEOUT, &timeout);
     ssh_options_set(s, SSH_OPTIONS_PROCESS_CONFIG, &no); // the route says it all
     ssh_options_set(s, SSH_OPTIONS_KNOWNHOSTS, route.knownHostsFile.c_str());
-    ssh_options_set(s, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, "/etc/ssh/ssh_known_hosts");
+    ssh_options_set(s, SSH_OPTIONS_GLOBAL_KNOWNHOSTS,
+                    route.userKnownHostsFile.empty() ? "/etc/ssh/ssh_known_hosts" : route.userKnownHostsFile.c_str());
     const std::string server = route.user + '@' + route.host + ':' + std::to_string(route.port);
     if (ssh_connect(s) != SSH_OK)
         throw SshError("The SSH server " + server + " cannot be reached: " + errorOf(s));
@@ -119,9 +196,14 @@ SshTunnel::SshTunnel(const SshRoute &route, const std::function<bool(const SshHo
         break;
     case SSH_KNOWN_HOSTS_CHANGED:
     case SSH_KNOWN_HOSTS_OTHER: {
-        const KnownEntry known = knownEntryOf(route.knownHostsFile, named);
+        KnownEntry known = knownEntryOf(route.knownHostsFile, named);
+        std::string file = route.knownHostsFile;
+        if (known.line == 0 && !route.userKnownHostsFile.empty()) {
+            known = knownEntryOf(route.userKnownHostsFile, named);
+            file = route.userKnownHostsFile;
+        }
         throw SshError("The SSH server " + named + " presents the host key " + fingerprint + ", but " +
-                       route.knownHostsFile + (known.line > 0 ? " line " + std::to_string(known.line) : std::string()) +
+                       file + (known.line > 0 ? " line " + std::to_string(known.line) : std::string()) +
                        " knows it by " + (known.fingerprint.empty() ? std::string("another key") : known.fingerprint) +
                        ". Someone may be in the middle; if the server's key was changed, remove that line.");
     }
@@ -209,7 +291,9 @@ void SshTunnel::serve()
     auto lastSent = std::chrono::steady_clock::now();
     std::vector<char> buffer(64 * 1024);
     for (;;) {
-        std::vector<pollfd> fds{{wake_, POLLIN, 0}, {listener_, POLLIN, 0}, {ssh_get_fd(s), POLLIN, 0}};
+        std::vector<pollfd> fds{{wake_, POLLIN, 0},
+                                {listener_, POLLIN, 0},
+                                {ssh_get_fd(s), static_cast<short>(forwards.empty() ? POLLRDHUP : POLLIN), 0}};
         for (const Forward &f : forwards)
             fds.push_back({f.client, static_cast<short>(POLLIN | (f.toClient.empty() ? 0 : POLLOUT)), 0});
         ::poll(fds.data(), fds.size(), 20);
@@ -267,6 +351,12 @@ void SshTunnel::serve()
             end(f);
             forwards.erase(forwards.begin() + static_cast<long>(i));
             fds.erase(fds.begin() + 3 + static_cast<long>(i));
+        }
+        // With no forward open nothing reads the link: only its end is watched for, so that a
+        // dropped link is seen at once and what the server sends meanwhile does not spin the loop.
+        if (forwards.empty() && (fds[2].revents & (POLLRDHUP | POLLHUP | POLLERR))) {
+            alive_ = false;
+            break;
         }
         const auto now = std::chrono::steady_clock::now();
         if (now - lastSent >= keepalive_) {

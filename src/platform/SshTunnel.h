@@ -20,7 +20,8 @@ struct SshRoute {
     Login login = Login::Agent;
     std::string keyFile; // KeyFile: OpenSSH or PEM; RSA, ECDSA, ed25519
     std::string secret;  // the key's passphrase, or the password
-    std::string knownHostsFile;
+    std::string knownHostsFile;     // where a key the user trusts is added: the program's own
+    std::string userKnownHostsFile; // read as well, never written: ~/.ssh/known_hosts
     std::string databaseHost = "127.0.0.1";
     int databasePort = 3306;
     std::chrono::seconds keepalive{30};
@@ -38,6 +39,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A TCP connection to host:port, made without blocking past the timeout or a byte on cancelFd
+// (-1: none). Throws SshError.
+int connectTcp(const std::string &host, int port, int cancelFd, std::chrono::seconds timeout);
+
 // A local forward through one SSH server: 127.0.0.1 on a port of the system's choosing, each
 // connection to it a direct-tcpip channel to the database. The host key is checked against the
 // known-hosts file first: a known key goes on; an unknown one only when trust(key) says so, and is
@@ -46,8 +51,11 @@ public:
 // SSH link drops, every forwarded connection is closed, so its session sees a lost connection.
 class SshTunnel {
 public:
+    using Trust = std::function<bool(const SshHostKey &)>;
     // Throws SshError.
-    SshTunnel(const SshRoute &route, const std::function<bool(const SshHostKey &)> &trust);
+    SshTunnel(const SshRoute &route, const Trust &trust);
+    // Over a connection already made to the SSH server (a jump host's forward); the tunnel owns it.
+    SshTunnel(const SshRoute &route, const Trust &trust, int socket);
     ~SshTunnel();
     SshTunnel(const SshTunnel &) = delete;
     SshTunnel &operator=(const SshTunnel &) = delete;
@@ -59,6 +67,7 @@ public:
 
 private:
     struct Session;
+    void open(const SshRoute &route, const Trust &trust, int socket);
     void serve();
 
     std::unique_ptr<Session> session_;

@@ -2,6 +2,7 @@
 
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
+#include "sides/SideTunnel.h"
 
 namespace sides {
 
@@ -16,20 +17,45 @@ QString connectionValue(const QString &value)
     return u'{' + braced + u'}';
 }
 
+// Where a login of the profile connects: its server, or the local end of its SSH tunnel; then the
+// name the server's certificate must be made out to is still the server's own.
+struct LoginTarget {
+    std::string connectionString;
+    platform::ConnectionSecurity security;
+};
+
+LoginTarget loginTarget(const ConnectionProfile &profile)
+{
+    if (!profile.tunnel || !profile.tunnel->chosen())
+        return {connectionString(profile).toStdString(), profile.security};
+    bool ok = false;
+    const int port = profile.port.trimmed().isEmpty() ? 3306 : profile.port.trimmed().toInt(&ok);
+    if (!profile.port.trimmed().isEmpty() && (!ok || port < 1 || port > 65535))
+        throw platform::DbError(2003, "The port \"" + profile.port.toStdString() + "\" is not a number from 1 to 65535.");
+    ConnectionProfile local = profile;
+    local.server = QStringLiteral("127.0.0.1");
+    local.port = QString::number(profile.tunnel->reach(profile.server.trimmed().toStdString(), port));
+    LoginTarget target{connectionString(local).toStdString(), profile.security};
+    target.security.identityName = profile.server.trimmed().toStdString();
+    return target;
+}
+
 // Logs in with the profile's security; when the server's certificate is new and the user trusts
 // it, once more with that certificate accepted.
 template <class LogIn>
 void logInTrusting(const ConnectionProfile &profile, LogIn &&logIn)
 {
+    const LoginTarget target = loginTarget(profile);
+    const auto logInWith = [&](const platform::ConnectionSecurity &security) { logIn(security, target.connectionString); };
     try {
-        logIn(profile.security);
+        logInWith(target.security);
     } catch (const platform::CertificateRefusal &refusal) {
         if (refusal.kind() != platform::CertificateRefusal::Kind::Untrusted || !profile.confirmCertificate
             || !profile.confirmCertificate(refusal))
             throw;
-        platform::ConnectionSecurity accepted = profile.security;
+        platform::ConnectionSecurity accepted = target.security;
         accepted.acceptedCertificate = refusal.offered();
-        logIn(accepted);
+        logInWith(accepted);
     }
 }
 
@@ -50,9 +76,9 @@ QString connectionString(const ConnectionProfile &p)
 
 void openConnection(platform::Connection &connection, const ConnectionProfile &profile)
 {
-    logInTrusting(profile, [&](const platform::ConnectionSecurity &security) {
+    logInTrusting(profile, [&](const platform::ConnectionSecurity &security, const std::string &to) {
         connection.setSecurity(security);
-        connection.open(connectionString(profile).toStdString());
+        connection.open(to);
     });
     if (profile.onLogin)
         profile.onLogin(connection.tlsState());
@@ -60,14 +86,14 @@ void openConnection(platform::Connection &connection, const ConnectionProfile &p
 
 void openConnectionsTogether(platform::Connection &first, platform::Connection &second, const ConnectionProfile &profile)
 {
-    logInTrusting(profile, [&](const platform::ConnectionSecurity &security) {
+    logInTrusting(profile, [&](const platform::ConnectionSecurity &security, const std::string &to) {
         // A login retried with the certificate accepted starts both sessions anew.
         for (platform::Connection *c : {&first, &second})
             if (c->isOpen())
                 c->close();
         first.setSecurity(security);
         second.setSecurity(security);
-        platform::Connection::openTogether(first, second, connectionString(profile).toStdString());
+        platform::Connection::openTogether(first, second, to);
     });
     if (profile.onLogin) {
         profile.onLogin(first.tlsState());

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace platform {
 class CertificateRefusal;
@@ -12,6 +13,8 @@ class Connection;
 }
 
 namespace sides {
+
+class SideTunnel;
 
 // The login details of one side, exactly as typed in the connection window, with how the side
 // protects its connections and who hears what a login got.
@@ -26,6 +29,9 @@ struct ConnectionProfile {
     // Asked when a first login would send the password itself to a certificate neither remembered
     // nor verified: true trusts that certificate for this login (and onLogin then remembers it).
     std::function<bool(const platform::CertificateRefusal &)> confirmCertificate{};
+    // The side's SSH tunnel, when it has one chosen: the server and port above are then the
+    // database's as the last SSH server sees them, and the login goes through a local forward.
+    std::shared_ptr<SideTunnel> tunnel{};
 };
 
 // Opens the connection with the profile's login and security, and tells onLogin what it got.

@@ -6,6 +6,7 @@
 #include "platform/DbError.h"
 #include "platform/Dialogs.h"
 #include "platform/EventYield.h"
+#include "sides/SideTunnel.h"
 
 #include <optional>
 
@@ -32,8 +33,9 @@ bool testConnection(const sides::ConnectionProfile &profile, const QString &loca
         throw;
     } catch (const platform::DbError &e) {
         // The driver's own text is not shown: one fixed message covers every way a login fails,
-        // but for the connection security the user chose, which only the reason helps to mend.
-        if (e.isSecurityRefusal())
+        // but for the connection security the user chose and the SSH tunnel, which only the
+        // reason helps to mend.
+        if (e.isSecurityRefusal() || dynamic_cast<const sides::TunnelFailure *>(&e))
             why = QStringLiteral("\r\n\r\n") + QString::fromUtf8(e.what());
     } catch (const std::exception &) {
     }

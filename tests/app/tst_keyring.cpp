@@ -136,10 +136,14 @@ void KeyringTest::passwordLivesInTheKeyringNotTheFile()
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QTest::keyClicks(form.ui().Text3, QStringLiteral("s3cret;pw"));
         QCOMPARE(t.settings->read(QStringLiteral("MyPassword")), QStringLiteral("s3cret;pw")); // as described, first
+        t.settings->write(QStringLiteral("MySshSecret"), QStringLiteral("key-pass")); // the SSH key's passphrase
         chooseKeyring(t, form, true);
         QVERIFY2(t.dialogs.messages.empty(), qPrintable(t.dialogs.texts().join(u'\n')));
         QVERIFY(t.settings->read(QStringLiteral("MyPassword")).value_or(QString()).isEmpty());
         QCOMPARE(inKeyring(QStringLiteral("MyPassword")), QStringLiteral("s3cret;pw"));
+        // The passphrase goes where the password goes.
+        QVERIFY(t.settings->read(QStringLiteral("MySshSecret")).value_or(QString()).isEmpty());
+        QCOMPARE(inKeyring(QStringLiteral("MySshSecret")), QStringLiteral("key-pass"));
         // Typing goes on into the keyring; the file keeps nothing.
         QTest::keyClicks(form.ui().Text3, QStringLiteral("!"));
         QTRY_COMPARE(inKeyring(QStringLiteral("MyPassword")), QStringLiteral("s3cret;pw!"));
@@ -161,6 +165,8 @@ void KeyringTest::passwordLivesInTheKeyringNotTheFile()
         chooseKeyring(t, form, false);
         QCOMPARE(t.settings->read(QStringLiteral("MyPassword")), QStringLiteral("s3cret;pw!"));
         QCOMPARE(inKeyring(QStringLiteral("MyPassword")), QStringLiteral("<none>"));
+        QCOMPARE(t.settings->read(QStringLiteral("MySshSecret")), QStringLiteral("key-pass"));
+        QCOMPARE(inKeyring(QStringLiteral("MySshSecret")), QStringLiteral("<none>"));
     }
 }
 

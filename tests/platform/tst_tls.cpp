@@ -181,7 +181,11 @@ void TlsTest::theWindowShowsWhatALoginGotAndKeepsTheSettings()
     input::rightClick(ui.Text1);
     QMenu *menu = input::openMenu();
     QVERIFY(menu);
-    QCOMPARE(menu->actions().last()->text(), connectwindow::ConnectionSecurityEntry);
+    int securityEntry = -1;
+    for (int i = 0; i < menu->actions().size(); ++i)
+        if (menu->actions()[i]->text() == connectwindow::ConnectionSecurityEntry)
+            securityEntry = i;
+    QVERIFY(securityEntry >= 0);
     // A person fills the dialog in once it is up.
     bool okWithoutCa = true;
     QTimer poll;
@@ -200,7 +204,7 @@ void TlsTest::theWindowShowsWhatALoginGotAndKeepsTheSettings()
         input::click(buttons->button(QDialogButtonBox::Ok));
     });
     poll.start();
-    input::chooseByMouse(menu, static_cast<int>(menu->actions().size()) - 1);
+    input::chooseByMouse(menu, securityEntry);
     t.runStarted();
     QVERIFY(!okWithoutCa); // verifying needs a CA file
     const app::SideSecurity kept = app::readSideSecurity(app::SettingsStore(*t.settings), 1);
