@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -133,6 +134,9 @@ int connectTcp(const std::string &host, int port, int cancelFd, std::chrono::sec
         }
         if (error == 0) {
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            // A login's and a statement's small packets go at once, not after the last one's ack.
+            const int on = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
             ::freeaddrinfo(found);
             return fd;
         }
@@ -181,6 +185,10 @@ void SshTunnel::open(const SshRoute &route, const Trust &trust, int socket)
     ssh_options_set(s, SSH_OPTIONS_USER, route.user.c_str());
     ssh_options_set(s, SSH_OPTIONS_TIMEOUT, &timeout);
     ssh_options_set(s, SSH_OPTIONS_PROCESS_CONFIG, &no); // the route says it all
+    // AES-GCM first: with the processor's AES instructions it costs a bulk copy least.
+    const char *ciphers = "aes128-gcm@openssh.com,aes256-gcm@openssh.com,chacha20-poly1305@openssh.com,aes128-ctr,aes256-ctr";
+    ssh_options_set(s, SSH_OPTIONS_CIPHERS_C_S, ciphers);
+    ssh_options_set(s, SSH_OPTIONS_CIPHERS_S_C, ciphers);
     ssh_options_set(s, SSH_OPTIONS_KNOWNHOSTS, route.knownHostsFile.c_str());
     ssh_options_set(s, SSH_OPTIONS_GLOBAL_KNOWNHOSTS,
                     route.userKnownHostsFile.empty() ? "/etc/ssh/ssh_known_hosts" : route.userKnownHostsFile.c_str());
