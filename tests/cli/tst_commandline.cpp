@@ -4,6 +4,7 @@
 #include "app/SavedLogin.h"
 #include "app/SecuritySettings.h"
 #include "app/SettingsStore.h"
+#include "app/SshSettings.h"
 #include "platform/QSettingsBackend.h"
 #include "support/CopyHarness.h"
 #include "support/Sandbox.h"
@@ -16,6 +17,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <unistd.h>
 
 using sandbox::Cell;
 using sandbox::Rows;
@@ -58,6 +60,7 @@ private slots:
     void aTableIsReplacedOnlyWhenAsked();
     void matchChangesOnlyWhenToldTo();
     void interruptedCopyLeavesTheOldTable();
+    void throughTheSshTunnelTheSettingsName();
 
 private:
     // The installed program, run without a display, with these arguments and variables.
@@ -336,6 +339,51 @@ void CommandLineTest::interruptedCopyLeavesTheOldTable()
     QTRY_COMPARE_WITH_TIMEOUT(one.query("SELECT COUNT(*) FROM information_schema.processlist WHERE db = '"
                                         + one.name().toStdString() + "'")[0][0],
                               Cell("1"), 5000);
+}
+
+// The SSH tunnel a side's settings name is taken as the window would; an unknown host key is
+// refused (nobody is there to say yes) until a known-hosts file knows it.
+void CommandLineTest::throughTheSshTunnelTheSettingsName()
+{
+    const QString sshDir = qEnvironmentVariable("TABULINK_SSH_DIR");
+    if (sshDir.isEmpty() || !QFileInfo::exists(sshDir + QStringLiteral("/sshd.pid")))
+        QSKIP("The sandbox's OpenSSH server is not running (scripts/sandbox.sh start).");
+    ScratchDatabase one(1, QStringLiteral("clissh1"));
+    ScratchDatabase two(2, QStringLiteral("clissh2"));
+    createValues(one, "t", 300);
+    createValues(two, "t", 300);
+    const QString settings = settingsFor(one, two);
+    {
+        platform::QSettingsBackend backend(platform::QSettingsBackend::AtPath{settings}, QStringLiteral("Tabulink"));
+        app::SettingsStore store(backend);
+        app::SideSsh ssh;
+        ssh.enabled = true;
+        ssh.host = QStringLiteral("127.0.0.1");
+        ssh.port = qEnvironmentVariable("TABULINK_SSH_PORT");
+        ssh.user = getuid() == 0 ? QStringLiteral("root") : qEnvironmentVariable("USER");
+        ssh.login = platform::SshRoute::Login::KeyFile;
+        ssh.keyFile = sshDir + QStringLiteral("/client_ed25519");
+        app::writeSideSsh(store, 2, ssh);
+    }
+    const QStringList compare{QStringLiteral("compare"), QStringLiteral("--settings"), settings, QStringLiteral("t")};
+    const QStringList home{QStringLiteral("HOME=") + home_.path()};
+    Ran r = run(compare, home);
+    QCOMPARE(r.code, 3);
+    QVERIFY2(r.err.contains(QStringLiteral("is not trusted: nothing was sent to it")), qPrintable(r.err));
+
+    // Known beside the settings file, as the window would have added it.
+    QProcess scan;
+    scan.start(QStringLiteral("ssh-keyscan"), {QStringLiteral("-p"), qEnvironmentVariable("TABULINK_SSH_PORT"),
+                                               QStringLiteral("-t"), QStringLiteral("ed25519"), QStringLiteral("127.0.0.1")});
+    QVERIFY(scan.waitForFinished());
+    QFile known(QFileInfo(settings).dir().filePath(QStringLiteral("known_hosts")));
+    QVERIFY(known.open(QIODevice::WriteOnly));
+    known.write(scan.readAllStandardOutput());
+    known.close();
+    r = run(compare, home);
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QStringLiteral("t: same (300 rows)\n"));
+    known.remove();
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)
