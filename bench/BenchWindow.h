@@ -26,9 +26,13 @@ struct WindowRun {
 
 enum class Start { SendButton, CompleteEntry, CompareEntry, MatchEntry };
 
-inline WindowRun runThroughWindow(const ProfilesFrom &profiles, const QStringList &tables, Start start)
+// setUp sees the program's services before the window is made (its settings, say).
+inline WindowRun runThroughWindow(const ProfilesFrom &profiles, const QStringList &tables, Start start,
+                                  const std::function<void(ServedServices &)> &setUp = {})
 {
     ServedServices served;
+    if (setUp)
+        setUp(served);
     tableswindow::Form2 form(served.services, profiles, [] {});
     form.show();
     for (const QString &t : tables)

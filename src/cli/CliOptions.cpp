@@ -57,6 +57,7 @@ QString helpText()
         "  --replace             a copy replaces a table of the same name (never without it)\n"
         "  --dry-run             match: say what would change, change nothing\n"
         "  --script FILE         match: save the statements to FILE instead of running them\n"
+        "  --tables-at-once N    copy --complete and compare: N tables at once (1 to 16; 4 by default)\n"
         "  --json                one JSON object per table on standard output\n"
         "  --log FILE            the statements sent, as the log pane shows them\n"
         "  --settings FILE       another settings file than the windows' own\n"
@@ -88,7 +89,9 @@ Parsed parseArguments(const QStringList &arguments)
     const QCommandLineOption json(QStringLiteral("json"), {});
     const QCommandLineOption log(QStringLiteral("log"), {}, QStringLiteral("file"));
     const QCommandLineOption settings(QStringLiteral("settings"), {}, QStringLiteral("file"));
-    for (const QCommandLineOption &o : {help, version, complete, from, all, replace, dryRun, script, json, log, settings})
+    const QCommandLineOption atOnce(QStringLiteral("tables-at-once"), {}, QStringLiteral("n"));
+    for (const QCommandLineOption &o :
+         {help, version, complete, from, all, replace, dryRun, script, json, log, settings, atOnce})
         p.addOption(o);
     std::vector<std::pair<QCommandLineOption, std::pair<int, const SideOption *>>> sideOptions;
     for (int side : {1, 2})
@@ -138,6 +141,14 @@ Parsed parseArguments(const QStringList &arguments)
             return parsed;
         }
         r.from = side.toInt();
+    }
+    if (p.isSet(atOnce)) {
+        bool number = false;
+        r.tablesAtOnce = p.value(atOnce).toInt(&number);
+        if (!number || r.tablesAtOnce < 1 || r.tablesAtOnce > 16) {
+            parsed.error = QStringLiteral("--tables-at-once takes a number from 1 to 16, not \"%1\".").arg(p.value(atOnce));
+            return parsed;
+        }
     }
     r.all = p.isSet(all);
     r.tables = positional;

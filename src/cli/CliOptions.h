@@ -34,6 +34,7 @@ struct Request {
     bool replace = false; // a copy replaces tables of the same name
     QString script;       // match: the statements saved there instead of run
     bool dryRun = false;  // match: say what would change, change nothing
+    int tablesAtOnce = 0; // copy --complete and compare: 0 for the default
 };
 
 struct Parsed {

@@ -184,7 +184,12 @@ int runRequest(const Request &r)
         say(runtimeError);
         log->appendEntry(runtimeError.toStdString());
     };
-    const transfer::TransferEnds ends{sourceList, destinationList, source, destination, QStringLiteral("tabulink ")};
+    const transfer::TransferEnds ends{sourceList,
+                                      destinationList,
+                                      source,
+                                      destination,
+                                      QStringLiteral("tabulink "),
+                                      r.tablesAtOnce ? r.tablesAtOnce : transfer::tablesAtOnceSetting(*settings)};
     const transfer::TransferUi ui{dialogs, yield, pointer, progress, *log, refused};
     std::vector<TableLine> lines;
     try {

@@ -138,6 +138,60 @@ void Connection::executeTogether(const std::vector<std::string> &statements)
     }
 }
 
+size_t Connection::executeEach(const std::vector<std::string> &statements,
+                               const std::function<void(size_t, RecordSet &)> &each)
+{
+    if (statements.empty())
+        return 0;
+    MYSQL *m = requireOpen();
+    std::string together;
+    for (const std::string &s : statements)
+        together += (together.empty() ? "" : ";\n") + s;
+    try {
+        runQuery(m, together);
+    } catch (const DbError &e) {
+        if (e.isConnectionLost())
+            throw;
+        return 0;
+    }
+    size_t answered = 0;
+    std::exception_ptr failure; // of each: the answers after it are read and dropped first
+    for (;;) {
+        {
+            RecordSet answer = result(m, RecordSet::Reading::Whole);
+            // An answer beyond those asked for is a server's own: it is read and dropped.
+            if (answered < statements.size() && !failure) {
+                try {
+                    each(answered, answer);
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+            }
+            answer.close();
+        }
+        ++answered;
+        if (!mysql_more_results(m)) {
+            if (failure)
+                std::rethrow_exception(failure);
+            return answered;
+        }
+        int status = 0;
+        wait_.run(
+            m, [&] { return mysql_next_result_start(&status, m); },
+            [&](int events) { return mysql_next_result_cont(&status, m, events); });
+        if (status > 0) {
+            const DbError refused(static_cast<int>(mysql_errno(m)), mysql_error(m));
+            if (refused.isConnectionLost())
+                throw refused;
+        }
+        if (status != 0) {
+            if (failure)
+                std::rethrow_exception(failure);
+            return answered;
+        }
+    }
+}
+
 void Connection::sendQuery(std::string_view sql)
 {
     MYSQL *m = requireOpen();

@@ -79,6 +79,11 @@ public:
     // Statements that give no rows, sent in one round trip and run in order; the first one refused
     // is thrown and none after it runs. Needs setMultiStatements(true), for this session alone.
     void executeTogether(const std::vector<std::string> &statements);
+    // Statements with results, sent in one round trip: each answer is handed to each, in order,
+    // and read to its end. The first one refused ends it: returns how many were answered, the
+    // refusal not thrown (a lost session is). Needs setMultiStatements(true).
+    size_t executeEach(const std::vector<std::string> &statements,
+                       const std::function<void(size_t index, RecordSet &answer)> &each);
     // Whether the server takes several statements in one question. Off as every session starts.
     void setMultiStatements(bool on);
 

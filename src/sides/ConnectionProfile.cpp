@@ -22,12 +22,13 @@ QString connectionValue(const QString &value)
 struct LoginTarget {
     std::string connectionString;
     platform::ConnectionSecurity security;
+    int localPort = 0; // through a tunnel: the port of its local end
 };
 
 LoginTarget loginTarget(const ConnectionProfile &profile)
 {
     if (!profile.tunnel || !profile.tunnel->chosen())
-        return {connectionString(profile).toStdString(), profile.security};
+        return {connectionString(profile).toStdString(), profile.security, 0};
     bool ok = false;
     const int port = profile.port.trimmed().isEmpty() ? 3306 : profile.port.trimmed().toInt(&ok);
     if (!profile.port.trimmed().isEmpty() && (!ok || port < 1 || port > 65535))
@@ -35,7 +36,7 @@ LoginTarget loginTarget(const ConnectionProfile &profile)
     ConnectionProfile local = profile;
     local.server = QStringLiteral("127.0.0.1");
     local.port = QString::number(profile.tunnel->reach(profile.server.trimmed().toStdString(), port));
-    LoginTarget target{connectionString(local).toStdString(), profile.security};
+    LoginTarget target{connectionString(local).toStdString(), profile.security, local.port.toInt()};
     target.security.identityName = profile.server.trimmed().toStdString();
     return target;
 }
@@ -82,6 +83,25 @@ void openConnection(platform::Connection &connection, const ConnectionProfile &p
     });
     if (profile.onLogin)
         profile.onLogin(connection.tlsState());
+}
+
+ConnectionProfile furtherSessionProfile(const ConnectionProfile &profile, const platform::TlsState &met)
+{
+    ConnectionProfile further = profile;
+    if (profile.tunnel && profile.tunnel->chosen()) {
+        const LoginTarget target = loginTarget(profile);
+        further.server = QStringLiteral("127.0.0.1");
+        further.port = QString::number(target.localPort);
+        further.security = target.security;
+        further.tunnel = nullptr;
+    }
+    further.onLogin = nullptr;
+    further.confirmCertificate = nullptr;
+    if (met.encrypted && !met.certificate.empty()) {
+        further.security.rememberedCertificate = met.certificate;
+        further.security.acceptedCertificate.clear();
+    }
+    return further;
 }
 
 void openConnectionsTogether(platform::Connection &first, platform::Connection &second, const ConnectionProfile &profile)

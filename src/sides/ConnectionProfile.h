@@ -10,6 +10,7 @@
 namespace platform {
 class CertificateRefusal;
 class Connection;
+struct TlsState;
 }
 
 namespace sides {
@@ -39,6 +40,11 @@ void openConnection(platform::Connection &connection, const ConnectionProfile &p
 // Two sessions logged in with one profile at once: over a far link their round trips overlap.
 void openConnectionsTogether(platform::Connection &first, platform::Connection &second,
                              const ConnectionProfile &profile);
+
+// The profile as a further session of a run logs in with, on a thread of its own: asking
+// nothing and telling no one, through the side's tunnel as it is open now, and only to the
+// certificate met (the run's first session's) when that one was encrypted.
+ConnectionProfile furtherSessionProfile(const ConnectionProfile &profile, const platform::TlsState &met);
 
 // "host:port" as the login names the server (3306 when no port is given): what a remembered
 // certificate belongs to.

@@ -137,7 +137,7 @@ void Form2::sendTables(int fromSide, const QString &handler, const BetweenSides 
         const bool fromOne = fromSide == 1;
         const transfer::TransferEnds ends{fromOne ? list1_ : list2_, fromOne ? list2_ : list1_,
                                           profiles_.profile(fromOne ? 1 : 2), profiles_.profile(fromOne ? 2 : 1),
-                                          location(handler)};
+                                          location(handler), transfer::tablesAtOnceSetting(services_.settings)};
         run(ends, {services_.dialogs, services_.yield, pointer_, progress_, *ui_->Text1, runtimeErrorReport_});
     });
 }

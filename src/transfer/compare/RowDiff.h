@@ -24,6 +24,9 @@ struct ComparedTable {
     std::vector<std::string> keyColumns; // names; selected to show and match a row's key
     std::vector<bool> textKey;           // which of them are shown in quotes
     size_t questionBytes = 32 * 1024;    // the longest question to send that server
+    // Few rows, as the catalog estimates them: the whole table's figures come with its key's ends,
+    // and a table the same on both sides takes one round trip.
+    bool small = false;
 };
 
 struct DifferingRow {

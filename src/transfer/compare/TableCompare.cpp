@@ -10,9 +10,13 @@
 #include "transfer/compare/ComparePair.h"
 #include "transfer/shared/LogPane.h"
 #include "transfer/shared/Progress.h"
+#include "transfer/shared/LaneLogins.h"
 #include "transfer/shared/Sessions.h"
+#include "transfer/shared/TablePool.h"
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 namespace transfer {
 
@@ -21,26 +25,57 @@ namespace {
 class CompareRunner {
 public:
     CompareRunner(const TransferEnds &ends, const TransferUi &ui, app::Guard &g, int fromSide)
-        : ends_(ends), ui_(ui), g_(g), pair_(fromSide)
+        : ends_(ends), ui_(ui), g_(g), fromSide_(fromSide)
     {
+        pairs_.push_back(std::make_unique<ComparePair>(fromSide));
     }
 
     void run()
     {
-        if (!pair_.open(g_, ui_.yield, ends_))
+        if (!pairs_.front()->open(g_, ui_.yield, ends_))
             return;
-        const int selected = selectedCount(ends_.source);
-        int done = 0;
+        QStringList names;
         walkSelectedTables(
             g_, ends_.source,
             [&](const QString &name) {
-                tables_.push_back(pair_.compare(name));
-                ui_.log.appendEntry(comparisonLine(tables_.back(), pair_.here().number));
-                ui_.progress.setValue(100.0 * ++done / std::max(selected, 1));
-                return !pair_.lost();
+                names << name;
+                return true;
             },
             WalkOrder::FirstLast);
-        ui_.dialogs.message(compareSummary(tables_, pair_.there().number));
+        ComparePair &first = *pairs_.front();
+        if (!g_.attempt(step::Definition, [&] { first.askCatalog(names); }))
+            return;
+        const size_t lanes = static_cast<size_t>(tablesAtOnce(first.hereServer(), first.thereServer(),
+                                                              ends_.tablesAtOnce, static_cast<size_t>(names.size()), 1));
+        LaneLogins logins(ends_, first.hereServer().tlsState(), first.thereServer().tlsState());
+        for (size_t i = 1; i < lanes; ++i)
+            pairs_.push_back(std::make_unique<ComparePair>(fromSide_));
+        const auto start = [&](size_t lane) {
+            if (lane == 0)
+                return true;
+            try {
+                pairs_[lane]->openFurther(logins, pool_.laneYield(), first);
+                return true;
+            } catch (const platform::DbError &) {
+                return false; // fewer tables at once: the server or the account allows no more sessions
+            }
+        };
+        const auto work = [&](size_t lane, size_t job, platform::EventYield &yield, ProgressIndicator &,
+                              LogPane &log) -> TablePool::Finish {
+            ComparePair &pair = *pairs_[lane];
+            pair.waitThrough(yield);
+            auto compared = std::make_shared<TableComparison>(pair.compare(names[static_cast<qsizetype>(job)]));
+            log.appendEntry(comparisonLine(*compared, pair.here().number));
+            if (pair.lost())
+                pool_.stopTaking();
+            return [this, compared, lost = pair.lost()] {
+                tables_.push_back(std::move(*compared));
+                return !lost;
+            };
+        };
+        pool_.run(lanes, static_cast<size_t>(names.size()), start, work, ui_.yield, ui_.progress, ui_.log);
+        first.waitThrough(ui_.yield);
+        ui_.dialogs.message(compareSummary(tables_, first.there().number));
     }
 
     std::vector<TableComparison> &tables() { return tables_; }
@@ -49,7 +84,9 @@ private:
     const TransferEnds &ends_;
     const TransferUi &ui_;
     app::Guard &g_;
-    ComparePair pair_;
+    int fromSide_;
+    std::vector<std::unique_ptr<ComparePair>> pairs_;
+    TablePool pool_;
     std::vector<TableComparison> tables_;
 };
 

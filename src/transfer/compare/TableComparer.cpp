@@ -14,6 +14,10 @@ namespace transfer {
 
 namespace {
 
+// Below this many rows (the catalog's estimate, which may be off by half) a whole table's figures
+// cost about what its key's ends do.
+constexpr long long SmallTableRows = 20000;
+
 bool numberType(const std::string &type)
 {
     return wholeNumberType(type) || type == "decimal" || type == "float" || type == "double";
@@ -30,6 +34,16 @@ const StoredColumn *column(const std::vector<StoredColumn> &columns, const std::
     return nullptr;
 }
 
+std::string definitionOf(const CompareSide &side, const std::string &table)
+{
+    return side.catalog ? side.catalog->definition(side.server, table) : showCreateTable(side.server, table);
+}
+
+std::vector<StoredColumn> columnsOf(const CompareSide &side, const std::string &table)
+{
+    return side.catalog ? side.catalog->columns(side.server, table) : storedColumns(side.server, table);
+}
+
 // How the two definitions differ, #1's first. A view's rows are compared; how each server words
 // its definition is its own.
 void compareDefinitionsOf(const CompareSide &here, const ListedTable &hereTable, const CompareSide &there,
@@ -41,8 +55,8 @@ void compareDefinitionsOf(const CompareSide &here, const ListedTable &hereTable,
         c.definitionOne = oneHere ? hereTable.type : thereTable.type;
         c.definitionTwo = oneHere ? thereTable.type : hereTable.type;
     } else if (hereTable.type != "VIEW") {
-        const DefinitionDifference d = compareDefinitions(showCreateTable(here.server, hereTable.name.toStdString()),
-                                                          showCreateTable(there.server, thereTable.name.toStdString()));
+        const DefinitionDifference d = compareDefinitions(definitionOf(here, hereTable.name.toStdString()),
+                                                          definitionOf(there, thereTable.name.toStdString()));
         if (!d.same) {
             c.definition = TableComparison::Definition::Lines;
             c.definitionOne = oneHere ? d.first : d.second;
@@ -56,7 +70,11 @@ void compareDefinitionsOf(const CompareSide &here, const ListedTable &hereTable,
 ComparedTable compared(const CompareSide &side, const std::string &table, const std::vector<StoredColumn> &all,
                        const std::vector<StoredColumn> &key, bool wholeNumberKey)
 {
-    ComparedTable t{side.server, table, rowChecksum(all), {}, {}, {}, side.rules.questionBytes};
+    ComparedTable t{side.server, table, rowChecksum(all), {}, {}, {}, side.rules.questionBytes, false};
+    if (side.catalog) {
+        const long long rows = side.catalog->estimatedRows(table);
+        t.small = rows >= 0 && rows <= SmallTableRows;
+    }
     if (key.empty())
         return t;
     if (wholeNumberKey)
@@ -81,8 +99,8 @@ TableComparison compareTables(const CompareSide &here, const ListedTable &hereTa
 
     const std::string hereName = hereTable.name.toStdString();
     const std::string thereName = thereTable.name.toStdString();
-    const std::vector<StoredColumn> hereColumns = storedColumns(here.server, hereName);
-    const std::vector<StoredColumn> thereColumns = storedColumns(there.server, thereName);
+    const std::vector<StoredColumn> hereColumns = columnsOf(here, hereName);
+    const std::vector<StoredColumn> thereColumns = columnsOf(there, thereName);
     // Columns both have, in this side's order, each with its own server's type.
     std::vector<StoredColumn> hereCompared;
     std::vector<StoredColumn> thereCompared;

@@ -2,6 +2,7 @@
 
 #include "transfer/compare/TableComparison.h"
 #include "transfer/shared/Catalog.h"
+#include "transfer/shared/RunCatalog.h"
 
 namespace platform {
 class Connection;
@@ -15,6 +16,7 @@ struct CompareSide {
     platform::Connection &server;
     ServerRules rules;
     int number = 1;
+    const RunCatalog *catalog = nullptr; // the run's tables' definitions and columns, asked at once
 };
 
 // here's table against there's: definitions, then rows on the columns both have, by key where

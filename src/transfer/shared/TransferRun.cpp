@@ -2,11 +2,13 @@
 
 #include "app/Guard.h"
 #include "app/Pointer.h"
+#include "app/SettingsStore.h"
 #include "platform/Dialogs.h"
 #include "platform/EventYield.h"
 #include "sides/TableList.h"
 #include "transfer/shared/Progress.h"
 #include "transfer/shared/Sessions.h"
+#include "transfer/shared/TablePool.h"
 
 #include <QRegularExpression>
 
@@ -65,6 +67,13 @@ QString overwriteNotUndoneMessage(const QString &table, const QString &aside)
     return QStringLiteral("The copy of ") + table + QStringLiteral(" did not complete, and the destination's own ")
            + table + QStringLiteral(" could not be given its name back. Its rows are all kept, in the table ")
            + aside + u'.';
+}
+
+int tablesAtOnceSetting(platform::SettingsBackend &settings)
+{
+    bool number = false;
+    const int n = app::SettingsStore(settings).read(QStringLiteral("TablesAtOnce"), {}).toInt(&number);
+    return number && n >= 1 && n <= MostTablesAtOnce ? n : DefaultTablesAtOnce;
 }
 
 int selectedCount(const sides::TableList &list)

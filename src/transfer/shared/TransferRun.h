@@ -17,6 +17,7 @@ namespace platform {
 class Connection;
 class Dialogs;
 class EventYield;
+class SettingsBackend;
 } // namespace platform
 namespace sides {
 class TableList;
@@ -46,13 +47,21 @@ inline constexpr int Close = 126;
 inline constexpr int RunEnd = 128;
 } // namespace step
 
+// How many tables a complete copy or a compare works on at once unless told otherwise.
+inline constexpr int DefaultTablesAtOnce = 4;
+inline constexpr int MostTablesAtOnce = 16;
+
 struct TransferEnds {
     sides::TableList &source;
     sides::TableList &destination;
     sides::ConnectionProfile sourceProfile;
     sides::ConnectionProfile destinationProfile;
     QString location; // of the button's error report
+    int tablesAtOnce = DefaultTablesAtOnce; // how many tables a complete copy or a compare works on at once
 };
+
+// The settings' TablesAtOnce (1 to 16), else 4.
+int tablesAtOnceSetting(platform::SettingsBackend &settings);
 
 struct TransferUi {
     platform::Dialogs &dialogs;
