@@ -33,6 +33,7 @@ void Connection::release()
     if (handle_ && wait_.abandoned())
         cutLink(handle_.get());
     handle_.reset();
+    answerOwed_ = false;
 }
 
 
@@ -127,10 +128,7 @@ void Connection::executeTogether(const std::vector<std::string> &statements)
         result(m, RecordSet::Reading::Whole).close();
         if (!mysql_more_results(m))
             return;
-        int status = 0;
-        wait_.run(
-            m, [&] { return mysql_next_result_start(&status, m); },
-            [&](int events) { return mysql_next_result_cont(&status, m, events); });
+        const int status = nextResult(m);
         if (status > 0)
             throwFrom(m);
         if (status < 0)
@@ -175,10 +173,7 @@ size_t Connection::executeEach(const std::vector<std::string> &statements,
                 std::rethrow_exception(failure);
             return answered;
         }
-        int status = 0;
-        wait_.run(
-            m, [&] { return mysql_next_result_start(&status, m); },
-            [&](int events) { return mysql_next_result_cont(&status, m, events); });
+        const int status = nextResult(m);
         if (status > 0) {
             const DbError refused(static_cast<int>(mysql_errno(m)), mysql_error(m));
             if (refused.isConnectionLost())
@@ -201,6 +196,7 @@ void Connection::sendQuery(std::string_view sql)
         [&](int events) { return mysql_send_query_cont(&failed, m, events); });
     if (failed != 0)
         throwFrom(m);
+    answerOwed_ = true;
 }
 
 bool Connection::answerArriving() const
@@ -212,6 +208,7 @@ bool Connection::answerArriving() const
 RecordSet Connection::readResult()
 {
     MYSQL *m = requireOpen();
+    answerOwed_ = false; // read, or given up with the session
     my_bool failed = 0;
     wait_.run(
         m, [&] { return mysql_read_query_result_start(&failed, m); },
@@ -221,10 +218,32 @@ RecordSet Connection::readResult()
     return result(m, RecordSet::Reading::Whole);
 }
 
+RecordSet Connection::readNextResult()
+{
+    MYSQL *m = requireOpen();
+    if (!mysql_more_results(m))
+        throw DbError(CR_UNKNOWN_ERROR, "The server answered fewer statements than it was sent.");
+    if (nextResult(m) > 0)
+        throwFrom(m);
+    return result(m, RecordSet::Reading::Whole);
+}
+
+int Connection::nextResult(MYSQL *m)
+{
+    int status = 0;
+    wait_.run(
+        m, [&] { return mysql_next_result_start(&status, m); },
+        [&](int events) { return mysql_next_result_cont(&status, m, events); });
+    return status;
+}
+
 void Connection::discardResult()
 {
     try {
         readResult().close();
+        // Every answer of a sent statement of several.
+        while (mysql_more_results(requireOpen()))
+            readNextResult().close();
     } catch (const DbError &) {
         // The failure the caller reports is the one told.
     }

@@ -57,6 +57,8 @@ public:
     }
     // A call was given up halfway (the program is ending): the session can take no more statements.
     bool abandoned() const { return wait_.abandoned(); }
+    // Open, no call given up and no sent statement's answer unread: a statement may be sent now.
+    bool readyForStatement() const { return handle_ && !wait_.abandoned() && !answerOwed_; }
     // Off by default: the session then tells the server it sends no local files, and refuses any
     // server that asks all the same. On, only loadLocal's own statement is ever given bytes.
     void setLocalLoads(bool allowed) { localLoads_ = allowed; }
@@ -91,6 +93,9 @@ public:
     // meanwhile. Only readResult() may follow on this connection.
     void sendQuery(std::string_view sql);
     RecordSet readResult();
+    // The next answer of a sent statement of several (multi-statements on), once the one before
+    // is read. Throws DbError, also when no other answer comes.
+    RecordSet readNextResult();
     // The answer to a sent statement has begun to come in: readResult() will not wait for the
     // server to work it out. Never waits itself.
     bool answerArriving() const;
@@ -127,6 +132,8 @@ private:
     st_mysql *requireOpen() const;
     void runQuery(st_mysql *m, std::string_view sql);
     RecordSet result(st_mysql *m, RecordSet::Reading reading);
+    // Waits for the next answer of several: 0 one came, -1 none is left, above 0 refused.
+    int nextResult(st_mysql *m);
     void release();
 
     ServerWait wait_;
@@ -135,6 +142,7 @@ private:
     bool localLoads_ = false;
     ConnectionSecurity security_;
     std::string certificate_; // what the login met
+    bool answerOwed_ = false; // sendQuery's answer not yet read
     int cursorLocation_ = 2;
     int commandTimeout_ = 0;
     int connectionTimeout_ = DefaultLoginTimeoutSeconds;

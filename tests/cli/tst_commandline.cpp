@@ -238,6 +238,14 @@ void CommandLineTest::exitCodesAndJsonTellTheOutcome()
     QVERIFY2(r.err.contains(QStringLiteral("Unknown option 'colour'")), qPrintable(r.err));
     r = run({QStringLiteral("compare"), QStringLiteral("--from"), QStringLiteral("3"), QStringLiteral("t")});
     QCOMPARE(r.code, 3);
+    r = run({QStringLiteral("compare"), QStringLiteral("--tables-at-once"), QStringLiteral("0"), QStringLiteral("t")});
+    QCOMPARE(r.code, 3);
+    QVERIFY2(r.err.contains(QStringLiteral("--tables-at-once takes a number from 1 to 16, not \"0\".")), qPrintable(r.err));
+    // One table at a time says what several at once say.
+    r = run(compare + QStringList{QStringLiteral("--tables-at-once"), QStringLiteral("1"), QStringLiteral("--from"),
+                                  QStringLiteral("2"), QStringLiteral("t"), QStringLiteral("nosuch")});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.lines().contains(QStringLiteral("t: rows differ: 1 of 500 (keys 42 differs)")), qPrintable(r.out));
     r = run({QStringLiteral("--help")});
     QCOMPARE(r.code, 0);
     QVERIFY(r.out.contains(QStringLiteral("Exit codes: 0 done")));

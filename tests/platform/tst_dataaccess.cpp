@@ -99,6 +99,7 @@ private slots:
     void clientCursorKnowsItsRowCountFirst();
     void closedConnectionRefusesStatements();
     void sessionSpeaksUtf8mb4();
+    void manyAnswersInOneQuestionEndAtTheFirstRefusal();
     void twoLoginsToOneServerGoTogether();
     void closingDuringAStalledTlsHandshakeEndsAtOnce();
 };
@@ -254,6 +255,34 @@ void DataAccessTest::sessionSpeaksUtf8mb4()
     QCOMPARE(std::string(r.value(0).bytes), std::string("utf8mb4"));
     QCOMPARE(std::string(r.value(1).bytes), std::string("utf8mb4"));
     QCOMPARE(std::string(r.value(2).bytes), std::string("🦊"));
+}
+
+// A run asks a server of all its tables in one question: the answers before a refused statement
+// are handed over, and the session goes on fit for the next, also when reading one failed.
+void DataAccessTest::manyAnswersInOneQuestionEndAtTheFirstRefusal()
+{
+    platform::Connection c;
+    c.open(sandbox::serverConnectionString(1));
+    c.setMultiStatements(true);
+    std::vector<std::string> seen;
+    const size_t answered = c.executeEach({"SELECT 1", "SELECT 'two' UNION ALL SELECT 'three'",
+                                           "SELECT * FROM no_such_db.no_such_table", "SELECT 4"},
+                                          [&](size_t i, platform::RecordSet &r) {
+                                              for (; !r.eof(); r.moveNext())
+                                                  seen.push_back(std::to_string(i) + ":" + std::string(r.value(0).bytes));
+                                          });
+    QCOMPARE(answered, size_t(2));
+    QCOMPARE(seen, (std::vector<std::string>{"0:1", "1:two", "1:three"}));
+    QCOMPARE(std::string(c.execute("SELECT 5").value(0).bytes), std::string("5"));
+    // A refusal of the first statement is no answer at all.
+    QCOMPARE(c.executeEach({"SELECT * FROM no_such_db.t", "SELECT 1"}, [](size_t, platform::RecordSet &) {}), size_t(0));
+    // What the reader threw comes out once every answer is read.
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                             c.executeEach({"SELECT 1", "SELECT 2", "SELECT 3"}, [](size_t i, platform::RecordSet &) {
+                                 if (i == 0)
+                                     throw std::runtime_error("unreadable");
+                             }));
+    QCOMPARE(std::string(c.execute("SELECT 6").value(0).bytes), std::string("6"));
 }
 
 QTEST_GUILESS_MAIN(DataAccessTest)

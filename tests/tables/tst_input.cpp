@@ -4,6 +4,7 @@
 // running operation cannot stop (a timer, the window system) change the windows under it.
 #include "app/OperationLock.h"
 #include "app/Services.h"
+#include "platform/DbConnection.h"
 #include "platform/QtDialogs.h"
 #include "support/Input.h"
 #include "connect/Form1.h"
@@ -304,11 +305,17 @@ void InputTest::changesUnderARunningCopyLeaveNothingDangling()
     QFETCH(QString, change);
     QFETCH(int, entry);
     Window w;
-    // Both tables selected: the walk is still going when the change comes.
+    // Both tables selected: the walk is still going when the change comes. Another session holds
+    // t until then, so the change comes while the copy waits for its rows however fast it is.
     w.ui().List1->item(1)->setSelected(true);
+    platform::Connection holder;
+    holder.open(sandbox::serverConnectionString(1));
+    holder.execute("LOCK TABLES " + w.one.name().toStdString() + ".t WRITE");
+    QObject holding; // the unlock goes with this test, should the copy end before it comes
     bool changed = false;
     w.whenBusy([&] {
         changed = true;
+        QTimer::singleShot(100, &holding, [&holder] { holder.execute("UNLOCK TABLES"); });
         if (change == QStringLiteral("source list cleared"))
             w.ui().List1->clear();
         else if (change == QStringLiteral("destination list cleared"))

@@ -110,6 +110,11 @@ BulkLoad::BulkLoad(const Ends &ends, const Ui &ui, std::string_view sourceTable,
 
 void BulkLoad::run()
 {
+    if (ends_.insertsFirst) {
+        insertInBatches();
+        usedInserts_ = false; // chosen, not forced by a refusal
+        return;
+    }
     if (!loadInBulk())
         insertInBatches();
 }
@@ -267,7 +272,9 @@ void BulkLoad::insertInBatches()
     // Room for the command byte and one more row's worth of slack below the server's limit.
     const size_t limit = static_cast<size_t>(std::min<unsigned long long>(
         ends_.insertBytes > 0 ? std::min(ends_.insertBytes, partBytes_) : partBytes_, ends_.destinationMaxPacket));
-    const bool transactions = limit < partBytes_;
+    // A few rows chosen to go as INSERTs go in no transaction: its two statements would cost more
+    // round trips than the rows.
+    const bool transactions = limit < partBytes_ && !ends_.insertsFirst;
     size_t inPart = 0;
     std::string statement;
     std::string row;
@@ -276,6 +283,7 @@ void BulkLoad::insertInBatches()
     unsigned int rowErrorValues = 0;
     // What the statement on its way needs once its answer is in.
     PendingInsert pending(ends_.destination);
+    bool beforeSent = ends_.before.empty();
     unsigned int pendingErrorValues = 0;
     bool pendingEndsPart = false;
     bool pendingLast = false;
@@ -324,7 +332,12 @@ void BulkLoad::insertInBatches()
             ends_.destination.execute("START TRANSACTION");
         }
         ui_.log.appendEntry(head + "… (" + std::to_string(inStatement) + " rows)");
-        pending.send(statement);
+        if (!beforeSent) {
+            pending.send(ends_.before + ";\n" + statement, 2);
+            beforeSent = true;
+        } else {
+            pending.send(statement);
+        }
         inPart += statement.size();
         pendingErrorValues = errorValues;
         pendingLast = row.empty() && record_.eof();
@@ -333,6 +346,8 @@ void BulkLoad::insertInBatches()
         if (pendingEndsPart)
             inPart = 0;
     }
+    if (!beforeSent) // no rows came: the statement goes alone
+        ends_.destination.execute(ends_.before);
 }
 
 } // namespace transfer

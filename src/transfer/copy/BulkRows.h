@@ -52,6 +52,12 @@ public:
         // INSERTs of at most this many bytes, each part's in one transaction: a near server takes
         // rows faster in statements of a megabyte than in one of a whole part. 0: a statement a part.
         size_t insertBytes = 0;
+        // Few rows for a far server: INSERTs straight away, one round trip a statement where
+        // LOAD DATA LOCAL takes two (the server's request for the file, then its answer).
+        bool insertsFirst = false;
+        // With insertsFirst: a statement sent in the same round trip as the first INSERT, before
+        // it (the table's CREATE); multi-statements must be on.
+        std::string before{};
     };
     static constexpr size_t NearInsertBytes = 1 << 20;
     struct Ui {

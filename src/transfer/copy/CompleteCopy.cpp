@@ -91,11 +91,26 @@ private:
     {
         const size_t lanes = static_cast<size_t>(
             tablesAtOnce(first().source(), first().destination(), ends_.tablesAtOnce, jobs.size(), SessionsPerLane));
+        if (!g_.attempt(step::Definition, [&] {
+                std::vector<std::string> names;
+                for (const CopyJob &job : jobs)
+                    names.push_back(job.name.toStdString());
+                catalog_ = RunCatalog(first().source(), names);
+            })) {
+            lost_ = true; // the failure is told; nothing after it is tried
+            return;
+        }
+        first().useCatalog(&catalog_);
         LaneLogins logins(ends_, first().source().tlsState(), first().destination().tlsState());
         for (size_t i = 1; i < lanes; ++i) {
             lanes_.push_back(std::make_unique<TableCopier>());
             lanes_.back()->prepareSessions(pool_.laneYield());
+            lanes_.back()->useCatalog(&catalog_);
         }
+        // Asks nothing of the user: a lane's way out may be taken on its own thread.
+        for (auto &lane : lanes_)
+            lane->reopenDestinationWith(
+                [profile = logins.destination](platform::Connection &c) { openForCopy(c, profile); });
         const auto start = [&](size_t lane) {
             if (lane == 0)
                 return true;
@@ -178,6 +193,7 @@ private:
     platform::Connection &first_; // the first lane's destination: views and foreign keys
     StatementSink sink_;
     TablePool pool_;
+    RunCatalog catalog_;
     DestinationSession session_;
     bool lost_ = false;
     std::vector<PendingForeignKey> foreignKeys_;

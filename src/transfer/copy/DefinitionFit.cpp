@@ -186,11 +186,18 @@ std::string DefinitionFit::adapt(std::string_view create, std::vector<std::strin
 }
 
 void DefinitionFit::makeFitted(std::string_view definition, const std::function<void(const std::string &)> &create,
-                               const std::function<void(const std::string &)> &adapted)
+                               const std::function<void(const std::string &)> &adapted, const platform::DbError *refused)
 {
     std::vector<std::string> changes;
     std::string fitted = adapt(definition, changes);
-    for (int left = RefusedClausesAtMost;; --left) {
+    int left = RefusedClausesAtMost;
+    // A refusal of the definition sent with more after it may quote that too: then it is sent
+    // alone, for a refusal of its own.
+    if (std::string mended = refused ? withoutRefused(fitted, *refused, changes) : std::string(); !mended.empty()) {
+        fitted = std::move(mended);
+        --left;
+    }
+    for (;; --left) {
         for (const std::string &change : changes)
             adapted(change);
         changes.clear();
@@ -267,7 +274,9 @@ std::string DefinitionFit::withoutRefused(const std::string &create, const platf
                 p = quotedEnd(out, p);
                 continue;
             }
-            if (p >= start && out.compare(p, near.size(), near) == 0)
+            // Sent with more after it, the quote may run on into the next statement.
+            const size_t here = std::min(near.size(), out.size() - std::min(p, out.size()));
+            if (p >= start && out.compare(p, here, near, 0, here) == 0 && (here == near.size() || near[here] == ';'))
                 at = p;
             ++p;
         }

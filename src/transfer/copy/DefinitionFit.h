@@ -36,9 +36,12 @@ public:
     std::string adapt(std::string_view create, std::vector<std::string> &changes);
     // Sends the fitted definition through create; what the destination then refuses as unknown
     // goes (withoutRefused), and it is sent again. Each change is told to adapted as it is made.
-    // Throws the refusal that cannot be mended, and platform::DbError as adapt does.
+    // Throws the refusal that cannot be mended, and platform::DbError as adapt does. refused: what
+    // the destination said of the fitted definition already sent another way, mended before the
+    // first send where it can be.
     void makeFitted(std::string_view definition, const std::function<void(const std::string &)> &create,
-                    const std::function<void(const std::string &)> &adapted);
+                    const std::function<void(const std::string &)> &adapted,
+                    const platform::DbError *refused = nullptr);
     // What the destination refused when the definition was sent, taken out: an option it named
     // unknown (1911), or where its parser stopped (1064), a table option or an index's IGNORED,
     // which hold no data. One line in changes; empty when the refusal is none of these.

@@ -26,22 +26,27 @@ public:
     PendingInsert(const PendingInsert &) = delete;
     PendingInsert &operator=(const PendingInsert &) = delete;
 
-    void send(const std::string &statement)
+    // answers: how many statements it holds (several need multi-statements on).
+    void send(const std::string &statement, int answers = 1)
     {
         destination_.sendQuery(statement);
         sent_ = true;
+        answers_ = answers;
     }
     bool sent() const { return sent_; }
-    // Its answer; throws platform::DbError when the server refused it.
+    // Its answers; throws platform::DbError when the server refused it.
     void answer()
     {
         sent_ = false;
         destination_.readResult().close();
+        for (int i = 1; i < answers_; ++i)
+            destination_.readNextResult().close();
     }
 
 private:
     platform::Connection &destination_;
     bool sent_ = false;
+    int answers_ = 1;
 };
 
 } // namespace transfer

@@ -17,6 +17,7 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <chrono>
 
 namespace transfer {
@@ -28,6 +29,9 @@ namespace {
 // 32 no less); the last part, whose check nothing overlaps, is made small whatever the size.
 constexpr size_t PartBytes = 16 << 20;
 constexpr size_t FarPartBytes = BulkLoad::StatementBytes;
+// Up to this many rows (the source's estimate) a far table's rows go as INSERTs: the round trip
+// LOAD DATA LOCAL adds outweighs its speed.
+constexpr long long FarFewRows = 5000;
 
 std::pair<std::string, std::string> digestOf(platform::Connection &c, const std::string &statement)
 {
@@ -43,7 +47,7 @@ std::pair<std::string, std::string> digestOf(platform::Connection &c, const std:
 struct TableCopier::Table {
     std::string name;
     std::string replaced;
-    std::string building; // set once this copy has made it: only that is ever dropped
+    std::string building; // named once this copy asks for it: only that is ever dropped
     platform::EventYield &yield;
     ProgressIndicator &progress;
     LogPane &log;
@@ -88,6 +92,10 @@ void TableCopier::setUp()
     session_ = prepareDestinationSession(destination_, source_, "SESSION foreign_key_checks = 0");
     // Each part ends in two round trips: on a far server, fewer and larger parts.
     partBytes_ = session_.roundTripMs > platform::ConnectionSecurity::AutoCompressionMs ? FarPartBytes : PartBytes;
+    // A far destination takes a small table's CREATE and rows in one round trip.
+    multiStatements_ = partBytes_ == FarPartBytes;
+    if (multiStatements_)
+        destination_.setMultiStatements(true);
     fit_.emplace(destination_);
     placement_.emplace(destination_, [this](const std::string &statement) {
         table_->say(statement);
@@ -134,8 +142,12 @@ CopiedOnLane TableCopier::copy(const QString &name, const std::string &existing,
     } catch (const platform::ProgramEnding &) {
         // Closing the window: nothing is left to serve, and the half-built table goes within a
         // few seconds or stays, for the next listing to name.
-        destination_.finishBy(std::chrono::steady_clock::now() + std::chrono::seconds(TableSetAside::WayOutSeconds));
-        dropQuietly(t.building);
+        if (!t.building.empty())
+            onTheWayOut(destination_, reopen_, [&](platform::Connection &session) {
+                std::string drop = "DROP TABLE IF EXISTS ";
+                platform::appendBackquoted(drop, t.building);
+                session.execute(drop);
+            });
         throw;
     } catch (const platform::DbError &e) {
         lost_ = e.isConnectionLost();
@@ -159,17 +171,14 @@ void TableCopier::copyWhole(Table &t, const SourceTable &source)
     const bool versioned = source.type == "SYSTEM VERSIONED";
     QElapsedTimer clock;
     clock.start();
-    const TableDefinition definition = splitForeignKeys(showCreateTable(source_, table));
+    const TableDefinition definition =
+        splitForeignKeys(catalog_ ? catalog_->definition(source_, table) : showCreateTable(source_, table));
     checkOneStatement(source_, "a definition of " + table, definition.create, session_.noBackslashEscapes);
     checkTableDefinition(source_, table, definition.create, source_.serverName() == destination_.serverName());
     for (const std::string &foreignKey : definition.foreignKeys)
         checkForeignKey(source_, table, foreignKey);
     TriggerCopy triggers(source_, table);
-    fit_->makeFitted(
-        definition.create, [&](const std::string &create) { t.building = placement_->createBuilding(create, table); },
-        [&](const std::string &change) { t.adapted(change); });
-
-    std::vector<StoredColumn> columns = storedColumns(source_, table);
+    std::vector<StoredColumn> columns = catalog_ ? catalog_->columns(source_, table) : storedColumns(source_, table);
     // A system-versioned table's history goes too, with the times each row held, where the
     // destination lets it be written (MariaDB 10.11 on); elsewhere only its current rows.
     const bool history = versioned && !history_.currentEnd().empty();
@@ -181,33 +190,42 @@ void TableCopier::copyWhole(Table &t, const SourceTable &source)
     // Where the table has a key to range over, each part is checked on both servers while the
     // next one loads; otherwise the whole table once it is in.
     const ChunkKey key = history ? ChunkKey{} : chunkKey(source_, source, columns);
-    BulkParts parts;
-    if (key.column >= 0) {
-        check_ = std::make_unique<ChunkedCheck>(source_, checker_, table, t.building, columns, key.column);
-        parts = {key.column, partBytes_, [this](std::string_view lastKey, bool last) { check_->loaded(lastKey, last); },
-                 [this] { return check_->countIfCome(); }};
-    }
     const long long expected = key.column >= 0 ? key.estimatedRows : countRows(source_, table);
-    BulkLoad load({rows_, destination_, session_.noBackslashEscapes, session_.maxAllowedPacket,
-                   partBytes_ == PartBytes ? BulkLoad::NearInsertBytes : 0},
-                  {t.yield, t.progress, t.log}, table, t.building, columns, expected, history, std::move(parts));
-    long long checkedParts = 0;
-    if (check_) {
-        load.run();
-        check_->finish();
-        checkedParts = check_->parts();
-        check_.reset();
-    } else {
-        // The source's figures are worked out while the rows travel.
-        source_.sendQuery(digestStatement(table, columns, history));
-        sourceDigestPending_ = true;
-        load.run();
-        t.yield.yield();
-        const auto there = pendingSourceDigest();
-        const auto here = digestOf(destination_, digestStatement(t.building, columns, history));
-        if (there != here)
-            throw platform::DbError(0, "the copy does not match the source (" + here.first + " rows here, "
-                                           + there.first + " there): it was not put in place");
+    const Load load{columns, key.column, expected, history,
+                    multiStatements_ && expected >= 0 && expected <= FarFewRows};
+
+    // A few rows for a far server go in the round trip of the table's CREATE. Should the server
+    // refuse that CREATE, it is made again as a lone statement, fitted by the refusal.
+    std::vector<std::string> told;
+    const auto adapted = [&](const std::string &change) {
+        if (std::find(told.begin(), told.end(), change) == told.end()) {
+            told.push_back(change);
+            t.adapted(change);
+        }
+    };
+    std::string createWithRows;
+    fit_->makeFitted(
+        definition.create,
+        [&](const std::string &create) {
+            if (load.fewRows) {
+                t.building = placement_->nameBuilding(create, table, createWithRows);
+                t.say(createWithRows);
+            } else
+                placement_->createBuilding(create, table, t.building);
+        },
+        adapted);
+    Loaded loaded;
+    try {
+        loaded = loadAndCheck(t, load, createWithRows);
+    } catch (const platform::DbError &e) {
+        if (createWithRows.empty() || e.isConnectionLost() || buildingMade(t.building))
+            throw;
+        settleSource();
+        t.building.clear();
+        fit_->makeFitted(
+            definition.create, [&](const std::string &create) { placement_->createBuilding(create, table, t.building); },
+            adapted, &e);
+        loaded = loadAndCheck(t, load, {});
     }
 
     // Triggers go on the copy before it moves into place, so they move with it.
@@ -226,10 +244,54 @@ void TableCopier::copyWhole(Table &t, const SourceTable &source)
     for (const std::string &foreignKey : definition.foreignKeys)
         t.outcome.foreignKeys.push_back({table, foreignKeyName(foreignKey), addForeignKeyStatement(table, foreignKey)});
 
-    t.say(copiedLine(table, {load.rows(), load.bytes(), static_cast<double>(clock.elapsed()) / 1000.0, checkedParts,
-                             load.usedInserts()}));
+    t.say(copiedLine(table, {loaded.rows, loaded.bytes, static_cast<double>(clock.elapsed()) / 1000.0,
+                             loaded.checkedParts, loaded.usedInserts}));
     if (const std::string made = triggers.madeLine(table); !made.empty())
         t.say(made);
+}
+
+TableCopier::Loaded TableCopier::loadAndCheck(Table &t, const Load &l, const std::string &createWithRows)
+{
+    BulkParts parts;
+    if (l.keyColumn >= 0) {
+        check_ = std::make_unique<ChunkedCheck>(source_, checker_, t.name, t.building, l.columns, l.keyColumn);
+        parts = {l.keyColumn, partBytes_, [this](std::string_view lastKey, bool last) { check_->loaded(lastKey, last); },
+                 [this] { return check_->countIfCome(); }};
+    }
+    const bool far = partBytes_ != PartBytes;
+    BulkLoad::Ends ends{rows_, destination_, session_.noBackslashEscapes, session_.maxAllowedPacket,
+                        far ? 0 : BulkLoad::NearInsertBytes, l.fewRows, createWithRows};
+    BulkLoad load(ends, {t.yield, t.progress, t.log}, t.name, t.building, l.columns, l.expected, l.history,
+                  std::move(parts));
+    Loaded loaded;
+    if (check_) {
+        load.run();
+        check_->finish();
+        loaded.checkedParts = check_->parts();
+        check_.reset();
+    } else {
+        // The source's figures are worked out while the rows travel.
+        source_.sendQuery(digestStatement(t.name, l.columns, l.history));
+        sourceDigestPending_ = true;
+        load.run();
+        t.yield.yield();
+        const auto there = pendingSourceDigest();
+        const auto here = digestOf(destination_, digestStatement(t.building, l.columns, l.history));
+        if (there != here)
+            throw platform::DbError(0, "the copy does not match the source (" + here.first + " rows here, "
+                                           + there.first + " there): it was not put in place");
+    }
+    loaded.rows = load.rows();
+    loaded.bytes = load.bytes();
+    loaded.usedInserts = load.usedInserts();
+    return loaded;
+}
+
+bool TableCopier::buildingMade(const std::string &building)
+{
+    std::string q = "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ";
+    platform::appendStringLiteral(q, building, destination_.noBackslashEscapes());
+    return singleValue(destination_, q) != "0";
 }
 
 std::pair<std::string, std::string> TableCopier::pendingSourceDigest()

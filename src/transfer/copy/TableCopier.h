@@ -6,12 +6,14 @@
 #include "transfer/copy/HistoryTarget.h"
 #include "transfer/copy/TablePlacement.h"
 #include "transfer/shared/Catalog.h"
+#include "transfer/shared/RunCatalog.h"
 #include "transfer/shared/Sessions.h"
 #include "transfer/shared/TablePool.h"
 
 #include <QString>
 
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -69,6 +71,11 @@ public:
     CopiedOnLane copy(const QString &name, const std::string &existing, platform::EventYield &yield,
                       ProgressIndicator &progress, LogPane &log);
 
+    // Another session to the destination, for a way out on which this lane's own is lost.
+    void reopenDestinationWith(std::function<void(platform::Connection &)> reopen) { reopen_ = std::move(reopen); }
+    // The run's catalog of its source tables, asked at once; none: each table's asked alone.
+    void useCatalog(const RunCatalog *catalog) { catalog_ = catalog; }
+
     platform::Connection &source() { return source_; }
     platform::Connection &rows() { return rows_; }
     platform::Connection &destination() { return destination_; }
@@ -78,7 +85,25 @@ public:
 
 private:
     struct Table;
+    // How a table's rows are read and loaded.
+    struct Load {
+        std::vector<StoredColumn> columns;
+        int keyColumn = -1; // the key the parts range over; -1: checked whole
+        long long expected = 0;
+        bool history = false;
+        bool fewRows = false; // INSERTs, the first with the CREATE
+    };
+    struct Loaded {
+        long long rows = 0;
+        size_t bytes = 0;
+        long long checkedParts = 0;
+        bool usedInserts = false;
+    };
     void copyWhole(Table &t, const SourceTable &source);
+    // The rows loaded into the table being built and checked against the source; createWithRows,
+    // when given, is sent with the first of them. Throws platform::DbError.
+    Loaded loadAndCheck(Table &t, const Load &load, const std::string &createWithRows);
+    bool buildingMade(const std::string &building);
     std::pair<std::string, std::string> pendingSourceDigest();
     void settleSource();
     void dropQuietly(const std::string &table);
@@ -94,8 +119,11 @@ private:
     HistoryTarget history_{destination_};
     size_t partBytes_ = 0;
     bool sourceDigestPending_ = false;
+    bool multiStatements_ = false; // on the destination session: a far one
     bool lost_ = false;
     Table *table_ = nullptr; // the one being copied
+    const RunCatalog *catalog_ = nullptr;
+    std::function<void(platform::Connection &)> reopen_;
 };
 
 } // namespace transfer

@@ -15,19 +15,28 @@ constexpr int FreeNameAttempts = 100;
 
 } // namespace
 
-std::string TablePlacement::createBuilding(const std::string &create, const std::string &table)
+void TablePlacement::createBuilding(const std::string &create, const std::string &table, std::string &building)
 {
     const std::string stem = BuildingPrefix.toStdString() + std::to_string(destination_.threadId()) + "_";
     for (int attempt = 1;; ++attempt) {
-        const std::string candidate = stem + std::to_string(++built_);
+        building = stem + std::to_string(++built_);
         try {
-            send_(renamedCreate(create, table, candidate));
-            return candidate;
+            send_(renamedCreate(create, table, building));
+            return;
         } catch (const platform::DbError &e) {
+            building.clear(); // not made, or another's
             if (e.number() != platform::server_error::TableExists || attempt == FreeNameAttempts)
                 throw;
         }
     }
+}
+
+std::string TablePlacement::nameBuilding(const std::string &create, const std::string &table, std::string &statement)
+{
+    const std::string name =
+        BuildingPrefix.toStdString() + std::to_string(destination_.threadId()) + "_" + std::to_string(++built_);
+    statement = renamedCreate(create, table, name);
+    return name;
 }
 
 void TablePlacement::swapIn(const std::string &table, const std::string &replaced, const std::string &building)

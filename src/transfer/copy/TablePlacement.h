@@ -21,9 +21,13 @@ public:
     {
     }
 
-    // Makes the new table from the source's definition under a temporary name; returns the name.
-    // Throws platform::DbError.
-    std::string createBuilding(const std::string &create, const std::string &table);
+    // Makes the new table from the source's definition under a temporary name, given to building
+    // before it is asked for: a run cut short while the server makes it still knows what to drop.
+    // Throws platform::DbError, building then empty.
+    void createBuilding(const std::string &create, const std::string &table, std::string &building);
+    // The same statement under the next temporary name, not sent: for a caller that sends it
+    // together with the first rows. Returns the name.
+    std::string nameBuilding(const std::string &create, const std::string &table, std::string &statement);
     // Puts the verified copy in the table's place in one statement, the old table (replaced, when
     // there is one) moved aside under a free name and dropped after. Throws platform::DbError.
     void swapIn(const std::string &table, const std::string &replaced, const std::string &building);

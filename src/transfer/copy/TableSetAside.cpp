@@ -45,26 +45,32 @@ TableSetAside::~TableSetAside()
 void TableSetAside::putBackOnTheWayOut()
 {
     settled_ = true;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(WayOutSeconds);
-    if (destination_.isOpen() && !destination_.abandoned()) {
-        destination_.finishBy(deadline);
+    onTheWayOut(destination_, reopen_, [this](platform::Connection &session) { putBackOn(session); });
+}
+
+void onTheWayOut(platform::Connection &destination, const TableSetAside::Reopen &reopen,
+                 const std::function<void(platform::Connection &)> &work)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(TableSetAside::WayOutSeconds);
+    if (destination.readyForStatement()) {
+        destination.finishBy(deadline);
         try {
-            putBackOn(destination_);
+            work(destination);
             return;
         } catch (const std::exception &) {
             // The session is gone or too slow: another one may still get through in the time left.
         }
     }
-    if (!reopen_)
+    if (!reopen)
         return;
     try {
         // The copy's session may still hold the new table, waiting on a lock: end it first.
-        const unsigned long copySession = destination_.isOpen() ? destination_.threadId() : 0;
+        const unsigned long copySession = destination.isOpen() ? destination.threadId() : 0;
         platform::Connection other;
-        other.setConnectionTimeout(WayOutSeconds);
-        other.setCommandTimeout(WayOutSeconds);
+        other.setConnectionTimeout(TableSetAside::WayOutSeconds);
+        other.setCommandTimeout(TableSetAside::WayOutSeconds);
         other.finishBy(deadline);
-        reopen_(other);
+        reopen(other);
         if (copySession != 0) {
             try {
                 other.execute("KILL CONNECTION " + std::to_string(copySession));
@@ -72,10 +78,9 @@ void TableSetAside::putBackOnTheWayOut()
                 // Already gone.
             }
         }
-        putBackOn(other);
+        work(other);
     } catch (const std::exception &) {
-        // Nobody is left to tell; the old table stays under its aside name, its rows intact, and
-        // the next listing of this side says so in the log pane.
+        // Nobody is left to tell; what stays, the next listing of this side names in the log pane.
     }
 }
 

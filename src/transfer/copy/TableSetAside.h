@@ -47,4 +47,11 @@ private:
     bool settled_ = false;
 };
 
+// What is left for the destination on the way out of a run cut short, within
+// TableSetAside::WayOutSeconds: done on the copy's own session while that can take a statement,
+// else on another one, the copy's own ended first since it may hold a lock the work waits on.
+// Nothing is thrown: what could not be done stays for the next listing to name.
+void onTheWayOut(platform::Connection &destination, const TableSetAside::Reopen &reopen,
+                 const std::function<void(platform::Connection &)> &work);
+
 } // namespace transfer

@@ -49,8 +49,8 @@ void TablePool::lane(size_t index, const Start &start, const Work &work, LanePro
                 progress.setValue(0);
                 progress.setRows(0, 0);
                 Finish finish = work(index, job, laneYield_, progress, logs_[job]);
-                progress.setValue(0); // the table counts as done from now on
                 std::lock_guard lock(mutex_);
+                progress.setValue(0); // the table counts as done from now on: both at once, for the bar
                 finished_[job] = std::move(finish);
                 ready_[job] = true;
                 inHand_[job] = false;
@@ -143,6 +143,7 @@ void TablePool::run(size_t lanes, size_t jobs, const Start &start, const Work &w
         Finish next;
         bool lanesDone = false;
         size_t ready = 0;
+        double share = 0;
         {
             std::unique_lock lock(mutex_);
             if (told >= jobs || !ready_[told])
@@ -156,6 +157,9 @@ void TablePool::run(size_t lanes, size_t jobs, const Start &start, const Work &w
                 next = std::move(finished_[told]);
             for (bool r : ready_)
                 ready += r ? 1 : 0;
+            share = static_cast<double>(ready);
+            for (size_t i = 0; i < lanes; ++i)
+                share += progress[i]->value() / 100.0;
         }
         if (next) {
             logs_[told].passTo(log);
@@ -168,9 +172,6 @@ void TablePool::run(size_t lanes, size_t jobs, const Start &start, const Work &w
         } else if (lanesDone) {
             break;
         }
-        double share = static_cast<double>(ready);
-        for (size_t i = 0; i < lanes; ++i)
-            share += progress[i]->value() / 100.0;
         bar.setValue(jobs ? std::min(100.0, 100.0 * share / static_cast<double>(jobs)) : 0);
         if (next)
             continue;

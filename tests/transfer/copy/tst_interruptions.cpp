@@ -8,6 +8,7 @@
 #include "support/Fakes.h"
 #include "support/Input.h"
 #include "support/Lists.h"
+#include "support/ManagerWindow.h"
 #include "support/Profiles.h"
 #include "support/Sandbox.h"
 #include "support/TestServices.h"
@@ -18,6 +19,7 @@
 #include "ui_Form2.h"
 
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QtTest>
@@ -31,6 +33,31 @@ using sandbox::Cell;
 using sandbox::Rows;
 using sandbox::ScratchDatabase;
 
+namespace {
+
+// Lifts a session's global read lock a while after it was taken, from a thread of its own: the
+// program is then on its way out, serving nothing. Gives up waiting for the lock after a minute.
+class UnlockLater {
+public:
+    UnlockLater(platform::Connection &lock, const std::atomic<bool> &locked, int ms)
+        : thread_([&lock, &locked, ms] {
+              for (int waited = 0; !locked && waited < 60000; waited += 5)
+                  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+              std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+              lock.execute("UNLOCK TABLES");
+          })
+    {
+    }
+    ~UnlockLater() { thread_.join(); }
+    UnlockLater(const UnlockLater &) = delete;
+    UnlockLater &operator=(const UnlockLater &) = delete;
+
+private:
+    std::thread thread_;
+};
+
+} // namespace
+
 class InterruptionsTest : public QObject {
     Q_OBJECT
 private slots:
@@ -38,6 +65,7 @@ private slots:
     void closingWhileTheDestinationStallsEndsAtOnce();
     void closingDuringAnOverwriteGivesTheOldTableBack_data();
     void closingDuringAnOverwriteGivesTheOldTableBack();
+    void closingWhileSeveralTablesWaitLeavesNoHalfBuiltOne();
 };
 
 void InterruptionsTest::sourceLostHalfwayKeepsTheRowsSent()
@@ -180,23 +208,15 @@ void InterruptionsTest::closingDuringAnOverwriteGivesTheOldTableBack()
             QTimer::singleShot(300, &form, [&] { form.close(); });
         });
         watch.start();
-        // The lock goes from another thread: the program is in its way out, serving nothing.
-        std::thread unlock;
-        QTimer::singleShot(0, this, [&] {
-            unlock = std::thread([&] {
-                while (!locked)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                std::this_thread::sleep_for(std::chrono::milliseconds(lockMs));
-                lock.execute("UNLOCK TABLES");
-            });
-        });
         QElapsedTimer whole;
         whole.start();
-        input::click(form.ui().PushButton3);
-        t.runStarted();
-        const qint64 took = whole.elapsed();
-        if (unlock.joinable())
-            unlock.join();
+        qint64 took = 0;
+        {
+            UnlockLater unlock(lock, locked, lockMs);
+            input::click(form.ui().PushButton3);
+            t.runStarted();
+            took = whole.elapsed();
+        }
         QVERIFY(locked);
         QCOMPARE(t.endRequests, 1);
         QCOMPARE(t.dialogs.texts(), QStringList{QStringLiteral("Would you like to overwrite t?")});
@@ -222,6 +242,61 @@ void InterruptionsTest::closingDuringAnOverwriteGivesTheOldTableBack()
     QVERIFY2(form2Of(start)->logPane().text().contains(QStringLiteral("-- MySQL #2 holds ") + aside[0]
                                                        + QStringLiteral(": a table moved aside")),
              qPrintable(form2Of(start)->logPane().text()));
+}
+
+// Several tables are being built at once when the destination stops taking writes, and the user
+// closes the window: each lane's session is stuck inside a call, so what it made goes through
+// another session once the lock lifts, and nothing half-built is left when the program has ended.
+void InterruptionsTest::closingWhileSeveralTablesWaitLeavesNoHalfBuiltOne()
+{
+    ManagerWindow w(QStringLiteral("lanestall"));
+    const QStringList names{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d"),
+                            QStringLiteral("e"), QStringLiteral("f")};
+    for (const QString &name : names) {
+        const std::string t = name.toStdString();
+        w.one.exec("CREATE TABLE " + t + " (id INT PRIMARY KEY, v VARCHAR(200))");
+        w.one.exec("INSERT INTO " + t + " SELECT seq, REPEAT('v', 200) FROM seq_1_to_60000");
+    }
+    w.show(names, {});
+    w.form->ui().List1->selectAll();
+
+    platform::Connection lock;
+    lock.open(sandbox::serverConnectionString(2));
+    std::atomic<bool> locked = false;
+    int buildingWhenLocked = 0;
+    QTimer watch;
+    watch.setInterval(5);
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (locked)
+            return;
+        buildingWhenLocked = static_cast<int>(w.two.tables().filter(QStringLiteral("tabulink_new_")).size());
+        if (buildingWhenLocked < 2)
+            return;
+        lock.execute("FLUSH TABLES WITH READ LOCK");
+        locked = true;
+        QTimer::singleShot(300, w.form.get(), [&] { w.form->close(); });
+    });
+    watch.start();
+    QElapsedTimer whole;
+    whole.start();
+    qint64 took = 0;
+    {
+        UnlockLater unlock(lock, locked, 2000);
+        QListWidget *list = w.form->ui().List1;
+        list->setFocus();
+        input::pressMenuKey(list);
+        QMenu *menu = input::openMenu();
+        QVERIFY(menu);
+        input::chooseByKeys(menu, 1); // Send Complete Table(s)
+        w.t.runStarted();
+        took = whole.elapsed();
+    }
+    QVERIFY(locked);
+    QCOMPARE(w.t.endRequests, 1);
+    QVERIFY2(took < 300 + 1000 * transfer::TableSetAside::WayOutSeconds + 4000, qPrintable(QString::number(took)));
+    // The lanes' way out is over before the run returns: nothing to wait for here.
+    QCOMPARE(w.two.tables().filter(QStringLiteral("tabulink_")), QStringList());
+    QVERIFY(buildingWhenLocked >= 2);
 }
 
 QTEST_MAIN(InterruptionsTest)
