@@ -9,7 +9,7 @@ for b in bench_logpane bench_listing; do
   echo "== $b"
   QT_QPA_PLATFORM=offscreen "$build/bench/$b"
 done
-for b in bench_copy bench_stream bench_complete bench_link bench_compare bench_match bench_cli bench_ssh bench_mysql; do
+for b in bench_copy bench_stream bench_complete bench_link bench_compare bench_match bench_cli bench_ssh bench_mysql bench_many; do
   echo "== $b (Xvfb)"
   xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb "$build/bench/$b"
 done

@@ -314,6 +314,11 @@ void BulkLoad::insertInBatches()
             pending.answer();
             if (pendingErrorValues > 0) // a strict INSERT refuses what does not fit; IGNORE only warns
                 checkWarnings(ends_.destination.warningCount(), pendingErrorValues);
+            if (pending.sent()) {
+                platform::RecordSet following = pending.followingAnswer();
+                ends_.afterAnswer(following);
+                following.close();
+            }
             if (pendingEndsPart) {
                 if (transactions) {
                     ui_.log.appendEntry("COMMIT");
@@ -332,15 +337,19 @@ void BulkLoad::insertInBatches()
             ends_.destination.execute("START TRANSACTION");
         }
         ui_.log.appendEntry(head + "… (" + std::to_string(inStatement) + " rows)");
+        const bool last = row.empty() && record_.eof();
+        const bool followed = last && ends_.insertsFirst && !ends_.after.empty();
+        if (followed)
+            statement += ";\n" + ends_.after;
         if (!beforeSent) {
-            pending.send(ends_.before + ";\n" + statement, 2);
+            pending.send(ends_.before + ";\n" + statement, 2, followed);
             beforeSent = true;
         } else {
-            pending.send(statement);
+            pending.send(statement, 1, followed);
         }
         inPart += statement.size();
         pendingErrorValues = errorValues;
-        pendingLast = row.empty() && record_.eof();
+        pendingLast = last;
         pendingEndsPart = !transactions || inPart >= partBytes_ || pendingLast;
         pendingLastKey = statementLastKey;
         if (pendingEndsPart)

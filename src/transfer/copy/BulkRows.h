@@ -58,6 +58,11 @@ public:
         // With insertsFirst: a statement sent in the same round trip as the first INSERT, before
         // it (the table's CREATE); multi-statements must be on.
         std::string before{};
+        // With insertsFirst: a statement with a result sent in the same round trip as the last
+        // INSERT, after it (the copy's own figures), its answer handed to afterAnswer. Not sent
+        // when no row came.
+        std::string after{};
+        std::function<void(platform::RecordSet &)> afterAnswer{};
     };
     static constexpr size_t NearInsertBytes = 1 << 20;
     struct Ui {

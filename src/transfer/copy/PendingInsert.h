@@ -18,7 +18,10 @@ public:
         if (!sent_)
             return;
         try {
-            destination_.discardResult();
+            if (followed_ && !answers_) // only the following answer is left
+                destination_.readNextResult().close();
+            else
+                destination_.discardResult();
         } catch (const std::exception &) {
             // The failure that ended the load is the one to report.
         }
@@ -26,12 +29,14 @@ public:
     PendingInsert(const PendingInsert &) = delete;
     PendingInsert &operator=(const PendingInsert &) = delete;
 
-    // answers: how many statements it holds (several need multi-statements on).
-    void send(const std::string &statement, int answers = 1)
+    // answers: how many statements it holds (several need multi-statements on); one more
+    // after them, with a result, when followed is set: read by followingAnswer().
+    void send(const std::string &statement, int answers = 1, bool followed = false)
     {
         destination_.sendQuery(statement);
         sent_ = true;
         answers_ = answers;
+        followed_ = followed;
     }
     bool sent() const { return sent_; }
     // Its answers; throws platform::DbError when the server refused it.
@@ -39,14 +44,25 @@ public:
     {
         sent_ = false;
         destination_.readResult().close();
-        for (int i = 1; i < answers_; ++i)
+        const int answers = answers_;
+        answers_ = 0;
+        for (int i = 1; i < answers; ++i)
             destination_.readNextResult().close();
+        sent_ = followed_; // the following answer is still to come
+    }
+    // The answer of the statement that followed the INSERT. Throws platform::DbError.
+    platform::RecordSet followingAnswer()
+    {
+        sent_ = false;
+        followed_ = false;
+        return destination_.readNextResult();
     }
 
 private:
     platform::Connection &destination_;
     bool sent_ = false;
     int answers_ = 1;
+    bool followed_ = false;
 };
 
 } // namespace transfer
