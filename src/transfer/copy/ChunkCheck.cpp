@@ -37,7 +37,13 @@ ChunkKey chunkKey(platform::Connection &source, const SourceTable &table, const 
         r.moveNext();
     }
     r.close();
-    if (parts.size() != 1)
+    return chunkKey(table, columns, parts);
+}
+
+ChunkKey chunkKey(const SourceTable &table, const std::vector<StoredColumn> &columns,
+                  const std::vector<std::string> &parts)
+{
+    if (table.engine != "InnoDB" || parts.size() != 1)
         return {};
     ChunkKey key;
     // Only for the bar: a figure that is not one counts as none.

@@ -23,6 +23,9 @@ struct ChunkKey {
     long long estimatedRows = 0; // the server's estimate, until the count comes
 };
 ChunkKey chunkKey(platform::Connection &source, const SourceTable &table, const std::vector<StoredColumn> &columns);
+// The same from the primary key's columns, as the run's catalog gave them.
+ChunkKey chunkKey(const SourceTable &table, const std::vector<StoredColumn> &columns,
+                  const std::vector<std::string> &primaryKey);
 
 // Checks a bulk load part by part while the next part loads: once a part is in, the count and
 // digest of its key range are asked of both servers, each on a connection of its own that is

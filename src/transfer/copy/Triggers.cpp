@@ -38,17 +38,26 @@ QString text(std::string_view bytes) { return QString::fromUtf8(bytes.data(), st
 
 } // namespace
 
-TriggerCopy::TriggerCopy(platform::Connection &source, const std::string &table) : source_(source), table_(table)
+TriggerCopy::TriggerCopy(platform::Connection &source, const std::string &table)
+    : TriggerCopy(source, table, [&] {
+          std::vector<std::string> found;
+          platform::RecordSet names = source.execute(
+              "SELECT TRIGGER_NAME FROM information_schema.TRIGGERS WHERE EVENT_OBJECT_SCHEMA = DATABASE() AND "
+              "EVENT_OBJECT_TABLE = "
+              + quoted(source, table) + " ORDER BY ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORDER");
+          for (; !names.eof(); names.moveNext())
+              found.emplace_back(names.value(0).bytes);
+          names.close();
+          return found;
+      }())
 {
-    platform::RecordSet names = source.execute(
-        "SELECT TRIGGER_NAME FROM information_schema.TRIGGERS WHERE EVENT_OBJECT_SCHEMA = DATABASE() AND "
-        "EVENT_OBJECT_TABLE = "
-        + quoted(source, table) + " ORDER BY ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORDER");
-    while (!names.eof()) {
-        triggers_.push_back({std::string(names.value(0).bytes), {}});
-        names.moveNext();
-    }
-    names.close();
+}
+
+TriggerCopy::TriggerCopy(platform::Connection &source, const std::string &table, const std::vector<std::string> &names)
+    : source_(source), table_(table)
+{
+    for (const std::string &name : names)
+        triggers_.push_back({name, {}});
     for (Trigger &t : triggers_) {
         t.definition = withoutDefiner(showCreateTrigger(source, t.name));
         checkedTriggerOn(source, t.name, table, t.definition, table);

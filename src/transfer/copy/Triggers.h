@@ -22,6 +22,8 @@ public:
 
     // Reads the source's definitions and checks them. Throws platform::DbError.
     TriggerCopy(platform::Connection &source, const std::string &table);
+    // names: the table's triggers in the order they fire, as the run's catalog gave them.
+    TriggerCopy(platform::Connection &source, const std::string &table, const std::vector<std::string> &names);
 
     // Makes them on building. replaced is the destination's table the copy replaces, empty when
     // none. Throws platform::DbError, after undoing what it did.

@@ -38,22 +38,38 @@ RunCatalog::RunCatalog(platform::Connection &server, const std::vector<std::stri
             "TABLE_SCHEMA = DATABASE() AND EXTRA NOT LIKE '%VIRTUAL GENERATED%' AND EXTRA NOT LIKE '%STORED "
             "GENERATED%' AND EXTRA NOT IN ('VIRTUAL', 'PERSISTENT') AND TABLE_NAME IN ("
                 + names + ") ORDER BY TABLE_NAME, ORDINAL_POSITION",
-            "SELECT TABLE_NAME, TABLE_ROWS FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND "
-            "TABLE_ROWS IS NOT NULL AND TABLE_NAME IN (" + names + ")"};
+            "SELECT TABLE_NAME, TABLE_TYPE, IFNULL(ENGINE, ''), TABLE_ROWS FROM information_schema.TABLES WHERE "
+            "TABLE_SCHEMA = DATABASE() AND TABLE_NAME IN (" + names + ")",
+            "SELECT TABLE_NAME, COLUMN_NAME FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() AND "
+            "INDEX_NAME = 'PRIMARY' AND TABLE_NAME IN (" + names + ") ORDER BY TABLE_NAME, SEQ_IN_INDEX",
+            "SELECT EVENT_OBJECT_TABLE, TRIGGER_NAME FROM information_schema.TRIGGERS WHERE EVENT_OBJECT_SCHEMA = "
+            "DATABASE() AND EVENT_OBJECT_TABLE IN (" + names + ") ORDER BY EVENT_OBJECT_TABLE, ACTION_TIMING, "
+            "EVENT_MANIPULATION, ACTION_ORDER"};
         const size_t firstShow = questions.size();
         questions.insert(questions.end(), shows.begin(), shows.end());
         std::map<std::string, std::vector<StoredColumn>> found;
         server.setMultiStatements(true);
-        server.executeEach(questions, [&](size_t i, platform::RecordSet &r) {
+        const size_t answered = server.executeEach(questions, [&](size_t i, platform::RecordSet &r) {
             if (i == 0) {
                 for (; !r.eof(); r.moveNext())
                     found[std::string(r.value(0).bytes)].push_back({std::string(r.value(1).bytes),
                                                                     std::string(r.value(2).bytes),
                                                                     enumWithoutEmptyValue(r.value(3).bytes), {}});
             } else if (i == 1) {
+                for (; !r.eof(); r.moveNext()) {
+                    const std::string name(r.value(0).bytes);
+                    const platform::FieldValue rows = r.value(3);
+                    tables_[name] = {name, std::string(r.value(1).bytes), std::string(r.value(2).bytes),
+                                     rows.isNull ? "0" : std::string(rows.bytes)};
+                    if (!rows.isNull && wholeNumberText(rows.bytes) && rows.bytes.size() < 19)
+                        estimatedRows_[name] = std::stoll(std::string(rows.bytes));
+                }
+            } else if (i == 2) {
                 for (; !r.eof(); r.moveNext())
-                    if (wholeNumberText(r.value(1).bytes))
-                        estimatedRows_[std::string(r.value(0).bytes)] = std::stoll(std::string(r.value(1).bytes));
+                    primaryKeys_[std::string(r.value(0).bytes)].emplace_back(r.value(1).bytes);
+            } else if (i == 3) {
+                for (; !r.eof(); r.moveNext())
+                    triggers_[std::string(r.value(0).bytes)].emplace_back(r.value(1).bytes);
             } else if (!r.eof() && r.fieldCount() >= 2 && r.value(0).bytes == tables[from + i - firstShow]) {
                 // Only an answer naming the table asked for is kept.
                 definitions_[tables[from + i - firstShow]] = std::string(r.value(1).bytes);
@@ -62,9 +78,14 @@ RunCatalog::RunCatalog(platform::Connection &server, const std::vector<std::stri
         server.setMultiStatements(false);
         // A name the server compares without letter case may come back otherwise written: kept
         // only under the name asked for.
-        for (size_t i = from; i < to; ++i)
+        for (size_t i = from; i < to; ++i) {
             if (auto it = found.find(tables[i]); it != found.end())
                 columns_[tables[i]] = std::move(it->second);
+            if (answered > 2)
+                keysKnown_.insert(tables[i]);
+            if (answered > 3)
+                triggersKnown_.insert(tables[i]);
+        }
     }
 }
 
@@ -72,6 +93,34 @@ long long RunCatalog::estimatedRows(const std::string &table) const
 {
     const auto it = estimatedRows_.find(table);
     return it != estimatedRows_.end() ? it->second : -1;
+}
+
+SourceTable RunCatalog::table(platform::Connection &server, const std::string &table) const
+{
+    const auto it = tables_.find(table);
+    return it != tables_.end() ? it->second : sourceTable(server, table);
+}
+
+// Only for a table the catalog listed under the name asked for, whose question was answered: its
+// absence from the answer then means it has none.
+bool RunCatalog::listed(const std::string &table, const std::set<std::string> &answered,
+                        const std::map<std::string, std::vector<std::string>> &found, std::vector<std::string> &out) const
+{
+    if (!answered.contains(table) || !tables_.contains(table))
+        return false;
+    const auto it = found.find(table);
+    out = it != found.end() ? it->second : std::vector<std::string>{};
+    return true;
+}
+
+bool RunCatalog::primaryKey(const std::string &table, std::vector<std::string> &columns) const
+{
+    return listed(table, keysKnown_, primaryKeys_, columns);
+}
+
+bool RunCatalog::triggers(const std::string &table, std::vector<std::string> &names) const
+{
+    return listed(table, triggersKnown_, triggers_, names);
 }
 
 std::string RunCatalog::definition(platform::Connection &server, const std::string &table) const

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "transfer/shared/Catalog.h"
 #include "transfer/shared/TableColumns.h"
 
 #include <QString>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,8 +17,9 @@ class Connection;
 namespace transfer {
 
 // What a run asks a server's catalog of its tables, asked for all of them at once: over a far
-// link one round trip for every table's definition and one for every table's stored columns,
-// not two a table. A table whose answer did not come (refused, gone) is asked for alone, as before.
+// link one round trip for every table's kind, stored columns, primary key, triggers and
+// definition, not several a table. A table whose answer did not come (refused, gone, its name
+// written otherwise) is asked for alone, as before.
 class RunCatalog {
 public:
     RunCatalog() = default;
@@ -30,8 +33,22 @@ public:
 
     // information_schema's estimate of its rows; -1 when none came.
     long long estimatedRows(const std::string &table) const;
+    // As sourceTable gives it.
+    SourceTable table(platform::Connection &server, const std::string &table) const;
+    // The primary key's columns in order, empty for none; false when the catalog cannot say.
+    bool primaryKey(const std::string &table, std::vector<std::string> &columns) const;
+    // The triggers' names in the order they fire; false when the catalog cannot say.
+    bool triggers(const std::string &table, std::vector<std::string> &names) const;
 
 private:
+    bool listed(const std::string &table, const std::set<std::string> &answered,
+                const std::map<std::string, std::vector<std::string>> &found, std::vector<std::string> &out) const;
+
+    std::map<std::string, SourceTable> tables_;
+    std::map<std::string, std::vector<std::string>> primaryKeys_;
+    std::map<std::string, std::vector<std::string>> triggers_;
+    std::set<std::string> keysKnown_; // tables whose question of keys was answered
+    std::set<std::string> triggersKnown_;
     std::map<std::string, long long> estimatedRows_;
     std::map<std::string, std::string> definitions_;
     std::map<std::string, std::vector<StoredColumn>> columns_;

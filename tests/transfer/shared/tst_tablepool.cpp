@@ -100,6 +100,11 @@ void TablePoolTest::aWholeDatabaseArrivesInListOrder()
     w.one.exec("INSERT INTO parent VALUES (1), (2)");
     w.one.exec("INSERT INTO child VALUES (10, 1), (20, 2)");
     w.one.exec("CREATE VIEW v AS SELECT COUNT(*) AS n FROM t03");
+    // What the run's catalog says of each table, all asked at once: a table's two triggers in the
+    // order they fire, and one table with no key, checked whole.
+    w.one.exec("CREATE TRIGGER t01_first BEFORE INSERT ON t01 FOR EACH ROW SET NEW.a = NEW.a + 1");
+    w.one.exec("CREATE TRIGGER t01_second BEFORE INSERT ON t01 FOR EACH ROW FOLLOWS t01_first SET NEW.a = NEW.a * 10");
+    w.one.exec("ALTER TABLE t04 DROP PRIMARY KEY");
     w.one.exec("CREATE TABLE secret (id INT PRIMARY KEY)");
     const std::string db = w.one.name().toStdString();
     const std::string user = "tp_reader";
@@ -110,6 +115,7 @@ void TablePoolTest::aWholeDatabaseArrivesInListOrder()
     for (const QString &t : names + QStringList{QStringLiteral("child"), QStringLiteral("parent"), QStringLiteral("v")})
         sandbox::execOnServer(1, "GRANT SELECT, SHOW VIEW ON " + db + "." + t.toStdString() + " TO " + user);
     sandbox::execOnServer(1, "GRANT INSERT ON " + db + ".secret TO " + user); // listed, not readable
+    sandbox::execOnServer(1, "GRANT TRIGGER ON " + db + ".t01 TO " + user);
     w.profiles = ProfilesFrom([&](int side) {
         sides::ConnectionProfile p = side == 1 ? w.one.profile() : w.two.profile();
         if (side == 1) {
@@ -129,6 +135,11 @@ void TablePoolTest::aWholeDatabaseArrivesInListOrder()
     for (const QString &t : names + QStringList{QStringLiteral("child"), QStringLiteral("parent")})
         QCOMPARE(checksum(w.two, t), checksum(w.one, t));
     QCOMPARE(w.two.query("SELECT n FROM v"), (Rows{{Cell("300")}}));
+    const std::string fired = "SELECT TRIGGER_NAME, ACTION_ORDER FROM information_schema.TRIGGERS WHERE "
+                              "TRIGGER_SCHEMA = DATABASE() ORDER BY ACTION_ORDER";
+    QCOMPARE(w.two.query(fired), (Rows{{Cell("t01_first"), Cell("1")}, {Cell("t01_second"), Cell("2")}}));
+    w.two.exec("INSERT INTO t01 VALUES (1000, 1, 'x')");
+    QCOMPARE(w.two.query("SELECT a FROM t01 WHERE id = 1000"), (Rows{{Cell("20")}}));
     QVERIFY2(*w.two.query("SHOW CREATE TABLE child")[0][1] != std::string()
                  && w.two.query("SHOW CREATE TABLE child")[0][1]->find("FOREIGN KEY") != std::string::npos,
              "the foreign key was not added");
@@ -142,6 +153,9 @@ void TablePoolTest::aWholeDatabaseArrivesInListOrder()
         if (t != QStringLiteral("secret") && t != QStringLiteral("v"))
             expected.prepend(t);
     QCOMPARE(tablesInLogOrder(log, QStringLiteral("[0-9]+ rows")), expected);
+    QVERIFY2(log.contains(QRegularExpression(QStringLiteral("-- t04: 300 rows, [^\r]*, verified\r\n"))), qPrintable(log));
+    QVERIFY2(log.contains(QRegularExpression(QStringLiteral("-- t05: 300 rows, [^\r]*, verified in 1 key range\r\n"))),
+             qPrintable(log));
     // A table's statements stand together: nothing of another table between its CREATE and its line.
     for (const QString &t : expected) {
         const qsizetype end = log.indexOf(QStringLiteral("-- ") + t + QStringLiteral(": "));
