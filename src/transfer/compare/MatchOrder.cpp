@@ -14,21 +14,6 @@ QString text(std::string_view bytes) { return QString::fromUtf8(bytes.data(), st
 
 } // namespace
 
-std::vector<std::string> triggerNames(platform::Connection &c, const std::string &table)
-{
-    std::string q = "SELECT TRIGGER_NAME FROM information_schema.TRIGGERS WHERE EVENT_OBJECT_SCHEMA = DATABASE() AND "
-                    "EVENT_OBJECT_TABLE = ";
-    platform::appendStringLiteral(q, table, c.noBackslashEscapes());
-    platform::RecordSet r = c.execute(q + " ORDER BY TRIGGER_NAME");
-    std::vector<std::string> names;
-    while (!r.eof()) {
-        names.emplace_back(r.value(0).bytes);
-        r.moveNext();
-    }
-    r.close();
-    return names;
-}
-
 std::vector<QString> parentsFirst(platform::Connection &c, const std::vector<QString> &tables, const TableNames &names)
 {
     const auto indexOf = [&](const QString &name) {

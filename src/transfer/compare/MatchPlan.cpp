@@ -2,6 +2,7 @@
 
 #include "platform/DbError.h"
 #include "transfer/compare/MatchOrder.h"
+#include "transfer/shared/Catalog.h"
 
 #include <QString>
 
@@ -64,6 +65,9 @@ std::unique_ptr<TableChange> planChange(TableMatch &t, const std::string &table,
            : r.kind == DifferingRow::Kind::OnlyThere ? t.toRemove
                                                      : t.toChange);
     t.triggers = triggerNames(target, table);
+    std::sort(t.triggers.begin(), t.triggers.end(), [](const std::string &a, const std::string &b) {
+        return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) < 0;
+    });
     t.more = c.rows.more;
     t.plan = TableMatch::Plan::Change;
     return change;

@@ -34,14 +34,16 @@ const StoredColumn *column(const std::vector<StoredColumn> &columns, const std::
     return nullptr;
 }
 
+const RunCatalog &catalogOf(const CompareSide &side) { return side.catalog ? *side.catalog : RunCatalog::none(); }
+
 std::string definitionOf(const CompareSide &side, const std::string &table)
 {
-    return side.catalog ? side.catalog->definition(side.server, table) : showCreateTable(side.server, table);
+    return catalogOf(side).definition(side.server, table);
 }
 
 std::vector<StoredColumn> columnsOf(const CompareSide &side, const std::string &table)
 {
-    return side.catalog ? side.catalog->columns(side.server, table) : storedColumns(side.server, table);
+    return catalogOf(side).columns(side.server, table);
 }
 
 // How the two definitions differ, #1's first. A view's rows are compared; how each server words
@@ -71,10 +73,8 @@ ComparedTable compared(const CompareSide &side, const std::string &table, const 
                        const std::vector<StoredColumn> &key, bool wholeNumberKey)
 {
     ComparedTable t{side.server, table, rowChecksum(all), {}, {}, {}, side.rules.questionBytes, false};
-    if (side.catalog) {
-        const long long rows = side.catalog->estimatedRows(table);
-        t.small = rows >= 0 && rows <= SmallTableRows;
-    }
+    const long long rows = catalogOf(side).estimatedRows(table);
+    t.small = rows >= 0 && rows <= SmallTableRows;
     if (key.empty())
         return t;
     if (wholeNumberKey)

@@ -23,23 +23,6 @@ std::pair<std::string, std::string> twoValues(platform::RecordSet r)
 
 } // namespace
 
-ChunkKey chunkKey(platform::Connection &source, const SourceTable &table, const std::vector<StoredColumn> &columns)
-{
-    if (table.engine != "InnoDB")
-        return {};
-    std::string q = "SELECT COLUMN_NAME FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() AND "
-                    "INDEX_NAME = 'PRIMARY' AND TABLE_NAME = ";
-    platform::appendStringLiteral(q, table.name, source.noBackslashEscapes());
-    platform::RecordSet r = source.execute(q);
-    std::vector<std::string> parts;
-    while (!r.eof()) {
-        parts.emplace_back(r.value(0).bytes);
-        r.moveNext();
-    }
-    r.close();
-    return chunkKey(table, columns, parts);
-}
-
 ChunkKey chunkKey(const SourceTable &table, const std::vector<StoredColumn> &columns,
                   const std::vector<std::string> &parts)
 {

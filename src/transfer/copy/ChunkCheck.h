@@ -22,8 +22,6 @@ struct ChunkKey {
     int column = -1;
     long long estimatedRows = 0; // the server's estimate, until the count comes
 };
-ChunkKey chunkKey(platform::Connection &source, const SourceTable &table, const std::vector<StoredColumn> &columns);
-// The same from the primary key's columns, as the run's catalog gave them.
 ChunkKey chunkKey(const SourceTable &table, const std::vector<StoredColumn> &columns,
                   const std::vector<std::string> &primaryKey);
 

@@ -100,12 +100,12 @@ private:
             lost_ = true; // the failure is told; nothing after it is tried
             return;
         }
-        first().useCatalog(&catalog_);
+        first().useCatalog(catalog_);
         LaneLogins logins(ends_, first().source().tlsState(), first().destination().tlsState());
         for (size_t i = 1; i < lanes; ++i) {
             lanes_.push_back(std::make_unique<TableCopier>());
             lanes_.back()->prepareSessions(pool_.laneYield());
-            lanes_.back()->useCatalog(&catalog_);
+            lanes_.back()->useCatalog(catalog_);
         }
         // Asks nothing of the user: a lane's way out may be taken on its own thread.
         for (auto &lane : lanes_)

@@ -125,7 +125,7 @@ CopiedOnLane TableCopier::copy(const QString &name, const std::string &existing,
     waitThrough(yield);
     SourceTable source;
     try {
-        source = catalog_ ? catalog_->table(source_, t.name) : sourceTable(source_, t.name);
+        source = catalog_->table(source_, t.name);
     } catch (const platform::ProgramEnding &) {
         throw;
     } catch (...) {
@@ -171,16 +171,13 @@ void TableCopier::copyWhole(Table &t, const SourceTable &source)
     const bool versioned = source.type == "SYSTEM VERSIONED";
     QElapsedTimer clock;
     clock.start();
-    const TableDefinition definition =
-        splitForeignKeys(catalog_ ? catalog_->definition(source_, table) : showCreateTable(source_, table));
+    const TableDefinition definition = splitForeignKeys(catalog_->definition(source_, table));
     checkOneStatement(source_, "a definition of " + table, definition.create, session_.noBackslashEscapes);
     checkTableDefinition(source_, table, definition.create, source_.serverName() == destination_.serverName());
     for (const std::string &foreignKey : definition.foreignKeys)
         checkForeignKey(source_, table, foreignKey);
-    std::vector<std::string> triggerNames;
-    TriggerCopy triggers = catalog_ && catalog_->triggers(table, triggerNames) ? TriggerCopy(source_, table, triggerNames)
-                                                                               : TriggerCopy(source_, table);
-    std::vector<StoredColumn> columns = catalog_ ? catalog_->columns(source_, table) : storedColumns(source_, table);
+    TriggerCopy triggers(source_, table, catalog_->triggers(source_, table));
+    std::vector<StoredColumn> columns = catalog_->columns(source_, table);
     // A system-versioned table's history goes too, with the times each row held, where the
     // destination lets it be written (MariaDB 10.11 on); elsewhere only its current rows.
     const bool history = versioned && !history_.currentEnd().empty();
@@ -191,10 +188,10 @@ void TableCopier::copyWhole(Table &t, const SourceTable &source)
         t.adapted("the destination cannot be given its history: current rows only");
     // Where the table has a key to range over, each part is checked on both servers while the
     // next one loads; otherwise the whole table once it is in.
-    std::vector<std::string> primaryKey;
-    const ChunkKey key = history                                           ? ChunkKey{}
-                         : catalog_ && catalog_->primaryKey(table, primaryKey) ? chunkKey(source, columns, primaryKey)
-                                                                           : chunkKey(source_, source, columns);
+    // Only an InnoDB table's rows are read in key order at no cost: no other is asked its key.
+    const ChunkKey key = history || source.engine != "InnoDB"
+                             ? ChunkKey{}
+                             : chunkKey(source, columns, catalog_->primaryKey(source_, table));
     const long long expected = key.column >= 0 ? key.estimatedRows : countRows(source_, table);
     const Load load{columns, key.column, expected, history,
                     multiStatements_ && expected >= 0 && expected <= FarFewRows};

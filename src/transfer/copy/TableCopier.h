@@ -73,8 +73,8 @@ public:
 
     // Another session to the destination, for a way out on which this lane's own is lost.
     void reopenDestinationWith(std::function<void(platform::Connection &)> reopen) { reopen_ = std::move(reopen); }
-    // The run's catalog of its source tables, asked at once; none: each table's asked alone.
-    void useCatalog(const RunCatalog *catalog) { catalog_ = catalog; }
+    // The run's catalog of its source tables, asked at once; until then each table's asked alone.
+    void useCatalog(const RunCatalog &catalog) { catalog_ = &catalog; }
 
     platform::Connection &source() { return source_; }
     platform::Connection &rows() { return rows_; }
@@ -122,7 +122,7 @@ private:
     bool multiStatements_ = false; // on the destination session: a far one
     bool lost_ = false;
     Table *table_ = nullptr; // the one being copied
-    const RunCatalog *catalog_ = nullptr;
+    const RunCatalog *catalog_ = &RunCatalog::none();
     std::function<void(platform::Connection &)> reopen_;
 };
 

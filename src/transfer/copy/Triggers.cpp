@@ -38,21 +38,6 @@ QString text(std::string_view bytes) { return QString::fromUtf8(bytes.data(), st
 
 } // namespace
 
-TriggerCopy::TriggerCopy(platform::Connection &source, const std::string &table)
-    : TriggerCopy(source, table, [&] {
-          std::vector<std::string> found;
-          platform::RecordSet names = source.execute(
-              "SELECT TRIGGER_NAME FROM information_schema.TRIGGERS WHERE EVENT_OBJECT_SCHEMA = DATABASE() AND "
-              "EVENT_OBJECT_TABLE = "
-              + quoted(source, table) + " ORDER BY ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORDER");
-          for (; !names.eof(); names.moveNext())
-              found.emplace_back(names.value(0).bytes);
-          names.close();
-          return found;
-      }())
-{
-}
-
 TriggerCopy::TriggerCopy(platform::Connection &source, const std::string &table, const std::vector<std::string> &names)
     : source_(source), table_(table)
 {

@@ -21,8 +21,7 @@ public:
     using Send = std::function<void(const std::string &statement)>; // logs and runs one statement
 
     // Reads the source's definitions and checks them. Throws platform::DbError.
-    TriggerCopy(platform::Connection &source, const std::string &table);
-    // names: the table's triggers in the order they fire, as the run's catalog gave them.
+    // names: the table's triggers in the order they fire.
     TriggerCopy(platform::Connection &source, const std::string &table, const std::vector<std::string> &names);
 
     // Makes them on building. replaced is the destination's table the copy replaces, empty when

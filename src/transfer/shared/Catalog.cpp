@@ -22,6 +22,36 @@ SourceTable sourceTable(platform::Connection &c, const std::string &table)
     return t;
 }
 
+namespace {
+
+std::vector<std::string> firstColumn(platform::Connection &c, const std::string &query)
+{
+    std::vector<std::string> values;
+    platform::RecordSet r = c.execute(query);
+    for (; !r.eof(); r.moveNext())
+        values.emplace_back(r.value(0).bytes);
+    r.close();
+    return values;
+}
+
+} // namespace
+
+std::vector<std::string> triggerNames(platform::Connection &c, const std::string &table)
+{
+    std::string q = "SELECT TRIGGER_NAME FROM information_schema.TRIGGERS WHERE EVENT_OBJECT_SCHEMA = DATABASE() AND "
+                    "EVENT_OBJECT_TABLE = ";
+    platform::appendStringLiteral(q, table, c.noBackslashEscapes());
+    return firstColumn(c, q + " ORDER BY ACTION_TIMING, EVENT_MANIPULATION, ACTION_ORDER");
+}
+
+std::vector<std::string> primaryKeyColumns(platform::Connection &c, const std::string &table)
+{
+    std::string q = "SELECT COLUMN_NAME FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() AND "
+                    "INDEX_NAME = 'PRIMARY' AND TABLE_NAME = ";
+    platform::appendStringLiteral(q, table, c.noBackslashEscapes());
+    return firstColumn(c, q + " ORDER BY SEQ_IN_INDEX");
+}
+
 std::vector<ListedTable> listTables(platform::Connection &c)
 {
     std::vector<ListedTable> tables;

@@ -26,6 +26,11 @@ struct SourceTable {
 };
 SourceTable sourceTable(platform::Connection &c, const std::string &table);
 
+// The triggers on a table of c's database in the order they fire; names as the server sent them.
+std::vector<std::string> triggerNames(platform::Connection &c, const std::string &table);
+// The primary key's columns in the key's order; empty for none.
+std::vector<std::string> primaryKeyColumns(platform::Connection &c, const std::string &table);
+
 // A table as SHOW FULL TABLES lists it.
 struct ListedTable {
     QString name;

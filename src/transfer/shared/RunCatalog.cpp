@@ -101,26 +101,32 @@ SourceTable RunCatalog::table(platform::Connection &server, const std::string &t
     return it != tables_.end() ? it->second : sourceTable(server, table);
 }
 
-// Only for a table the catalog listed under the name asked for, whose question was answered: its
-// absence from the answer then means it has none.
-bool RunCatalog::listed(const std::string &table, const std::set<std::string> &answered,
-                        const std::map<std::string, std::vector<std::string>> &found, std::vector<std::string> &out) const
+const RunCatalog &RunCatalog::none()
 {
+    static const RunCatalog empty;
+    return empty;
+}
+
+const std::vector<std::string> *RunCatalog::listed(const std::string &table, const std::set<std::string> &answered,
+                                                   const std::map<std::string, std::vector<std::string>> &found) const
+{
+    static const std::vector<std::string> nothing;
     if (!answered.contains(table) || !tables_.contains(table))
-        return false;
+        return nullptr;
     const auto it = found.find(table);
-    out = it != found.end() ? it->second : std::vector<std::string>{};
-    return true;
+    return it != found.end() ? &it->second : &nothing;
 }
 
-bool RunCatalog::primaryKey(const std::string &table, std::vector<std::string> &columns) const
+std::vector<std::string> RunCatalog::primaryKey(platform::Connection &server, const std::string &table) const
 {
-    return listed(table, keysKnown_, primaryKeys_, columns);
+    const auto *found = listed(table, keysKnown_, primaryKeys_);
+    return found ? *found : primaryKeyColumns(server, table);
 }
 
-bool RunCatalog::triggers(const std::string &table, std::vector<std::string> &names) const
+std::vector<std::string> RunCatalog::triggers(platform::Connection &server, const std::string &table) const
 {
-    return listed(table, triggersKnown_, triggers_, names);
+    const auto *found = listed(table, triggersKnown_, triggers_);
+    return found ? *found : triggerNames(server, table);
 }
 
 std::string RunCatalog::definition(platform::Connection &server, const std::string &table) const

@@ -25,6 +25,8 @@ public:
     RunCatalog() = default;
     // tables: names exactly as the server lists them. Throws platform::DbError for a lost session.
     RunCatalog(platform::Connection &server, const std::vector<std::string> &tables);
+    // Holds nothing: every table is asked for alone.
+    static const RunCatalog &none();
 
     // SHOW CREATE TABLE's statement.
     std::string definition(platform::Connection &server, const std::string &table) const;
@@ -35,14 +37,16 @@ public:
     long long estimatedRows(const std::string &table) const;
     // As sourceTable gives it.
     SourceTable table(platform::Connection &server, const std::string &table) const;
-    // The primary key's columns in order, empty for none; false when the catalog cannot say.
-    bool primaryKey(const std::string &table, std::vector<std::string> &columns) const;
-    // The triggers' names in the order they fire; false when the catalog cannot say.
-    bool triggers(const std::string &table, std::vector<std::string> &names) const;
+    // As primaryKeyColumns gives them.
+    std::vector<std::string> primaryKey(platform::Connection &server, const std::string &table) const;
+    // As triggerNames gives them.
+    std::vector<std::string> triggers(platform::Connection &server, const std::string &table) const;
 
 private:
-    bool listed(const std::string &table, const std::set<std::string> &answered,
-                const std::map<std::string, std::vector<std::string>> &found, std::vector<std::string> &out) const;
+    // Found for a table the catalog listed under the name asked for, whose question was answered:
+    // its absence from the answer then means it has none.
+    const std::vector<std::string> *listed(const std::string &table, const std::set<std::string> &answered,
+                                           const std::map<std::string, std::vector<std::string>> &found) const;
 
     std::map<std::string, SourceTable> tables_;
     std::map<std::string, std::vector<std::string>> primaryKeys_;
