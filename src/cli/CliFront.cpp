@@ -57,6 +57,8 @@ int TerminalDialogs::message(const QString &text, int style, const QString &titl
 }
 
 QString TerminalDialogs::input(const QString &, const QString &defaultAnswer) { return defaultAnswer; }
+// Nobody is there to type one: the login says what it lacked.
+QString TerminalDialogs::secret(const QString &) { return {}; }
 
 int TerminalDialogs::choose(const QString &, const QStringList &buttons)
 {

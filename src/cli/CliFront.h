@@ -49,6 +49,7 @@ public:
     explicit TerminalDialogs(BoxAnswers answers) : answers_(std::move(answers)) {}
     int message(const QString &text, int style, const QString &title) override;
     QString input(const QString &prompt, const QString &defaultAnswer) override;
+    QString secret(const QString &prompt) override;
     int choose(const QString &text, const QStringList &buttons) override;
     QString saveFileName(const QString &caption, const QString &suggested, const QString &filter) override;
     // Boxes that were not questions: the runs' errors and summaries.

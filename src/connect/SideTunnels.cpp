@@ -34,6 +34,15 @@ QString hostKeyQuestion(const QString &server, const QString &fingerprint, const
         .arg(server, fingerprint, file);
 }
 
+QString secretQuestion(const platform::SshSecretQuestion &q)
+{
+    const QString again = q.again ? QStringLiteral("That did not let you in. ") : QString();
+    if (q.keyFile.empty())
+        return again + QStringLiteral("The password of %1 on its SSH server:").arg(QString::fromStdString(q.server));
+    return again + QStringLiteral("The passphrase of the key file %1, for %2:")
+                       .arg(QString::fromStdString(q.keyFile), QString::fromStdString(q.server));
+}
+
 SideTunnels::SideTunnels(app::Services &services, std::function<void(int side)> stateChanged) : services_(services)
 {
     for (int side = 1; side <= 2; ++side) {
@@ -44,6 +53,9 @@ SideTunnels::SideTunnels(app::Services &services, std::function<void(int side)> 
                                                              QString::fromStdString(key.fingerprint), file),
                                              platform::YesNo)
                    == platform::Yes;
+        };
+        tunnel->askSecret = [this](const platform::SshSecretQuestion &q) {
+            return services_.dialogs.secret(secretQuestion(q)).toStdString();
         };
         tunnel->onStateChange = [stateChanged, side] {
             if (stateChanged)

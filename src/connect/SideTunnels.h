@@ -11,6 +11,9 @@ class QWidget;
 namespace app {
 struct Services;
 }
+namespace platform {
+struct SshSecretQuestion;
+}
 namespace sides {
 class SideTunnel;
 }
@@ -19,7 +22,8 @@ namespace connectwindow {
 
 // The two sides' SSH tunnels as the connection window keeps them: each made from the side's
 // settings when a profile is asked for, its host-key question put to the user, its passphrase or
-// password read once from where the side keeps it, and edited in the "SSH Tunnel…" dialog.
+// password read once from where the side keeps it (asked for when it keeps none), and edited in
+// the "SSH Tunnel…" dialog.
 class SideTunnels {
 public:
     // stateChanged(side): what the side's tunnel is has changed (for the Server box's tooltip).
@@ -41,6 +45,9 @@ private:
     std::shared_ptr<sides::SideTunnel> tunnels_[2];
     mutable std::optional<QString> secrets_[2];
 };
+
+// The question a passphrase or password the side does not keep puts to the user.
+QString secretQuestion(const platform::SshSecretQuestion &q);
 
 // The question a host key no known-hosts file holds puts to the user.
 QString hostKeyQuestion(const QString &server, const QString &fingerprint, const QString &file);

@@ -16,6 +16,8 @@ public:
     virtual int message(const QString &text, int style = OkOnly, const QString &title = {}) = 0;
     // Returns the typed text on OK and the empty text on Cancel.
     virtual QString input(const QString &prompt, const QString &defaultAnswer) = 0;
+    // The same for a secret, its typing not shown.
+    virtual QString secret(const QString &prompt) = 0;
     // A box with buttons of the caller's words, the first the default: the index of the one
     // pressed; the last one's (the way out) when the box is closed another way.
     virtual int choose(const QString &text, const QStringList &buttons) = 0;

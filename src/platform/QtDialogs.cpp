@@ -53,6 +53,13 @@ QString QtDialogs::input(const QString &prompt, const QString &defaultAnswer)
     return ok ? answer : QString();
 }
 
+QString QtDialogs::secret(const QString &prompt)
+{
+    bool ok = false;
+    const QString answer = QInputDialog::getText(activeParent(), applicationTitle(), prompt, QLineEdit::Password, {}, &ok);
+    return ok ? answer : QString();
+}
+
 int QtDialogs::choose(const QString &text, const QStringList &buttons)
 {
     QMessageBox box(activeParent());

@@ -11,6 +11,7 @@ class QtDialogs : public Dialogs {
 public:
     int message(const QString &text, int style, const QString &title) override;
     QString input(const QString &prompt, const QString &defaultAnswer) override;
+    QString secret(const QString &prompt) override;
     int choose(const QString &text, const QStringList &buttons) override;
     QString saveFileName(const QString &caption, const QString &suggested, const QString &filter) override;
 

@@ -8,7 +8,8 @@
 
 #include <condition_variable>
 #include <exception>
-#include <optional>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 namespace platform {
@@ -45,7 +46,8 @@ void SshCancel::watch(int socket)
         ::shutdown(socket, SHUT_RDWR);
 }
 
-SshPath::SshPath(std::vector<SshRoute> hops, const SshTunnel::Trust &trust, SshCancel *cancel)
+SshPath::SshPath(std::vector<SshRoute> hops, const SshTunnel::Trust &trust, SshCancel *cancel,
+                 const SshTunnel::AskSecret &askSecret)
 {
     if (hops.empty())
         throw SshError("No SSH server is given.");
@@ -60,7 +62,7 @@ SshPath::SshPath(std::vector<SshRoute> hops, const SshTunnel::Trust &trust, SshC
         if (cancel)
             cancel->watch(socket);
         try {
-            tunnels_.push_back(std::make_unique<SshTunnel>(hops[i], trust, socket));
+            tunnels_.push_back(std::make_unique<SshTunnel>(hops[i], trust, socket, askSecret));
         } catch (const SshError &e) {
             if (cancel)
                 cancel->watch(-1);
@@ -99,35 +101,48 @@ std::string SshPath::description() const
     return text;
 }
 
-std::unique_ptr<SshPath> openSshPath(const std::vector<SshRoute> &hops, const SshTunnel::Trust &trust, EventYield *yield)
+std::unique_ptr<SshPath> openSshPath(const std::vector<SshRoute> &hops, const SshTunnel::Trust &trust, EventYield *yield,
+                                     const SshTunnel::AskSecret &askSecret)
 {
     if (!yield)
-        return std::make_unique<SshPath>(hops, trust);
+        return std::make_unique<SshPath>(hops, trust, nullptr, askSecret);
 
     struct Shared {
         std::mutex mutex;
         std::condition_variable changed;
-        std::optional<SshHostKey> question;
-        std::optional<bool> answer;
+        const std::function<void()> *question = nullptr; // asked on this thread, then cleared
         bool done = false;
         std::unique_ptr<SshPath> path;
         std::exception_ptr failure;
     } shared;
     SshCancel cancel;
-    // The opening's thread asks here, and waits for this thread's answer (no when given up).
-    const SshTunnel::Trust askHere = [&](const SshHostKey &key) {
+    // The opening's thread puts its question here and waits until this thread has asked it; a
+    // question given up is never asked, and its answer stays no (or no secret).
+    const auto askHere = [&](const std::function<void()> &question) {
         std::unique_lock lock(shared.mutex);
-        shared.question = key;
-        shared.answer.reset();
+        if (cancel.cancelled())
+            return;
+        shared.question = &question;
         shared.changed.notify_all();
-        shared.changed.wait(lock, [&] { return shared.answer.has_value(); });
-        return *shared.answer;
+        shared.changed.wait(lock, [&] { return shared.question == nullptr; });
     };
+    const SshTunnel::Trust trustHere = [&](const SshHostKey &key) {
+        bool yes = false;
+        askHere([&] { yes = trust && trust(key); });
+        return yes;
+    };
+    SshTunnel::AskSecret secretHere;
+    if (askSecret)
+        secretHere = [&](const SshSecretQuestion &question) {
+            std::string answer;
+            askHere([&] { answer = askSecret(question); });
+            return answer;
+        };
     std::thread opening([&] {
         std::unique_ptr<SshPath> path;
         std::exception_ptr failure;
         try {
-            path = std::make_unique<SshPath>(hops, askHere, &cancel);
+            path = std::make_unique<SshPath>(hops, trustHere, &cancel, secretHere);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -138,32 +153,28 @@ std::unique_ptr<SshPath> openSshPath(const std::vector<SshRoute> &hops, const Ss
         shared.changed.notify_all();
     });
     const auto giveUp = [&] {
-        cancel.cancel();
         {
             const std::lock_guard lock(shared.mutex);
-            if (shared.question && !shared.answer)
-                shared.answer = false;
+            cancel.cancel();
+            shared.question = nullptr;
             shared.changed.notify_all();
         }
         opening.join();
     };
     try {
         for (;;) {
-            std::optional<SshHostKey> question;
+            const std::function<void()> *question = nullptr;
             {
                 std::unique_lock lock(shared.mutex);
-                shared.changed.wait_for(lock, std::chrono::milliseconds(10),
-                                        [&] { return shared.done || (shared.question && !shared.answer); });
+                shared.changed.wait_for(lock, std::chrono::milliseconds(10), [&] { return shared.done || shared.question; });
                 if (shared.done)
                     break;
-                if (shared.question && !shared.answer)
-                    question = shared.question;
+                question = shared.question;
             }
             if (question) {
-                const bool yes = trust && trust(*question);
+                (*question)();
                 const std::lock_guard lock(shared.mutex);
-                shared.answer = yes;
-                shared.question.reset();
+                shared.question = nullptr;
                 shared.changed.notify_all();
             }
             yield->whileWaiting();

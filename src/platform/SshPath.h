@@ -40,7 +40,8 @@ class SshPath {
 public:
     // hops in order; the last one's databaseHost and databasePort are the database's, the others'
     // are set here. Throws SshError.
-    SshPath(std::vector<SshRoute> hops, const SshTunnel::Trust &trust, SshCancel *cancel = nullptr);
+    SshPath(std::vector<SshRoute> hops, const SshTunnel::Trust &trust, SshCancel *cancel = nullptr,
+            const SshTunnel::AskSecret &askSecret = {});
     ~SshPath();
     SshPath(const SshPath &) = delete;
     SshPath &operator=(const SshPath &) = delete;
@@ -54,9 +55,10 @@ private:
     std::vector<std::unique_ptr<SshTunnel>> tunnels_;
 };
 
-// Opens the path on a thread of its own while the windows are served: the host-key question is
-// put on this thread (trust may open a box), and when the yield throws (a window closed), the
-// opening is given up at once and that is thrown on. Without a yield, opens here.
-std::unique_ptr<SshPath> openSshPath(const std::vector<SshRoute> &hops, const SshTunnel::Trust &trust, EventYield *yield);
+// Opens the path on a thread of its own while the windows are served: the host-key and secret
+// questions are put on this thread (each may open a box), and when the yield throws (a window
+// closed), the opening is given up at once and that is thrown on. Without a yield, opens here.
+std::unique_ptr<SshPath> openSshPath(const std::vector<SshRoute> &hops, const SshTunnel::Trust &trust, EventYield *yield,
+                                     const SshTunnel::AskSecret &askSecret = {});
 
 } // namespace platform

@@ -33,6 +33,13 @@ struct SshHostKey {
     std::string fingerprint; // SHA256:…
 };
 
+// A secret the route does not hold, to ask the user for: a key file's passphrase, or the password.
+struct SshSecretQuestion {
+    std::string server;  // user@host:port
+    std::string keyFile; // the key's file; empty: the server's password is asked
+    bool again = false;  // the last answer was wrong
+};
+
 // What went wrong on the way through SSH, said for the user.
 class SshError : public std::runtime_error {
 public:
@@ -46,16 +53,19 @@ int connectTcp(const std::string &host, int port, int cancelFd, std::chrono::sec
 // A local forward through one SSH server: 127.0.0.1 on a port of the system's choosing, each
 // connection to it a direct-tcpip channel to the database. The host key is checked against the
 // known-hosts file first: a known key goes on; an unknown one only when trust(key) says so, and is
-// then added; a changed one is refused with both fingerprints and the file to mend. Every
+// then added; a changed one is refused with both fingerprints and the file to mend. A passphrase
+// or password the route lacks is asked of askSecret (none: not asked). Every
 // connection is served by a thread of the tunnel's own, which also keeps the link alive. When the
 // SSH link drops, every forwarded connection is closed, so its session sees a lost connection.
 class SshTunnel {
 public:
     using Trust = std::function<bool(const SshHostKey &)>;
+    // The typed secret; empty when the user gave none.
+    using AskSecret = std::function<std::string(const SshSecretQuestion &)>;
     // Throws SshError.
-    SshTunnel(const SshRoute &route, const Trust &trust);
+    SshTunnel(const SshRoute &route, const Trust &trust, const AskSecret &askSecret = {});
     // Over a connection already made to the SSH server (a jump host's forward); the tunnel owns it.
-    SshTunnel(const SshRoute &route, const Trust &trust, int socket);
+    SshTunnel(const SshRoute &route, const Trust &trust, int socket, const AskSecret &askSecret = {});
     ~SshTunnel();
     SshTunnel(const SshTunnel &) = delete;
     SshTunnel &operator=(const SshTunnel &) = delete;
@@ -67,7 +77,7 @@ public:
 
 private:
     struct Session;
-    void open(const SshRoute &route, const Trust &trust, int socket);
+    void open(const SshRoute &route, const Trust &trust, const AskSecret &askSecret, int socket);
     void serve();
 
     std::unique_ptr<Session> session_;

@@ -21,6 +21,14 @@ bool sameHops(const std::vector<platform::SshRoute> &a, const std::vector<platfo
     return true;
 }
 
+// Which hop an asked secret belongs to.
+std::string hopOf(const platform::SshRoute &hop)
+{
+    const bool keyFile = hop.login == platform::SshRoute::Login::KeyFile;
+    return hop.user + '@' + hop.host + ':' + std::to_string(hop.port) + '|' + (keyFile ? hop.keyFile : std::string());
+}
+std::string hopOf(const platform::SshSecretQuestion &q) { return q.server + '|' + q.keyFile; }
+
 } // namespace
 
 SideTunnel::SideTunnel(platform::EventYield *yield) : yield_(yield) {}
@@ -58,6 +66,7 @@ void SideTunnel::choose(std::vector<platform::SshRoute> hops)
     close();
     chosen_ = true;
     broken_.clear();
+    answered_.clear();
     hops_ = std::move(hops);
     say(QStringLiteral("SSH: opened at the first login"));
 }
@@ -86,12 +95,23 @@ int SideTunnel::reach(const std::string &host, int port)
         std::vector<platform::SshRoute> hops = hops_;
         hops.back().databaseHost = host;
         hops.back().databasePort = port;
+        for (platform::SshRoute &hop : hops)
+            if (const auto kept = answered_.find(hopOf(hop)); hop.secret.empty() && kept != answered_.end())
+                hop.secret = kept->second;
+        std::map<std::string, std::string> answers;
+        platform::SshTunnel::AskSecret ask;
+        if (askSecret)
+            ask = [this, &answers](const platform::SshSecretQuestion &q) {
+                return answers[hopOf(q)] = askSecret(q);
+            };
         try {
-            path_ = platform::openSshPath(hops, confirmHostKey, yield_);
+            path_ = platform::openSshPath(hops, confirmHostKey, yield_, ask);
         } catch (const platform::SshError &e) {
             say(QStringLiteral("SSH: ") + QString::fromUtf8(e.what()));
             throw TunnelFailure(e.what());
         }
+        answers.merge(answered_);
+        answered_ = std::move(answers);
         openTo_ = to;
     }
     say(QString::fromStdString(path_->description()));

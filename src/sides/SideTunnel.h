@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,6 +53,9 @@ public:
 
     // Asked about an SSH server's host key no known-hosts file holds: true adds it.
     std::function<bool(const platform::SshHostKey &)> confirmHostKey;
+    // Asked for a passphrase or password the settings do not hold (empty: none given). An answer
+    // that let the user in is kept while the side's settings stay as they are, and not asked again.
+    platform::SshTunnel::AskSecret askSecret;
     // Told whenever state() changes.
     std::function<void()> onStateChange;
 
@@ -64,6 +68,7 @@ private:
     std::vector<platform::SshRoute> hops_;
     std::string broken_;
     std::string openTo_; // the host:port the open path forwards to
+    std::map<std::string, std::string> answered_; // the secrets asked that let the user in, by hop
     std::unique_ptr<platform::SshPath> path_;
     QString state_;
 };

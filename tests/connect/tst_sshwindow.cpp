@@ -84,6 +84,8 @@ private slots:
     void theDialogKeepsTheTunnelBesideTheLogin();
     void anUnknownHostKeyIsAskedInTheProgramsBox_data();
     void anUnknownHostKeyIsAskedInTheProgramsBox();
+    void aSecretTheSideLacksIsAskedInABox_data();
+    void aSecretTheSideLacksIsAskedInABox();
     void everyCopyAndTheCompareThroughOneHopAndTwo_data();
     void everyCopyAndTheCompareThroughOneHopAndTwo();
 
@@ -192,6 +194,61 @@ void SshWindowTest::anUnknownHostKeyIsAskedInTheProgramsBox()
         QVERIFY(!known.exists() || known.size() == 0);
         QVERIFY2(w.form.ui().Text1->toolTip().contains(QStringLiteral("is not trusted")), qPrintable(w.form.ui().Text1->toolTip()));
     }
+}
+
+void SshWindowTest::aSecretTheSideLacksIsAskedInABox_data()
+{
+    QTest::addColumn<bool>("password");
+    QTest::newRow("a key file's passphrase") << false;
+    QTest::newRow("an SSH password") << true;
+}
+
+void SshWindowTest::aSecretTheSideLacksIsAskedInABox()
+{
+    QFETCH(bool, password);
+    if (password && !QFileInfo::exists(sshDir() + QStringLiteral("/pass.pid")))
+        QSKIP("The sandbox's SSH password server could not start here (no mount namespace).");
+    BoxedConnectionWindow w(sandbox::serverProfile(1));
+    const auto forget = qScopeGuard([&] { forgetTunnels(w); });
+    app::SideSsh ssh = keyLogin();
+    QString right = QStringLiteral("sandbox-key-pass");
+    if (password) {
+        ssh.port = qEnvironmentVariable("TABULINK_SSH_PASSWORD_PORT");
+        ssh.login = platform::SshRoute::Login::Password;
+        ssh.keyFile.clear();
+        right = qEnvironmentVariable("TABULINK_SSH_PASSWORD");
+    } else {
+        ssh.keyFile = sshDir() + QStringLiteral("/client_rsa");
+    }
+    app::SettingsStore store(*w.t.settings);
+    app::writeSideSsh(store, 1, ssh);
+
+    const QString asked = password ? QStringLiteral("The password of ") : QStringLiteral("The passphrase of the key file ");
+    {
+        // The host key (Return), then Escape where the secret is asked: in nowhere, and said why.
+        BoxAnswers refused;
+        refused.keys = {Qt::Key_Return, Qt::Key_Escape};
+        w.testConnection();
+        QTRY_VERIFY2(refused.texts.size() == 3, qPrintable(refused.texts.join(u'|')));
+        QVERIFY2(refused.texts[0].contains(QStringLiteral("is not known yet")), qPrintable(refused.texts[0]));
+        QVERIFY2(refused.texts[1].startsWith(asked), qPrintable(refused.texts[1]));
+        QVERIFY2(refused.texts[2].contains(QStringLiteral("and none was given")), qPrintable(refused.texts[2]));
+    }
+    {
+        // Asked again by the next login: a wrong answer, then the right one: in.
+        BoxAnswers answers;
+        answers.typed = {QStringLiteral("not it"), right};
+        w.testConnection();
+        QTRY_VERIFY2(answers.texts.size() == 3, qPrintable(answers.texts.join(u'|')));
+        QVERIFY2(answers.texts[0].startsWith(asked), qPrintable(answers.texts[0]));
+        QVERIFY2(answers.texts[1].startsWith(QStringLiteral("That did not let you in. ") + asked), qPrintable(answers.texts[1]));
+        QCOMPARE(answers.texts[2], QStringLiteral("Connection successful."));
+        // Kept while the window lives, not written anywhere.
+        w.testConnection();
+        QTRY_COMPARE(answers.texts.size(), qsizetype(4));
+        QCOMPARE(answers.texts[3], QStringLiteral("Connection successful."));
+    }
+    QVERIFY(w.t.settings->read(QStringLiteral("MySshSecret")).value_or(QString()).isEmpty());
 }
 
 void SshWindowTest::everyCopyAndTheCompareThroughOneHopAndTwo_data()

@@ -21,7 +21,6 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-#include <csignal>
 #include <unistd.h>
 
 using platform::SshRoute;
@@ -289,15 +288,7 @@ void SshPathTest::aSideTunnelOpensAgainAfterItDropped()
     tunnel->choose({hop(sshPort(), home_.filePath(QStringLiteral("known_again")))});
     const int first = tunnel->reach("127.0.0.1", 33061);
     QCOMPARE(portThrough(first, 1), QStringLiteral("33061"));
-    // The SSH server's sessions killed, as a link that drops.
-    QFile pidFile(sshDir() + QStringLiteral("/sshd.pid"));
-    QVERIFY(pidFile.open(QIODevice::ReadOnly));
-    const QByteArray pid = pidFile.readAll().trimmed();
-    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(QString::fromLatin1(pid)));
-    QVERIFY(children.open(QIODevice::ReadOnly));
-    for (const QByteArray &child : children.readAll().trimmed().split(' '))
-        if (!child.isEmpty())
-            ::kill(child.toInt(), SIGKILL);
+    QVERIFY(sandbox::killSshSessions() > 0);
     QTRY_VERIFY_WITH_TIMEOUT(tunnel->reach("127.0.0.1", 33061) != first, 10000);
     QCOMPARE(portThrough(tunnel->reach("127.0.0.1", 33061), 1), QStringLiteral("33061"));
     QVERIFY(tunnel->state().startsWith(QStringLiteral("SSH through ")));

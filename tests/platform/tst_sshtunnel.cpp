@@ -14,7 +14,6 @@
 
 #include <cstdlib>
 
-#include <csignal>
 
 using platform::SshRoute;
 using sandbox::Cell;
@@ -24,6 +23,8 @@ using sandbox::ScratchDatabase;
 namespace {
 
 QString sshDir() { return qEnvironmentVariable("TABULINK_SSH_DIR"); }
+// The sandbox's SSH server that takes a password and nothing else, when it could be started.
+bool passwordServerRuns() { return QFileInfo::exists(sshDir() + QStringLiteral("/pass.pid")); }
 
 SshRoute routeTo(int databasePort, const QString &knownHosts)
 {
@@ -61,6 +62,7 @@ private slots:
     void everyWayOfLoggingInReachesTheDatabase();
     void anUnknownKeyIsAskedAChangedOneRefused();
     void aWrongPassphraseOrUserIsSaidPlainly();
+    void aSecretTheSettingsLackIsAskedFor();
     void aCompleteCopyThroughTheTunnel();
     void aTunnelCutDuringACopyKeepsTheOldTable();
 
@@ -80,6 +82,7 @@ void SshTunnelTest::everyWayOfLoggingInReachesTheDatabase_data()
     QTest::newRow("ed25519 key file") << 0;
     QTest::newRow("RSA key file with a passphrase") << 1;
     QTest::newRow("agent") << 2;
+    QTest::newRow("password") << 3;
 }
 
 void SshTunnelTest::everyWayOfLoggingInReachesTheDatabase()
@@ -103,6 +106,13 @@ void SshTunnelTest::everyWayOfLoggingInReachesTheDatabase()
         QCOMPARE(add.exitCode(), 0);
         route.login = SshRoute::Login::Agent;
         route.keyFile.clear();
+    } else if (login == 3) {
+        if (!passwordServerRuns())
+            QSKIP("The sandbox's SSH password server could not start here (no mount namespace).");
+        route.port = qEnvironmentVariableIntValue("TABULINK_SSH_PASSWORD_PORT");
+        route.login = SshRoute::Login::Password;
+        route.keyFile.clear();
+        route.secret = qEnvironmentVariable("TABULINK_SSH_PASSWORD").toStdString();
     }
     int asked = 0;
     std::string shown;
@@ -187,6 +197,94 @@ void SshTunnelTest::aWrongPassphraseOrUserIsSaidPlainly()
     } catch (const platform::SshError &e) {
         QVERIFY2(std::string(e.what()).find("did not let nobody-here in") != std::string::npos, e.what());
     }
+    if (!passwordServerRuns())
+        return;
+    route = routeTo(33061, knownHosts);
+    route.port = qEnvironmentVariableIntValue("TABULINK_SSH_PASSWORD_PORT");
+    route.login = SshRoute::Login::Password;
+    route.secret = "not the password";
+    try {
+        platform::SshTunnel tunnel(route, yes);
+        QFAIL("a wrong password got in");
+    } catch (const platform::SshError &e) {
+        QVERIFY2(std::string(e.what()).find("did not let " + route.user + " in") != std::string::npos, e.what());
+    }
+}
+
+void SshTunnelTest::aSecretTheSettingsLackIsAskedFor()
+{
+    const QString knownHosts = home_.filePath(QStringLiteral("known_hosts_asked"));
+    const auto yes = [](const platform::SshHostKey &) { return true; };
+    SshRoute route = routeTo(33061, knownHosts);
+    route.keyFile = QString(sshDir() + QStringLiteral("/client_rsa")).toStdString();
+    std::vector<platform::SshSecretQuestion> asked;
+    std::vector<std::string> answers;
+    const platform::SshTunnel::AskSecret ask = [&](const platform::SshSecretQuestion &q) {
+        asked.push_back(q);
+        const std::string a = answers.empty() ? std::string() : answers.front();
+        if (!answers.empty())
+            answers.erase(answers.begin());
+        return a;
+    };
+    // A wrong answer is asked again, saying so; the right one opens the key.
+    answers = {"not it", "sandbox-key-pass"};
+    {
+        platform::SshTunnel tunnel(route, yes, ask);
+        QCOMPARE(throughTunnel(tunnel, 1), QStringLiteral("port 33061"));
+    }
+    QCOMPARE(asked.size(), size_t(2));
+    QCOMPARE(asked[0].keyFile, route.keyFile);
+    QVERIFY(!asked[0].again);
+    QVERIFY(asked[1].again);
+    QCOMPARE(asked[0].server, route.user + "@127.0.0.1:" + std::to_string(route.port));
+
+    // Cancelled: said, and nothing more asked.
+    asked.clear();
+    try {
+        platform::SshTunnel tunnel(route, yes, ask);
+        QFAIL("a key was opened without its passphrase");
+    } catch (const platform::SshError &e) {
+        QVERIFY2(std::string(e.what()).find("needs its passphrase, and none was given") != std::string::npos, e.what());
+    }
+    QCOMPARE(asked.size(), size_t(1));
+
+    // Three wrong answers at most, then the refusal.
+    asked.clear();
+    answers = {"a", "b", "c", "sandbox-key-pass"};
+    QVERIFY_THROWS_EXCEPTION(platform::SshError, platform::SshTunnel(route, yes, ask));
+    QCOMPARE(asked.size(), size_t(3));
+
+    // A key without a passphrase, or one the settings hold, asks nothing.
+    asked.clear();
+    route.secret = "sandbox-key-pass";
+    { platform::SshTunnel tunnel(route, yes, ask); }
+    route = routeTo(33061, knownHosts);
+    { platform::SshTunnel tunnel(route, yes, ask); }
+    QVERIFY(asked.empty());
+
+    // A key file that is not there is said so, not asked about.
+    route.keyFile = QString(sshDir() + QStringLiteral("/no_such_key")).toStdString();
+    try {
+        platform::SshTunnel tunnel(route, yes, ask);
+        QFAIL("a missing key file let someone in");
+    } catch (const platform::SshError &e) {
+        QVERIFY2(std::string(e.what()).find("cannot be opened") != std::string::npos, e.what());
+    }
+    QVERIFY(asked.empty());
+
+    // A password server asks for the password the settings lack.
+    if (!passwordServerRuns())
+        return;
+    route = routeTo(33061, knownHosts);
+    route.port = qEnvironmentVariableIntValue("TABULINK_SSH_PASSWORD_PORT");
+    route.login = SshRoute::Login::Password;
+    answers = {"wrong", qEnvironmentVariable("TABULINK_SSH_PASSWORD").toStdString()};
+    {
+        platform::SshTunnel tunnel(route, yes, ask);
+        QCOMPARE(throughTunnel(tunnel, 1), QStringLiteral("port 33061"));
+    }
+    QCOMPARE(asked.size(), size_t(2));
+    QVERIFY(asked[0].keyFile.empty() && !asked[0].again && asked[1].again);
 }
 
 void SshTunnelTest::aCompleteCopyThroughTheTunnel()
@@ -208,21 +306,6 @@ void SshTunnelTest::aCompleteCopyThroughTheTunnel()
     QCOMPARE(two.query("SELECT COUNT(*), SUM(LENGTH(v)) FROM t"), one.query("SELECT COUNT(*), SUM(LENGTH(v)) FROM t"));
 }
 
-// The sandbox sshd's sessions (its children): killed, as a link that drops.
-void killSshSessions()
-{
-    QFile pidFile(sshDir() + QStringLiteral("/sshd.pid"));
-    QVERIFY(pidFile.open(QIODevice::ReadOnly));
-    const QByteArray pid = pidFile.readAll().trimmed();
-    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(QString::fromLatin1(pid)));
-    QVERIFY(children.open(QIODevice::ReadOnly));
-    const QList<QByteArray> pids = children.readAll().trimmed().split(' ');
-    QVERIFY(!pids.isEmpty());
-    for (const QByteArray &child : pids)
-        if (!child.isEmpty())
-            ::kill(child.toInt(), SIGKILL);
-}
-
 void SshTunnelTest::aTunnelCutDuringACopyKeepsTheOldTable()
 {
     ScratchDatabase one(1, QStringLiteral("sshcut1"));
@@ -240,7 +323,7 @@ void SshTunnelTest::aTunnelCutDuringACopyKeepsTheOldTable()
     h.yield.hook = [&](int count) {
         if (count == 3000 && !cut) {
             cut = true;
-            killSshSessions();
+            QVERIFY(sandbox::killSshSessions() > 0);
         }
     };
     PlainTableList from({QStringLiteral("t")});

@@ -28,6 +28,16 @@ QString FakeDialogs::input(const QString &prompt, const QString &defaultAnswer)
     return a;
 }
 
+QString FakeDialogs::secret(const QString &prompt)
+{
+    prompts << prompt;
+    if (secrets.empty())
+        return {};
+    QString a = secrets.front();
+    secrets.pop_front();
+    return a;
+}
+
 int FakeDialogs::choose(const QString &text, const QStringList &offered)
 {
     messages.push_back({text, -1, {}});

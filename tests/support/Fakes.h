@@ -29,6 +29,7 @@ class FakeDialogs : public platform::Dialogs {
 public:
     int message(const QString &text, int style, const QString &title) override;
     QString input(const QString &prompt, const QString &defaultAnswer) override;
+    QString secret(const QString &prompt) override;
     int choose(const QString &text, const QStringList &buttons) override;
     QString saveFileName(const QString &caption, const QString &suggested, const QString &filter) override;
 
@@ -38,6 +39,7 @@ public:
     std::deque<QString> savePaths; // answers of save boxes; cancelled when none is queued
     std::deque<int> answers;       // results for Yes/No boxes; Yes when none is queued
     std::deque<QString> inputs;    // answers for input boxes; the preset answer when none is queued
+    std::deque<QString> secrets;   // answers for secret boxes; cancelled when none is queued
     QStringList prompts;
     QStringList presets;
     std::function<void()> onMessage; // runs while a box is "open"

@@ -8,6 +8,8 @@
 #include "ui_Form1.h"
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QtTest>
 
@@ -35,6 +37,18 @@ BoxAnswers::BoxAnswers()
 {
     poll.setInterval(5);
     QObject::connect(&poll, &QTimer::timeout, [this] {
+        if (auto *asking = qobject_cast<QInputDialog *>(QApplication::activeModalWidget())) {
+            if (!asking->isVisible() || asking->property("seen").toBool())
+                return;
+            asking->setProperty("seen", true);
+            texts << asking->labelText();
+            const int key = keys.size() >= size_t(texts.size()) ? keys[texts.size() - 1] : Qt::Key_Return;
+            auto *line = asking->findChild<QLineEdit *>();
+            if (!typed.isEmpty() && line)
+                QTest::keyClicks(line, typed.takeFirst());
+            QTest::keyClick(line ? static_cast<QWidget *>(line) : asking, static_cast<Qt::Key>(key));
+            return;
+        }
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box || !box->isVisible() || (!texts.isEmpty() && texts.back() == box->text() && box->property("seen").toBool()))
             return;

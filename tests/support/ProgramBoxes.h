@@ -16,10 +16,12 @@
 // The SHA-256 of a PEM certificate file, as the program shows it; empty when it cannot be read.
 std::string fingerprintOf(const std::string &pemFile);
 
-// Answers each of the program's own boxes as it opens, by keys, and keeps its text.
+// Answers each of the program's own boxes as it opens, by keys, and keeps its text; a box that
+// asks for text is typed the next of typed first.
 struct BoxAnswers {
     QStringList texts;
     std::vector<int> keys; // one per box; Return after they run out
+    QStringList typed;
     QTimer poll;
     BoxAnswers();
 };

@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <csignal>
 #include <atomic>
 
 namespace sandbox {
@@ -155,6 +156,22 @@ QString missingServer(int server)
             .arg(server)
             .arg(release, server == MySqlServer ? QStringLiteral("MySQL") : QStringLiteral("MariaDB"), why);
     }
+}
+
+int killSshSessions()
+{
+    QFile pidFile(qEnvironmentVariable("TABULINK_SSH_DIR") + QStringLiteral("/sshd.pid"));
+    if (!pidFile.open(QIODevice::ReadOnly))
+        return 0;
+    const QString pid = QString::fromLatin1(pidFile.readAll().trimmed());
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+    if (!children.open(QIODevice::ReadOnly))
+        return 0;
+    int killed = 0;
+    for (const QByteArray &child : children.readAll().trimmed().split(' '))
+        if (!child.isEmpty() && ::kill(child.toInt(), SIGKILL) == 0)
+            ++killed;
+    return killed;
 }
 
 } // namespace sandbox

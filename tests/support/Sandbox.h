@@ -32,6 +32,10 @@ QString missingServer(int server);
 // Runs SQL on a server as the sandbox user, outside any database.
 void execOnServer(int server, const std::string &sql);
 
+// Kills the sessions (children) of the sandbox's first SSH server, as a link that drops: how
+// many were killed.
+int killSshSessions();
+
 // A server-wide setting changed for one test, set back when the test is done. Tests that use it
 // run alone (RUN_SERIAL), since every new session on that server sees the setting.
 class GlobalSetting {
