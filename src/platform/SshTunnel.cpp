@@ -184,6 +184,10 @@ void SshTunnel::serve()
             break;
         if (fds[1].revents & POLLIN) {
             const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            // What the database answers goes on at once, however it arrives in pieces.
+            const int on = 1;
+            if (client >= 0)
+                ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
             ssh_channel channel = client >= 0 ? ssh_channel_new(s) : nullptr;
             if (channel && ssh_channel_open_forward(channel, databaseHost_.c_str(), databasePort_, "127.0.0.1",
                                                     localPort_) == SSH_OK) {
