@@ -1,5 +1,6 @@
 #include "app/SecuritySettings.h"
 
+#include "app/SettingNames.h"
 #include "app/SettingsStore.h"
 
 namespace app {
@@ -14,28 +15,12 @@ QString key(const char *field, int side)
     return QStringLiteral("My") + QLatin1String(field) + (side == 2 ? QStringLiteral("2") : QString());
 }
 
-constexpr std::pair<Mode, const char *> ModeNames[] = {
+constexpr SettingNames<Mode, 4> ModeNames = {
     {Mode::Prefer, "Prefer"}, {Mode::Require, "Require"}, {Mode::VerifyCa, "VerifyCA"},
     {Mode::VerifyIdentity, "VerifyIdentity"}};
 
-constexpr std::pair<Compression, const char *> CompressionNames[] = {
+constexpr SettingNames<Compression, 3> CompressionNames = {
     {Compression::Auto, "Auto"}, {Compression::Off, "Off"}, {Compression::On, "On"}};
-
-Compression compressionFromName(const QString &name)
-{
-    for (const auto &[c, text] : CompressionNames)
-        if (name.compare(QLatin1String(text), Qt::CaseInsensitive) == 0)
-            return c;
-    return Compression::Auto;
-}
-
-QString compressionName(Compression compression)
-{
-    for (const auto &[c, name] : CompressionNames)
-        if (c == compression)
-            return QLatin1String(name);
-    return QStringLiteral("Auto");
-}
 
 RememberedCertificate readRememberedCertificate(const SettingsStore &store, int side)
 {
@@ -48,21 +33,9 @@ RememberedCertificate readRememberedCertificate(const SettingsStore &store, int 
 
 } // namespace
 
-QString modeName(Mode mode)
-{
-    for (const auto &[m, name] : ModeNames)
-        if (m == mode)
-            return QLatin1String(name);
-    return QStringLiteral("Prefer");
-}
+QString modeName(Mode mode) { return nameOf(ModeNames, mode); }
 
-Mode modeFromName(const QString &name)
-{
-    for (const auto &[m, text] : ModeNames)
-        if (name.compare(QLatin1String(text), Qt::CaseInsensitive) == 0)
-            return m;
-    return Mode::Prefer;
-}
+Mode modeFromName(const QString &name) { return valueNamed(ModeNames, name); }
 
 SideSecurity readSideSecurity(const SettingsStore &store, int side)
 {
@@ -72,7 +45,7 @@ SideSecurity readSideSecurity(const SettingsStore &store, int side)
     s.connection.certFile = store.read(key("SslCert", side), {}).toStdString();
     s.connection.keyFile = store.read(key("SslKey", side), {}).toStdString();
     s.connection.serverPublicKeyFile = store.read(key("ServerPublicKey", side), {}).toStdString();
-    s.connection.compression = compressionFromName(store.read(key("Compression", side), QStringLiteral("Auto")));
+    s.connection.compression = valueNamed(CompressionNames, store.read(key("Compression", side), QStringLiteral("Auto")));
     s.passwordInKeyring = store.read(key("PasswordInKeyring", side), QStringLiteral("0")) == QStringLiteral("1");
     s.certificate = readRememberedCertificate(store, side);
     return s;
@@ -85,7 +58,7 @@ void writeSideSecurity(SettingsStore &store, int side, const SideSecurity &s)
     store.write(key("SslCert", side), QString::fromStdString(s.connection.certFile));
     store.write(key("SslKey", side), QString::fromStdString(s.connection.keyFile));
     store.write(key("ServerPublicKey", side), QString::fromStdString(s.connection.serverPublicKeyFile));
-    store.write(key("Compression", side), compressionName(s.connection.compression));
+    store.write(key("Compression", side), nameOf(CompressionNames, s.connection.compression));
     store.write(key("PasswordInKeyring", side), s.passwordInKeyring ? QStringLiteral("1") : QStringLiteral("0"));
     rememberCertificate(store, side, s.certificate);
 }

@@ -1,5 +1,6 @@
 #include "app/SshSettings.h"
 
+#include "app/SettingNames.h"
 #include "app/SettingsStore.h"
 #include "platform/Keyring.h"
 #include "platform/SshConfig.h"
@@ -20,24 +21,8 @@ QString sshKey(const char *field, int side)
     return QStringLiteral("MySsh") + QLatin1String(field) + (side == 2 ? QStringLiteral("2") : QString());
 }
 
-constexpr std::pair<Login, const char *> SshLoginNames[] = {
+constexpr SettingNames<Login, 3> SshLoginNames = {
     {Login::Agent, "Agent"}, {Login::KeyFile, "KeyFile"}, {Login::Password, "Password"}};
-
-Login sshLoginFromName(const QString &name)
-{
-    for (const auto &[l, text] : SshLoginNames)
-        if (name.compare(QLatin1String(text), Qt::CaseInsensitive) == 0)
-            return l;
-    return Login::Agent;
-}
-
-QString sshLoginName(Login login)
-{
-    for (const auto &[l, text] : SshLoginNames)
-        if (l == login)
-            return QLatin1String(text);
-    return QStringLiteral("Agent");
-}
 
 int portOf(const QString &text, const std::string &what)
 {
@@ -73,7 +58,7 @@ SideSsh readSideSsh(const SettingsStore &store, int side)
     s.host = store.read(sshKey("Host", side), {});
     s.port = store.read(sshKey("Port", side), {});
     s.user = store.read(sshKey("User", side), {});
-    s.login = sshLoginFromName(store.read(sshKey("Login", side), QStringLiteral("Agent")));
+    s.login = valueNamed(SshLoginNames, store.read(sshKey("Login", side), QStringLiteral("Agent")));
     s.keyFile = store.read(sshKey("KeyFile", side), {});
     s.jumps = store.read(sshKey("Jump", side), {});
     s.useConfig = store.read(sshKey("UseConfig", side), QStringLiteral("0")) == QStringLiteral("1");
@@ -86,7 +71,7 @@ void writeSideSsh(SettingsStore &store, int side, const SideSsh &s)
     store.write(sshKey("Host", side), s.host);
     store.write(sshKey("Port", side), s.port);
     store.write(sshKey("User", side), s.user);
-    store.write(sshKey("Login", side), sshLoginName(s.login));
+    store.write(sshKey("Login", side), nameOf(SshLoginNames, s.login));
     store.write(sshKey("KeyFile", side), s.keyFile);
     store.write(sshKey("Jump", side), s.jumps);
     store.write(sshKey("UseConfig", side), s.useConfig ? QStringLiteral("1") : QStringLiteral("0"));

@@ -1,5 +1,7 @@
 // The remembered logins: defaults, write-back, every keystroke, restarts and the file's privacy.
+#include "app/SecuritySettings.h"
 #include "app/SettingsStore.h"
+#include "app/SshSettings.h"
 #include "connect/Form1.h"
 #include "platform/QSettingsBackend.h"
 #include "support/TestServices.h"
@@ -43,6 +45,7 @@ private slots:
     void oddValuesComeBackUnchanged();
     void fileIsPrivateToItsOwner();
     void missingKeyReadsAsTheDefault();
+    void namedChoicesReadInAnyCaseAndUnknownOnesAsTheDefault();
 };
 
 void SettingsTest::cleanStoreShowsDefaultsAndKeepsThem()
@@ -146,4 +149,32 @@ void SettingsTest::missingKeyReadsAsTheDefault()
 }
 
 QTEST_MAIN(SettingsTest)
+void SettingsTest::namedChoicesReadInAnyCaseAndUnknownOnesAsTheDefault()
+{
+    TestServices t;
+    SettingsStore store(*t.settings);
+    using Mode = platform::ConnectionSecurity::Mode;
+    using Compression = platform::ConnectionSecurity::Compression;
+    using Login = platform::SshRoute::Login;
+    // A file edited by hand: names in another case, and ones this version does not know.
+    t.settings->write(QStringLiteral("MySslMode"), QStringLiteral("verifyca"));
+    t.settings->write(QStringLiteral("MyCompression"), QStringLiteral("ON"));
+    t.settings->write(QStringLiteral("MySshLogin"), QStringLiteral("password"));
+    t.settings->write(QStringLiteral("MySslMode2"), QStringLiteral("Paranoid"));
+    t.settings->write(QStringLiteral("MyCompression2"), QStringLiteral("zstd"));
+    t.settings->write(QStringLiteral("MySshLogin2"), QStringLiteral("Kerberos"));
+    QCOMPARE(readSideSecurity(store, 1).connection.mode, Mode::VerifyCa);
+    QCOMPARE(readSideSecurity(store, 1).connection.compression, Compression::On);
+    QCOMPARE(readSideSsh(store, 1).login, Login::Password);
+    QCOMPARE(readSideSecurity(store, 2).connection.mode, Mode::Prefer);
+    QCOMPARE(readSideSecurity(store, 2).connection.compression, Compression::Auto);
+    QCOMPARE(readSideSsh(store, 2).login, Login::Agent);
+    // Written back in the names the program uses.
+    writeSideSecurity(store, 1, readSideSecurity(store, 1));
+    writeSideSsh(store, 1, readSideSsh(store, 1));
+    QCOMPARE(t.settings->read(QStringLiteral("MySslMode")), std::optional<QString>(QStringLiteral("VerifyCA")));
+    QCOMPARE(t.settings->read(QStringLiteral("MyCompression")), std::optional<QString>(QStringLiteral("On")));
+    QCOMPARE(t.settings->read(QStringLiteral("MySshLogin")), std::optional<QString>(QStringLiteral("Password")));
+}
+
 #include "tst_settings.moc"
