@@ -1,5 +1,4 @@
 #include "transfer/copy/BulkRows.h"
-#include "transfer/copy/PendingInsert.h"
 
 #include "platform/DbError.h"
 #include "platform/EventYield.h"
@@ -207,7 +206,7 @@ bool BulkLoad::loadInBulk()
                 return false;
             throw;
         }
-        checkWarnings(warnings, errorValues_);
+        checkWarnings(ends_.destination, warnings, errorValues_);
         if (statementBytes_ > 0)
             partLoaded(lastKey_, record_.eof());
     } while (!record_.eof());
@@ -250,113 +249,13 @@ void BulkLoad::lookForCount()
         setExpectedRows(*rows);
 }
 
-void BulkLoad::checkWarnings(unsigned int warnings, unsigned int errorValues)
+void BulkLoad::checkWarnings(platform::Connection &session, unsigned int warnings, unsigned int errorValues)
 {
     // LOAD DATA and INSERT IGNORE turn refusals into warnings: each one is a value that did not
     // arrive as it left, except the one an ENUM's error value raises, which arrives as it was.
     if (warnings == errorValues)
         return;
-    throw warningRefusal(ends_.destination, errorValues > 0);
-}
-
-void BulkLoad::insertInBatches()
-{
-    usedInserts_ = true;
-    std::string columns;
-    platform::appendBackquoted(columns, target_);
-    columns += ' ';
-    columns += namesList(columns_);
-    columns += " VALUES ";
-    const std::string plainHead = "INSERT INTO " + columns;
-    const std::string ignoringHead = "INSERT IGNORE INTO " + columns;
-    // Room for the command byte and one more row's worth of slack below the server's limit.
-    const size_t limit = static_cast<size_t>(std::min<unsigned long long>(
-        ends_.insertBytes > 0 ? std::min(ends_.insertBytes, partBytes_) : partBytes_, ends_.destinationMaxPacket));
-    // A few rows chosen to go as INSERTs go in no transaction: its two statements would cost more
-    // round trips than the rows.
-    const bool transactions = limit < partBytes_ && !ends_.insertsFirst;
-    size_t inPart = 0;
-    std::string statement;
-    std::string row;
-    std::string statementLastKey;
-    // The ENUM error values of the row read ahead belong to the next statement.
-    unsigned int rowErrorValues = 0;
-    // What the statement on its way needs once its answer is in.
-    PendingInsert pending(ends_.destination);
-    bool beforeSent = ends_.before.empty();
-    unsigned int pendingErrorValues = 0;
-    bool pendingEndsPart = false;
-    bool pendingLast = false;
-    std::string pendingLastKey;
-    for (;;) {
-        statement = plainHead;
-        long long inStatement = 0;
-        unsigned int errorValues = 0;
-        for (;;) {
-            if (row.empty()) {
-                errorValues_ = 0;
-                if (!nextRow(row, true))
-                    break;
-                rowErrorValues = errorValues_;
-            }
-            if (inStatement > 0 && statement.size() + row.size() + 2 >= limit)
-                break; // this row starts the next statement
-            if (inStatement > 0)
-                statement += ',';
-            statement += row;
-            if (parts_.keyColumn >= 0)
-                statementLastKey = lastKey_; // the row read ahead is not in this statement
-            errorValues += rowErrorValues;
-            row.clear();
-            ++inStatement;
-        }
-        if (pending.sent()) {
-            pending.answer();
-            if (pendingErrorValues > 0) // a strict INSERT refuses what does not fit; IGNORE only warns
-                checkWarnings(ends_.destination.warningCount(), pendingErrorValues);
-            if (pending.sent()) {
-                platform::RecordSet following = pending.followingAnswer();
-                ends_.afterAnswer(following);
-                following.close();
-            }
-            if (pendingEndsPart) {
-                if (transactions) {
-                    ui_.log.appendEntry("COMMIT");
-                    ends_.destination.execute("COMMIT");
-                }
-                partLoaded(pendingLastKey, pendingLast);
-            }
-        }
-        if (inStatement == 0)
-            break;
-        const std::string &head = errorValues > 0 ? ignoringHead : plainHead;
-        if (errorValues > 0)
-            statement.replace(0, plainHead.size(), ignoringHead);
-        if (transactions && inPart == 0) {
-            ui_.log.appendEntry("START TRANSACTION");
-            ends_.destination.execute("START TRANSACTION");
-        }
-        ui_.log.appendEntry(head + "… (" + std::to_string(inStatement) + " rows)");
-        const bool last = row.empty() && record_.eof();
-        const bool followed = last && ends_.insertsFirst && !ends_.after.empty();
-        if (followed)
-            statement += ";\n" + ends_.after;
-        if (!beforeSent) {
-            pending.send(ends_.before + ";\n" + statement, 2, followed);
-            beforeSent = true;
-        } else {
-            pending.send(statement, 1, followed);
-        }
-        inPart += statement.size();
-        pendingErrorValues = errorValues;
-        pendingLast = last;
-        pendingEndsPart = !transactions || inPart >= partBytes_ || pendingLast;
-        pendingLastKey = statementLastKey;
-        if (pendingEndsPart)
-            inPart = 0;
-    }
-    if (!beforeSent) // no rows came: the statement goes alone
-        ends_.destination.execute(ends_.before);
+    throw warningRefusal(session, errorValues > 0);
 }
 
 } // namespace transfer

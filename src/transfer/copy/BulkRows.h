@@ -38,7 +38,7 @@ struct BulkParts {
 
 // Streams a source table's stored columns into a destination table in bulk: LOAD DATA LOCAL fed
 // from memory, in statements of up to 64 MiB, or, when the destination refuses LOCAL, multi-row
-// INSERTs sized to its max_allowed_packet. The rows source must be a connection of its own whose
+// INSERTs sized to its max_allowed_packet (BulkInserts.cpp). The rows source must be a connection of its own whose
 // results come as stored bytes (character_set_results = binary).
 class BulkLoad {
 public:
@@ -63,6 +63,10 @@ public:
         // when no row came.
         std::string after{};
         std::function<void(platform::RecordSet &)> afterAnswer{};
+        // A second session to the destination, set up as it is, asked for once a near load needs
+        // a second statement: the INSERTs then go to both in turn, so the server works on two at
+        // once (a server parses and stores each on one core). Null: no such session to be had.
+        std::function<platform::Connection *()> helper{};
     };
     static constexpr size_t NearInsertBytes = 1 << 20;
     struct Ui {
@@ -87,7 +91,7 @@ private:
     bool nextRow(std::string &out, bool asInsertValues);
     void partLoaded(const std::string &lastKey, bool last);
     // Fails the load unless its warnings are just the ENUM error values it sent.
-    void checkWarnings(unsigned int warnings, unsigned int errorValues);
+    void checkWarnings(platform::Connection &session, unsigned int warnings, unsigned int errorValues);
     size_t produce(char *buffer, size_t size);
     void countRowSent();
     // The bar's full length, once the count has come (the load may start on an estimate).

@@ -13,10 +13,16 @@ namespace transfer {
 class PendingInsert {
 public:
     explicit PendingInsert(platform::Connection &destination) : destination_(destination) {}
-    ~PendingInsert()
+    ~PendingInsert() { drop(); }
+    PendingInsert(const PendingInsert &) = delete;
+    PendingInsert &operator=(const PendingInsert &) = delete;
+
+    // Reads and drops what is still to come, its own error with it.
+    void drop()
     {
         if (!sent_)
             return;
+        sent_ = false;
         try {
             if (followed_ && !answers_) // only the following answer is left
                 destination_.readNextResult().close();
@@ -26,8 +32,6 @@ public:
             // The failure that ended the load is the one to report.
         }
     }
-    PendingInsert(const PendingInsert &) = delete;
-    PendingInsert &operator=(const PendingInsert &) = delete;
 
     // answers: how many statements it holds (several need multi-statements on); one more
     // after them, with a result, when followed is set: read by followingAnswer().

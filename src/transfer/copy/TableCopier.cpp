@@ -73,8 +73,32 @@ void TableCopier::prepareSessions(platform::EventYield &yield)
 
 void TableCopier::waitThrough(platform::EventYield &yield)
 {
-    for (platform::Connection *c : {&source_, &rows_, &destination_, &checker_})
+    for (platform::Connection *c : {&source_, &rows_, &destination_, &checker_, &helper_})
         c->setEventYield(&yield);
+}
+
+platform::Connection *TableCopier::insertHelper(platform::EventYield &yield)
+{
+    if (helper_.isOpen())
+        return &helper_;
+    if (helperRefused_ || !reopen_)
+        return nullptr;
+    try {
+        setCopyTimeouts(helper_, yield);
+        reopen_(helper_);
+        std::string settings = "SET time_zone = '+00:00', SESSION foreign_key_checks = 0, SESSION sql_mode = ";
+        platform::appendStringLiteral(settings, session_.sqlMode, helper_.noBackslashEscapes());
+        helper_.execute(settings);
+        // The statements are written for the lane's own session's way of reading a string.
+        if (helper_.noBackslashEscapes() == session_.noBackslashEscapes)
+            return &helper_;
+    } catch (const platform::DbError &) {
+        // More sessions than the server or the account allows: the lane's own does it all.
+    }
+    if (helper_.isOpen())
+        helper_.close();
+    helperRefused_ = true;
+    return nullptr;
 }
 
 void TableCopier::setUp()
@@ -152,12 +176,12 @@ CopiedOnLane TableCopier::copy(const QString &name, const std::string &existing,
     } catch (const platform::DbError &e) {
         lost_ = e.isConnectionLost();
         outcome.lost = lost_;
-        dropQuietly(t.building); // on whichever connection is still there
+        dropQuietly(t.building, yield); // on whichever connection is still there
         settleSource();
         outcome.table = {name, CopiedTable::Result::NotCopied, e.number(), e.what()};
         t.say(notCopiedLine(outcome.table));
     } catch (const std::exception &e) {
-        dropQuietly(t.building);
+        dropQuietly(t.building, yield);
         settleSource();
         outcome.table = {name, CopiedTable::Result::NotCopied, 0, e.what()};
         t.say(notCopiedLine(outcome.table));
@@ -272,8 +296,21 @@ TableCopier::Loaded TableCopier::loadAndCheck(Table &t, const Load &l, const std
             here.emplace(std::string(r.value(0).bytes), std::string(r.value(1).bytes));
         };
     }
+    // A history's rows need the lane's own session's settings for them.
+    if (!l.history)
+        ends.helper = [this, &t] { return insertHelper(t.yield); };
     BulkLoad load(ends, {t.yield, t.progress, t.log}, t.name, t.building, l.columns, l.expected, l.history,
                   std::move(parts));
+    // A helper that failed with the load may still hold the table being built: it goes with it.
+    struct CloseHelperOnFailure {
+        platform::Connection &helper;
+        int failures = std::uncaught_exceptions();
+        ~CloseHelperOnFailure()
+        {
+            if (std::uncaught_exceptions() > failures && helper.isOpen())
+                helper.close();
+        }
+    } closeOnFailure{helper_};
     Loaded loaded;
     if (check_) {
         load.run();
@@ -331,14 +368,42 @@ void TableCopier::settleSource()
     }
 }
 
-void TableCopier::dropQuietly(const std::string &table)
+void TableCopier::dropQuietly(const std::string &table, platform::EventYield &yield)
 {
     if (table.empty())
         return;
+    std::string drop = "DROP TABLE IF EXISTS ";
+    platform::appendBackquoted(drop, table);
+    if (destination_.readyForStatement()) {
+        try {
+            destination_.execute(drop);
+            return;
+        } catch (const platform::DbError &e) {
+            if (!e.isConnectionLost())
+                return; // the failure being reported covers it
+        }
+    }
+    if (!reopen_)
+        return;
     try {
-        std::string drop = "DROP TABLE IF EXISTS ";
-        platform::appendBackquoted(drop, table);
-        destination_.execute(drop);
+        // The lane's session is lost: another one drops the table, the lost one ended first in
+        // case the server still runs it, and a lock it still holds waited for a few seconds only.
+        const unsigned long lost = destination_.isOpen() ? destination_.threadId() : 0;
+        // A few seconds at most: the way to the server may be what was lost.
+        platform::Connection other;
+        other.setEventYield(&yield);
+        other.setConnectionTimeout(TableSetAside::WayOutSeconds);
+        other.setCommandTimeout(TableSetAside::WayOutSeconds);
+        reopen_(other);
+        if (lost != 0) {
+            try {
+                other.execute("KILL CONNECTION " + std::to_string(lost));
+            } catch (const platform::DbError &) {
+                // Already gone.
+            }
+        }
+        other.execute("SET SESSION lock_wait_timeout = " + std::to_string(TableSetAside::WayOutSeconds));
+        other.execute(drop);
     } catch (const std::exception &) {
         // The failure being reported already says the table was not copied; a half-built
         // table under the copy's own name is all that can be left.

@@ -104,14 +104,19 @@ private:
     // when given, is sent with the first of them. Throws platform::DbError.
     Loaded loadAndCheck(Table &t, const Load &load, const std::string &createWithRows);
     bool buildingMade(const std::string &building);
+    // A second session to the destination set up as the lane's own, for INSERTs two at a time;
+    // opened once, null when the server will not have it.
+    platform::Connection *insertHelper(platform::EventYield &yield);
     std::pair<std::string, std::string> pendingSourceDigest();
     void settleSource();
-    void dropQuietly(const std::string &table);
+    void dropQuietly(const std::string &table, platform::EventYield &yield);
 
     platform::Connection source_;
     platform::Connection rows_;
     platform::Connection checker_;
     platform::Connection destination_;
+    platform::Connection helper_;
+    bool helperRefused_ = false;
     std::unique_ptr<ChunkedCheck> check_;
     DestinationSession session_;
     std::optional<DefinitionFit> fit_;

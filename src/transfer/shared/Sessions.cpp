@@ -168,6 +168,7 @@ DestinationSession prepareDestinationSession(platform::Connection &destination, 
         session.types.timestampNeedsNull = true;
     }
     session.roundTripMs = std::min(session.roundTripMs, millisecondsSince(asked));
+    session.sqlMode = mode;
     session.noBackslashEscapes = destination.noBackslashEscapes();
     session.types.noBackslashEscapes = session.noBackslashEscapes;
     return session;

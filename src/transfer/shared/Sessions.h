@@ -30,6 +30,7 @@ struct DestinationSession {
     TypeRules types;
     bool noBackslashEscapes = false;
     unsigned long long maxAllowedPacket = 0;
+    std::string sqlMode; // as set on the session
     TableNames names;
     // The quicker of the session's two set-up questions, each one round trip: how far the server is.
     double roundTripMs = 0;
