@@ -125,7 +125,14 @@ std::string namesList(const std::vector<StoredColumn> &columns)
 
 SentAs sentAs(const StoredColumn &c)
 {
-    return !c.currentEnd.empty() ? SentAs::CurrentEnd : c.dataType == "json" ? SentAs::Json : SentAs::Bytes;
+    if (!c.currentEnd.empty())
+        return SentAs::CurrentEnd;
+    if (c.dataType == "json")
+        return SentAs::Json;
+    for (const char *number : {"tinyint", "smallint", "mediumint", "int", "bigint", "decimal"})
+        if (c.dataType == number)
+            return SentAs::Number;
+    return SentAs::Bytes;
 }
 
 } // namespace transfer

@@ -49,13 +49,37 @@ std::string namesList(const std::vector<StoredColumn> &columns);
 // How a stored value goes into an INSERT or UPDATE, as the copies send it: its bytes; JSON made
 // text on arrival (MySQL makes a JSON value only of text); a current row's end, read as NULL, as
 // the destination's own end of time.
-enum class SentAs : char { Bytes, Json, CurrentEnd };
+// An integer or decimal goes as the number itself when it is one (the server parses that faster
+// than a string it must convert), its bytes otherwise.
+enum class SentAs : char { Bytes, Json, CurrentEnd, Number };
 SentAs sentAs(const StoredColumn &c);
+
+// -123 or -123.45: nothing but what a number literal is made of, so the text is never SQL.
+inline bool isPlainNumber(std::string_view text)
+{
+    size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+    const size_t digitsFrom = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        ++i;
+    if (i == digitsFrom)
+        return false;
+    if (i < text.size() && text[i] == '.') {
+        const size_t fractionFrom = ++i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        if (i == fractionFrom)
+            return false;
+    }
+    return i == text.size();
+}
+
 // On the per-row path: inline.
 inline void appendSentValue(std::string &out, SentAs as, const StoredColumn &c, bool isNull, std::string_view bytes,
                             bool noBackslashEscapes)
 {
-    if (isNull) {
+    if (as == SentAs::Number && !isNull && isPlainNumber(bytes)) {
+        out += bytes;
+    } else if (isNull) {
         if (as == SentAs::CurrentEnd)
             out += "'" + c.currentEnd + "'";
         else

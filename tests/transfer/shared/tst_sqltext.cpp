@@ -7,6 +7,7 @@
 #include "transfer/copy/SchemaCopy.h"
 #include "sides/TableStatements.h"
 #include "transfer/shared/SqlText.h"
+#include "transfer/shared/TableColumns.h"
 
 #include <QtTest>
 
@@ -38,6 +39,7 @@ private slots:
     void createTableHasNamesTypesAndNothingElse();
     void namesHaveTheirBackquotesDoubled();
     void valuesAreQuotedAsTheDestinationReadsThem();
+    void onlyAPlainNumberGoesUnquoted();
     void binaryValuesTravelAtTheirOwnSize();
     void typesAreRewrittenOnlyWhereTheDestinationNeedsIt();
     void valuesOfARealRow();
@@ -139,6 +141,35 @@ void SqlTextTest::emptyAndNullInAOneColumnTable()
     db.exec("INSERT INTO t VALUES (''), (NULL)");
     QCOMPARE(insertFor(db, "t", 0, false), std::string("INSERT INTO `t` VALUES('')"));
     QCOMPARE(insertFor(db, "t", 1, false), std::string("INSERT INTO `t` VALUES(NULL)"));
+}
+
+// What a server sends as an integer's or a decimal's value is written bare only when it is nothing
+// but a number: a server that lies must not get its text run as SQL.
+void SqlTextTest::onlyAPlainNumberGoesUnquoted()
+{
+    StoredColumn number;
+    number.name = "n";
+    number.dataType = "decimal";
+    QCOMPARE(sentAs(number), SentAs::Number);
+    const auto sent = [&](const std::string &bytes) {
+        std::string out;
+        appendSentValue(out, SentAs::Number, number, false, bytes, false);
+        return out;
+    };
+    for (const std::string plain : {"0", "-12", "007", "18446744073709551615", "-12345678901234567890.0123456789"})
+        QCOMPARE(sent(plain), plain);
+    for (const std::string &odd : std::vector<std::string>{"", "-", "1.", ".5", "1e5", "1)", "1 OR 1=1", "1;DROP TABLE t",
+                                                         "--1", "1.2.3", std::string("12\0", 3)}) {
+        const std::string out = sent(odd);
+        QVERIFY2(out != odd && out.rfind("_binary", 0) == 0, out.c_str());
+    }
+    std::string null;
+    appendSentValue(null, SentAs::Number, number, true, {}, false);
+    QCOMPARE(null, std::string("NULL"));
+    number.dataType = "varchar";
+    QCOMPARE(sentAs(number), SentAs::Bytes);
+    number.dataType = "double"; // its text is a make's own: sent as it came, never reparsed
+    QCOMPARE(sentAs(number), SentAs::Bytes);
 }
 
 QTEST_GUILESS_MAIN(SqlTextTest)
