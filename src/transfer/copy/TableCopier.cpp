@@ -386,24 +386,8 @@ void TableCopier::dropQuietly(const std::string &table, platform::EventYield &yi
     if (!reopen_)
         return;
     try {
-        // The lane's session is lost: another one drops the table, the lost one ended first in
-        // case the server still runs it, and a lock it still holds waited for a few seconds only.
-        const unsigned long lost = destination_.isOpen() ? destination_.threadId() : 0;
-        // A few seconds at most: the way to the server may be what was lost.
-        platform::Connection other;
-        other.setEventYield(&yield);
-        other.setConnectionTimeout(TableSetAside::WayOutSeconds);
-        other.setCommandTimeout(TableSetAside::WayOutSeconds);
-        reopen_(other);
-        if (lost != 0) {
-            try {
-                other.execute("KILL CONNECTION " + std::to_string(lost));
-            } catch (const platform::DbError &) {
-                // Already gone.
-            }
-        }
-        other.execute("SET SESSION lock_wait_timeout = " + std::to_string(TableSetAside::WayOutSeconds));
-        other.execute(drop);
+        // The lane's session is lost: another one drops the table.
+        onAnotherSession(destination_, reopen_, &yield, {}, [&](platform::Connection &other) { other.execute(drop); });
     } catch (const std::exception &) {
         // The failure being reported already says the table was not copied; a half-built
         // table under the copy's own name is all that can be left.

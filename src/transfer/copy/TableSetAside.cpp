@@ -64,24 +64,35 @@ void onTheWayOut(platform::Connection &destination, const TableSetAside::Reopen 
     if (!reopen)
         return;
     try {
-        // The copy's session may still hold the new table, waiting on a lock: end it first.
-        const unsigned long copySession = destination.isOpen() ? destination.threadId() : 0;
-        platform::Connection other;
-        other.setConnectionTimeout(TableSetAside::WayOutSeconds);
-        other.setCommandTimeout(TableSetAside::WayOutSeconds);
-        other.finishBy(deadline);
-        reopen(other);
-        if (copySession != 0) {
-            try {
-                other.execute("KILL CONNECTION " + std::to_string(copySession));
-            } catch (const platform::DbError &) {
-                // Already gone.
-            }
-        }
-        work(other);
+        onAnotherSession(destination, reopen, nullptr, deadline, work);
     } catch (const std::exception &) {
         // Nobody is left to tell; what stays, the next listing of this side names in the log pane.
     }
+}
+
+void onAnotherSession(platform::Connection &stuck, const TableSetAside::Reopen &reopen, platform::EventYield *yield,
+                      std::chrono::steady_clock::time_point deadline,
+                      const std::function<void(platform::Connection &)> &work)
+{
+    const unsigned long stuckSession = stuck.isOpen() ? stuck.threadId() : 0;
+    platform::Connection other;
+    other.setConnectionTimeout(TableSetAside::WayOutSeconds);
+    other.setCommandTimeout(TableSetAside::WayOutSeconds);
+    if (yield)
+        other.setEventYield(yield);
+    else
+        other.finishBy(deadline);
+    reopen(other);
+    if (stuckSession != 0) {
+        try {
+            other.execute("KILL CONNECTION " + std::to_string(stuckSession));
+        } catch (const platform::DbError &) {
+            // Already gone.
+        }
+    }
+    // A lock the ended session still holds is waited for no longer than the rest.
+    other.execute("SET SESSION lock_wait_timeout = " + std::to_string(TableSetAside::WayOutSeconds));
+    work(other);
 }
 
 void TableSetAside::dropOld()

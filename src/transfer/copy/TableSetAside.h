@@ -1,10 +1,12 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
 namespace platform {
 class Connection;
+class EventYield;
 }
 
 namespace transfer {
@@ -53,5 +55,13 @@ private:
 // Nothing is thrown: what could not be done stays for the next listing to name.
 void onTheWayOut(platform::Connection &destination, const TableSetAside::Reopen &reopen,
                  const std::function<void(platform::Connection &)> &work);
+
+// The work on another session to the destination, for one that is lost or stuck: that one ended
+// first (it may hold a lock the work waits on), each wait a few seconds at most, the windows
+// served through yield, or, with none, nothing served and all of it over by the deadline.
+// Throws platform::DbError.
+void onAnotherSession(platform::Connection &stuck, const TableSetAside::Reopen &reopen, platform::EventYield *yield,
+                      std::chrono::steady_clock::time_point deadline,
+                      const std::function<void(platform::Connection &)> &work);
 
 } // namespace transfer
