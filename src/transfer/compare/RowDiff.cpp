@@ -3,6 +3,7 @@
 #include "platform/DbConnection.h"
 #include "platform/SqlQuoting.h"
 #include "transfer/compare/CompareAnswers.h"
+#include "transfer/compare/KeyRanges.h"
 
 #include <algorithm>
 #include <map>
@@ -51,12 +52,7 @@ public:
     }
 
 private:
-    struct Range {
-        Position low;
-        Position high;
-        Figures here; // rows -1: not known
-        Figures there;
-    };
+    using Range = KeyRange;
 
     void requireOneRow(const Answer &a, const Answer &b) const
     {
@@ -195,54 +191,30 @@ private:
         }
     }
 
-    static std::string within(const ComparedTable &t, const std::vector<Range> &ranges, size_t from, size_t to)
-    {
-        std::string s = " WHERE ";
-        for (size_t i = from; i < to; ++i)
-            s += (i > from ? " OR " : "") + t.position + " BETWEEN " + positionText(ranges[i].low) + " AND "
-                 + positionText(ranges[i].high);
-        return s;
-    }
-
     // How many ranges from at on go into one question.
     size_t batchEnd(const std::vector<Range> &ranges, size_t at, size_t bytesEach) const
     {
         return std::min(ranges.size(), at + std::max<size_t>(1, questionBytes_ / bytesEach));
     }
 
-    // Splits ranges [at, …) into RangeParts parts each, in one question; the parts whose figures
-    // differ go to next, in order. Returns where the next question starts.
+    // Splits ranges [at, …) into parts, in one question; the parts whose figures differ go to next,
+    // in order. Returns where the next question starts.
     size_t split(const std::vector<Range> &ranges, size_t at, std::vector<Range> &next)
     {
         const size_t checksum = std::max(here_.checksum.size(), there_.checksum.size());
         const size_t position = std::max(here_.position.size(), there_.position.size());
-        const size_t end = batchEnd(ranges, at, RangeParts * (wholeNumberKey_ ? checksum + position + 96 : 24) + position + 64);
-        std::vector<Range> parts;
+        const size_t partBytes = wholeNumberKey_ ? checksum + position + 96 : 24;
+        const size_t rangeBytes = position + 64;
+        // Few differing ranges get more parts each, as many as the level's ranges still fit one
+        // question with: scattered rows are then not read again in every part of the first levels,
+        // and a level fewer is asked.
+        const Position each = partsEach(questionBytes_, ranges.size(), partBytes, rangeBytes);
+        const size_t end = batchEnd(ranges, at, static_cast<size_t>(each) * partBytes + rangeBytes);
         std::vector<size_t> firstPart; // of each range
-        for (size_t i = at; i < end; ++i) {
-            const Range &r = ranges[i];
-            const Position span = r.high - r.low + 1;
-            const Position width = (span + RangeParts - 1) / RangeParts;
-            firstPart.push_back(parts.size());
-            for (Position low = r.low; low <= r.high; low += width)
-                parts.push_back({low, std::min(r.high, low + width - 1), {}, {}});
-        }
-        firstPart.push_back(parts.size());
+        std::vector<Range> parts = partsOf(ranges, at, end, each, firstPart);
         const auto question = [&](const ComparedTable &t) {
-            const std::string sum = ", COUNT(*), IFNULL(SUM(" + t.checksum + "), 0) FROM " + quotedTable(t);
-            std::string s;
-            if (wholeNumberKey_) {
-                // A range of the key's index each: the rows are read once, and no grouping is paid for.
-                for (size_t p = 0; p < parts.size(); ++p)
-                    s += (p > 0 ? " UNION ALL (SELECT " : "(SELECT ") + std::to_string(p + 1) + sum + within(t, parts, p, p + 1)
-                         + ')';
-                return s;
-            }
-            // INTERVAL finds each row's part by a binary search of the parts' first positions.
-            s = "SELECT INTERVAL(" + t.position;
-            for (const Range &part : parts)
-                s += ", " + positionText(part.low);
-            return s + ')' + sum + within(t, ranges, at, end) + " GROUP BY 1";
+            const std::string table = quotedTable(t);
+            return partsQuestion({t.position, t.checksum, table}, wholeNumberKey_, parts, ranges, at, end);
         };
         const auto most = static_cast<long long>(parts.size());
         const auto [a, b] = ask(question(here_), question(there_), 3, most, most);
@@ -297,12 +269,8 @@ private:
             mostThere += ranges[end].there.rows;
         }
         const auto question = [&](const ComparedTable &t) {
-            std::string s = "SELECT " + t.position + ", ";
-            for (const std::string &column : t.keyColumns) {
-                platform::appendBackquoted(s, column);
-                s += ", ";
-            }
-            return s + t.checksum + " FROM " + quotedTable(t) + within(t, ranges, at, end);
+            const std::string table = quotedTable(t);
+            return rowsQuestion({t.position, t.checksum, table}, t.keyColumns, ranges, at, end);
         };
         const size_t fields = here_.keyColumns.size() + 2;
         if (there_.keyColumns.size() + 2 != fields)

@@ -52,12 +52,14 @@ struct RowComparison {
 // How the rows are narrowed down: the parts a differing range is split into, and the rows a range
 // holds when its keys are read instead.
 inline constexpr int MostDifferingKeys = 100;
-inline constexpr int RangeParts = 16;
+inline constexpr int RangeParts = 16;     // at least
+inline constexpr int MostRangeParts = 256; // where few ranges differ and their parts fit one question
 inline constexpr long long FewRows = 64;
 inline constexpr long long RowsReadAtOnce = 32768; // of the few-row ranges, by one question
 
 // Finds the rows in which two tables differ without reading them: the count and digest of the
-// whole table, then of RangeParts parts of each differing key range, level by level, until a range
+// whole table, then of RangeParts parts (more, up to MostRangeParts, where a level holds few ranges
+// and their parts still fit one question) of each differing key range, level by level, until a range
 // holds a few rows, whose keys and own checksums are read. A level's ranges go in as few questions
 // as fit, so the questions grow like the logarithm of the table's size, their clauses like the
 // differing rows times it; ranges after the first mostKeys differing rows are left (0: none is,
