@@ -2,8 +2,8 @@
 // (or the TABULINK_BENCH_TABLES list), of 100 rows each (a key, an index, four columns), every one
 // selected, started from the window. On loopback and with the destination behind a link of 25 ms
 // each way and 100 Mbit/s: the complete copy against mariadb-dump --single-transaction | mariadb of
-// the same database over the same link, and Compare of the copied tables against Compare one table
-// at a time. Each runs twice; both rounds are printed, with what the copy added to the program's
+// the same database over the same link, Compare of the copied tables against Compare one table
+// at a time, and "Make MySQL #2 Match" with one row changed in every tenth table. Each runs twice; both rounds are printed, with what the copy added to the program's
 // memory at its peak.
 //   TABULINK_BENCH_TABLES=40 bench_many
 #include "BenchTools.h"
@@ -51,6 +51,7 @@ struct Figures {
     double dump = 0;
     double compare = 0;
     double compareOneByOne = 0;
+    double match = 0;
 };
 
 } // namespace
@@ -100,6 +101,13 @@ int main(int argc, char *argv[])
             if (compared.log.count(QStringLiteral(": same (")) != tables)
                 std::printf("  the compare did not find every table the same\n");
             f.compareOneByOne = runThroughWindow(profiles, names, Start::CompareEntry, atOnce(1)).seconds;
+            int spoiled = 0;
+            for (int i = 0; i < tables; i += 10, ++spoiled)
+                to.exec("UPDATE t" + std::to_string(i) + " SET a = a + 1 WHERE id = 50");
+            const WindowRun matched = runThroughWindow(profiles, names, Start::MatchEntry, atOnce(pool));
+            f.match = matched.seconds;
+            if (matched.boxes.isEmpty() || matched.boxes.last().count(QStringLiteral(": same (")) != spoiled)
+                std::printf("  the match did not leave every changed table the same\n");
             sandbox::ScratchDatabase dumped(2, QStringLiteral("mt_dump"));
             f.dump = dumpAndLoadAll(benchProfile(source), benchProfile(dumped, far ? link.port() : 0));
             return f;
@@ -108,9 +116,9 @@ int main(int argc, char *argv[])
             for (bool far : {false, true}) {
                 const Figures f = run(far);
                 std::printf("%d tables, round %d, %s: complete copy %.2f s (memory +%.1f MB), dump | load %.2f s "
-                            "(%.1fx); compare %.2f s, one table at a time %.2f s (%.1fx)\n",
+                            "(%.1fx); compare %.2f s, one table at a time %.2f s (%.1fx); match %.2f s\n",
                             tables, round, far ? "far" : "loopback", f.complete, f.completeGrowthMb, f.dump,
-                            f.dump / f.complete, f.compare, f.compareOneByOne, f.compareOneByOne / f.compare);
+                            f.dump / f.complete, f.compare, f.compareOneByOne, f.compareOneByOne / f.compare, f.match);
             }
         }
     }

@@ -7,6 +7,7 @@
 // runs twice; both are printed. Each match leaves #2 the same as #1 again, so the next one starts
 // from the same rows.
 //   TABULINK_BENCH_ROWS=200000 bench_match   (a quicker run)
+//   TABULINK_BENCH_DIFFERING=0,100 bench_match   (only these counts)
 #include "BenchPair.h"
 #include "BenchTools.h"
 #include "BenchWindow.h"
@@ -15,6 +16,7 @@
 
 #include <cstdio>
 #include <map>
+#include <vector>
 
 namespace {
 
@@ -77,7 +79,13 @@ int main(int argc, char *argv[])
 
     std::map<bool, double> hundred;
     // 50,000: more than a window (20,000) of the change, on loopback: its memory against 10,000's.
-    for (const int d : {0, 1, 100, 10000, 50000}) {
+    std::vector<int> counts{0, 1, 100, 10000, 50000};
+    if (const QByteArray only = qgetenv("TABULINK_BENCH_DIFFERING"); !only.isEmpty()) {
+        counts.clear();
+        for (const QByteArray &count : only.split(','))
+            counts.push_back(count.toInt());
+    }
+    for (const int d : counts) {
         std::printf("%d rows differing on #2\n", d);
         for (int round = 1; round <= 2; ++round)
             for (const bool far : {false, true}) {
@@ -101,8 +109,8 @@ int main(int argc, char *argv[])
                     hundred[far] = c.seconds;
             }
     }
-    for (const bool far : {false, true})
+    for (const auto &[far, seconds] : hundred)
         std::printf("100 differing rows, %s: %.2f s against the complete copy's %.2f s: %.3f of it (target below 0.1)\n",
-                    far ? "far" : "loopback", hundred[far], copySeconds[far], hundred[far] / copySeconds[far]);
+                    far ? "far" : "loopback", seconds, copySeconds[far], seconds / copySeconds[far]);
     return 0;
 }

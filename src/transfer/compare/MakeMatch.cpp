@@ -63,17 +63,27 @@ private:
     // The compare, and what it makes of each table: the first half of the bar.
     bool planTables()
     {
-        const int selected = selectedCount(ends_.source);
-        int done = 0;
+        QStringList names;
         walkSelectedTables(
             g_, ends_.source,
             [&](const QString &name) {
-                tables_.push_back(planTable(name));
-                ui_.log.appendEntry("-- " + matchPlanLine(tables_.back(), there_.number));
-                ui_.progress.setValue(50.0 * ++done / std::max(selected, 1));
-                return !lost();
+                names << name;
+                return true;
             },
             WalkOrder::FirstLast);
+        // Every table's definition, columns and triggers in one question a side, for this first
+        // look only: a compare after the change reads them afresh.
+        if (!g_.attempt(step::Definition, [&] { pair_.askCatalog(names); }))
+            return false;
+        for (const QString &name : names) {
+            tables_.push_back(planTable(name));
+            ui_.log.appendEntry("-- " + matchPlanLine(tables_.back(), there_.number));
+            ui_.progress.setValue(50.0 * static_cast<double>(tables_.size()) / static_cast<double>(names.size()));
+            if (lost())
+                break;
+        }
+        here_.catalog = nullptr;
+        there_.catalog = nullptr;
         return !lost() && !tables_.empty();
     }
 
@@ -115,7 +125,8 @@ private:
 
     void classify(TableMatch &t, const std::string &table)
     {
-        if (std::unique_ptr<TableChange> change = planChange(t, table, hereServer_, thereServer_))
+        if (std::unique_ptr<TableChange> change = planChange(t, table, {hereServer_, catalogOf(here_)},
+                                                             {thereServer_, catalogOf(there_)}))
             changes_[t.table] = std::move(change);
     }
 
@@ -151,10 +162,15 @@ private:
             && !g_.attempt(step::Rows, [&] { order = parentsFirst(thereServer_, names, there_.rules.names); }))
             return;
         std::vector<std::pair<QString, MatchPass>> passes;
-        for (auto it = order.rbegin(); it != order.rend(); ++it)
-            passes.emplace_back(*it, MatchPass::Removals);
-        for (const QString &name : order)
-            passes.emplace_back(name, MatchPass::ChangesAndAdditions);
+        if (order.size() == 1 && fitsOneTransaction(tableNamed(order.front()))) {
+            // Its removals still go first, inside the one transaction, at half the round trips.
+            passes.emplace_back(order.front(), MatchPass::Everything);
+        } else {
+            for (auto it = order.rbegin(); it != order.rend(); ++it)
+                passes.emplace_back(*it, MatchPass::Removals);
+            for (const QString &name : order)
+                passes.emplace_back(name, MatchPass::ChangesAndAdditions);
+        }
         bool stopped = false;
         size_t done = 0;
         for (const auto &[name, pass] : passes) {
@@ -170,6 +186,11 @@ private:
         }
     }
 
+    bool fitsOneTransaction(const TableMatch &t) const
+    {
+        return !t.compared.rows.more && t.compared.rows.rows.size() <= std::max<size_t>(limits_.chunks.rows, 1);
+    }
+
     bool matchTable(TableMatch &t, MatchPass pass, const MatchSend &send)
     {
         const TableChange &change = *changes_.at(t.table);
@@ -177,7 +198,7 @@ private:
         const MatchEnds ends{hereServer_, thereServer_, *change.statements, table, change.select, change.targetChecksum};
         try {
             matchRows(ends, t.compared.rows.rows, pass, limits_.chunks, send, t.matched);
-            if (pass == MatchPass::ChangesAndAdditions)
+            if (pass != MatchPass::Removals)
                 matchLaterWindows(t, ends, send);
             t.done = pass == MatchPass::Removals ? TableMatch::Done::Removed : TableMatch::Done::Changed;
             return true;
@@ -236,7 +257,7 @@ private:
                 thereServer_.setMultiStatements(together = true);
             thereServer_.executeTogether(statements);
         });
-        compareAgain();
+        compareAgain(together);
         for (const TableMatch &t : tables_)
             if (t.done != TableMatch::Done::NotStarted)
                 ui_.log.appendEntry("-- " + matchDoneLine(t, there_.number));
@@ -244,20 +265,39 @@ private:
         ui_.dialogs.message(matchSummary(tables_, there_.number));
     }
 
-    // A fresh snapshot on both sides, the changed tables compared as Compare does.
-    void compareAgain()
+    // A fresh snapshot on both sides, the changed tables compared as Compare does. Whatever a
+    // failed chunk left open on the target is rolled back, never committed with the snapshot's
+    // start. Where the target already takes statements together, that is one round trip.
+    void compareAgain(bool targetTakesTogether)
     {
         const bool ready = g_.attempt(step::Close, [&] {
             for (platform::Connection *c : {&hereServer_, &thereServer_}) {
-                c->execute("COMMIT");
+                if (c == &thereServer_ && targetTakesTogether
+                    && readInSnapshotTogether(*c, {"ROLLBACK", "SET character_set_results = utf8mb4"}))
+                    continue;
+                c->execute("ROLLBACK");
                 c->execute("SET character_set_results = utf8mb4");
                 readInSnapshot(*c);
             }
         });
         if (!ready)
             return;
+        const auto changed = [](const TableMatch &t) {
+            return t.done != TableMatch::Done::NotStarted && t.done != TableMatch::Done::NotReached;
+        };
+        QStringList names;
+        for (const TableMatch &t : tables_)
+            if (changed(t))
+                names << t.table;
+        // The changed tables' catalog asked afresh, all at once; without it each is asked alone.
+        try {
+            pair_.askCatalog(names);
+        } catch (const platform::DbError &e) {
+            if (e.isConnectionLost())
+                return; // the change stands; the box says what it did without the second look
+        }
         for (TableMatch &t : tables_) {
-            if (t.done == TableMatch::Done::NotStarted || t.done == TableMatch::Done::NotReached)
+            if (!changed(t))
                 continue;
             const ListedTable listed{t.table, "BASE TABLE"};
             try {

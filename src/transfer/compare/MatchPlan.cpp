@@ -32,8 +32,8 @@ std::vector<KeyColumn> keyColumns(const std::vector<StoredColumn> &columns, cons
 
 } // namespace
 
-std::unique_ptr<TableChange> planChange(TableMatch &t, const std::string &table, platform::Connection &source,
-                                        platform::Connection &target)
+std::unique_ptr<TableChange> planChange(TableMatch &t, const std::string &table, const PlanSide &source,
+                                        const PlanSide &target)
 {
     const TableComparison &c = t.compared;
     if (c.definition != TableComparison::Definition::Same || c.someColumnsOnOneSide) {
@@ -49,7 +49,7 @@ std::unique_ptr<TableChange> planChange(TableMatch &t, const std::string &table,
         return nullptr;
     }
     auto change = std::make_unique<TableChange>();
-    change->columns = storedColumns(source, table);
+    change->columns = source.catalog.columns(source.server, table);
     try {
         change->key = keyColumns(change->columns, c.keyColumns);
         MatchStatements trial(table, change->columns, change->key, false);
@@ -59,12 +59,12 @@ std::unique_ptr<TableChange> planChange(TableMatch &t, const std::string &table,
         return nullptr;
     }
     change->select = selectedColumns(change->columns);
-    change->targetChecksum = rowChecksum(storedColumns(target, table));
+    change->targetChecksum = rowChecksum(target.catalog.columns(target.server, table));
     for (const DifferingRow &r : c.rows.rows)
         ++(r.kind == DifferingRow::Kind::OnlyHere    ? t.toAdd
            : r.kind == DifferingRow::Kind::OnlyThere ? t.toRemove
                                                      : t.toChange);
-    t.triggers = triggerNames(target, table);
+    t.triggers = target.catalog.triggers(target.server, table);
     std::sort(t.triggers.begin(), t.triggers.end(), [](const std::string &a, const std::string &b) {
         return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) < 0;
     });

@@ -2,6 +2,7 @@
 
 #include "platform/DbConnection.h"
 #include "platform/DbError.h"
+#include "platform/ProgramEnding.h"
 #include "platform/SqlQuoting.h"
 
 #include <algorithm>
@@ -179,6 +180,16 @@ void matchChunk(const MatchEnds &ends, const MatchChunks &chunks, const std::vec
     flush();
 }
 
+// Whatever stopped a chunk, none of it stays.
+void rollBack(const MatchSend &send)
+{
+    try {
+        send({"ROLLBACK"});
+    } catch (const platform::DbError &) {
+        // The failure being thrown is the one to tell.
+    }
+}
+
 } // namespace
 
 RowsMatched &RowsMatched::operator+=(const RowsMatched &other)
@@ -208,14 +219,14 @@ void matchRows(const MatchEnds &ends, const std::vector<DifferingRow> &rows, Mat
             Writes writes(chunks.statementBytes);
             matchChunk(ends, chunks, chunk, writes, chunkDone);
             writes.sendEndingWith("COMMIT", send);
+        } catch (const platform::ProgramEnding &) {
+            throw;
         } catch (const platform::DbError &e) {
-            if (!e.isConnectionLost()) {
-                try {
-                    send({"ROLLBACK"});
-                } catch (const platform::DbError &) {
-                    // The failure being thrown is the one to tell.
-                }
-            }
+            if (!e.isConnectionLost()) // a lost session kept none of it
+                rollBack(send);
+            throw;
+        } catch (const std::exception &) {
+            rollBack(send);
             throw;
         }
         done += chunkDone;

@@ -34,8 +34,6 @@ const StoredColumn *column(const std::vector<StoredColumn> &columns, const std::
     return nullptr;
 }
 
-const RunCatalog &catalogOf(const CompareSide &side) { return side.catalog ? *side.catalog : RunCatalog::none(); }
-
 std::string definitionOf(const CompareSide &side, const std::string &table)
 {
     return catalogOf(side).definition(side.server, table);

@@ -19,6 +19,9 @@ struct CompareSide {
     const RunCatalog *catalog = nullptr; // the run's tables' definitions and columns, asked at once
 };
 
+// The side's catalog, else one that asks for each table alone.
+inline const RunCatalog &catalogOf(const CompareSide &side) { return side.catalog ? *side.catalog : RunCatalog::none(); }
+
 // here's table against there's: definitions, then rows on the columns both have, by key where
 // the table has a usable one, listing the first mostKeys differing keys (0: every one, with the
 // key's values, for a change of them), of the rows after position after when given (an earlier

@@ -120,11 +120,30 @@ std::vector<std::string> uniqueKeyOf(platform::Connection &c, const std::string 
     return key;
 }
 
+namespace {
+constexpr const char *RepeatableRead = "SET SESSION TRANSACTION ISOLATION LEVEL REPEATABLE READ";
+constexpr const char *ReadOnlySnapshot = "START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY";
+} // namespace
+
+bool readInSnapshotTogether(platform::Connection &c, std::vector<std::string> before)
+{
+    before.emplace_back(RepeatableRead);
+    before.emplace_back(ReadOnlySnapshot);
+    try {
+        c.executeTogether(before);
+        return true;
+    } catch (const platform::DbError &e) {
+        if (e.isConnectionLost())
+            throw;
+        return false;
+    }
+}
+
 void readInSnapshot(platform::Connection &c)
 {
-    c.execute("SET SESSION TRANSACTION ISOLATION LEVEL REPEATABLE READ");
+    c.execute(RepeatableRead);
     try {
-        c.execute("START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY");
+        c.execute(ReadOnlySnapshot);
     } catch (const platform::DbError &e) {
         if (e.isConnectionLost())
             throw;

@@ -55,5 +55,9 @@ std::vector<std::string> uniqueKeyOf(platform::Connection &c, const std::string 
 // Every question of the session from now on sees the tables as they were now, on engines that
 // keep versions of rows; the session can change nothing.
 void readInSnapshot(platform::Connection &c);
+// The same after the statements before, all in one question, on a session that takes statements
+// together. False where the server refused one (a server before read-only transactions): go step
+// by step then. Throws platform::DbError when the session is lost.
+bool readInSnapshotTogether(platform::Connection &c, std::vector<std::string> before);
 
 } // namespace transfer
