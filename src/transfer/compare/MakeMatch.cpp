@@ -63,14 +63,7 @@ private:
     // The compare, and what it makes of each table: the first half of the bar.
     bool planTables()
     {
-        QStringList names;
-        walkSelectedTables(
-            g_, ends_.source,
-            [&](const QString &name) {
-                names << name;
-                return true;
-            },
-            WalkOrder::FirstLast);
+        const QStringList names = selectedTables(g_, ends_.source);
         // Every table's definition, columns and triggers in one question a side, for this first
         // look only: a compare after the change reads them afresh.
         if (!g_.attempt(step::Definition, [&] { pair_.askCatalog(names); }))

@@ -34,14 +34,7 @@ public:
     {
         if (!pairs_.front()->open(g_, ui_.yield, ends_))
             return;
-        QStringList names;
-        walkSelectedTables(
-            g_, ends_.source,
-            [&](const QString &name) {
-                names << name;
-                return true;
-            },
-            WalkOrder::FirstLast);
+        const QStringList names = selectedTables(g_, ends_.source);
         ComparePair &first = *pairs_.front();
         if (!g_.attempt(step::Definition, [&] { first.askCatalog(names); }))
             return;

@@ -167,6 +167,19 @@ bool walkSelectedTables(app::Guard &g, const sides::TableList &source, const std
     return true;
 }
 
+QStringList selectedTables(app::Guard &g, const sides::TableList &source)
+{
+    QStringList names;
+    walkSelectedTables(
+        g, source,
+        [&](const QString &name) {
+            names << name;
+            return true;
+        },
+        WalkOrder::FirstLast);
+    return names;
+}
+
 void runSelectedTables(const TransferEnds &ends, const TransferUi &ui,
                        const std::function<QStringList(app::Guard &)> &run)
 {

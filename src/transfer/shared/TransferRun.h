@@ -120,5 +120,7 @@ int selectedCount(const sides::TableList &list);
 enum class WalkOrder { LastFirst, FirstLast };
 bool walkSelectedTables(app::Guard &g, const sides::TableList &source, const std::function<bool(const QString &)> &copy,
                         WalkOrder order = WalkOrder::LastFirst);
+// The selected entries' names, first list entry first.
+QStringList selectedTables(app::Guard &g, const sides::TableList &source);
 
 } // namespace transfer
